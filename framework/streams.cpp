@@ -1,0 +1,147 @@
+// Stream basics, the memory streams and the C-library file system.
+#include "framework/streams.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "framework/errors.h"
+#include "framework/messages.h"
+
+void TStream::ReadBuffer(void* buffer, size_t count) {
+  if (count != 0 && Read(buffer, count) != count) throw EReadError(msg::kStreamReadError);
+}
+
+void TStream::WriteBuffer(const void* buffer, size_t count) {
+  if (count != 0 && Write(buffer, count) != count) throw EWriteError(msg::kStreamWriteError);
+}
+
+int64_t TStream::CopyFrom(TStream& source, int64_t count) {
+  if (count == 0) {
+    source.SetPosition(0);
+    count = source.Size();
+  }
+  const int64_t total = count;
+  std::vector<uint8_t> block(static_cast<size_t>(std::min<int64_t>(count, kMaxCopyBlock)));
+  while (count > 0) {
+    const size_t n = static_cast<size_t>(std::min<int64_t>(count, kMaxCopyBlock));
+    source.ReadBuffer(block.data(), n);
+    WriteBuffer(block.data(), n);
+    count -= static_cast<int64_t>(n);
+  }
+  return total;
+}
+
+void TMemoryStream::SetSize(int64_t size) {
+  data_.resize(static_cast<size_t>(std::max<int64_t>(size, 0)));
+  if (position_ > size) position_ = size;
+}
+
+void TMemoryStream::SetPosition(int64_t position) { position_ = std::max<int64_t>(position, 0); }
+
+size_t TMemoryStream::Read(void* buffer, size_t count) {
+  if (position_ >= Size()) return 0;
+  const size_t available = data_.size() - static_cast<size_t>(position_);
+  const size_t n = std::min(count, available);
+  std::memcpy(buffer, data_.data() + position_, n);
+  position_ += static_cast<int64_t>(n);
+  return n;
+}
+
+size_t TMemoryStream::Write(const void* buffer, size_t count) {
+  if (count == 0) return 0;
+  const size_t end = static_cast<size_t>(position_) + count;
+  if (end > data_.size()) {
+    // Grow geometrically: items are filled by many small writes while encoding.
+    if (end > data_.capacity()) data_.reserve(std::max(end, data_.capacity() + data_.capacity() / 2));
+    data_.resize(end);
+  }
+  std::memcpy(data_.data() + position_, buffer, count);
+  position_ = static_cast<int64_t>(end);
+  return count;
+}
+
+void TMemoryStream::Clear() {
+  data_.clear();
+  data_.shrink_to_fit();
+  position_ = 0;
+}
+
+void TMemoryStream::Assign(const uint8_t* data, size_t size) {
+  data_.assign(data, data + size);
+  position_ = 0;
+}
+
+void TReadOnlyMemoryStream::SetSize(int64_t) { throw EStreamError(msg::kStreamWriteError); }
+
+void TReadOnlyMemoryStream::SetPosition(int64_t position) { position_ = std::max<int64_t>(position, 0); }
+
+size_t TReadOnlyMemoryStream::Read(void* buffer, size_t count) {
+  if (position_ >= Size()) return 0;
+  const size_t n = std::min(count, size_ - static_cast<size_t>(position_));
+  std::memcpy(buffer, data_ + position_, n);
+  position_ += static_cast<int64_t>(n);
+  return n;
+}
+
+size_t TReadOnlyMemoryStream::Write(const void*, size_t) { return 0; }
+
+namespace {
+
+class StdioFileStream : public TStream {
+ public:
+  explicit StdioFileStream(std::FILE* file) : file_(file) {}
+  ~StdioFileStream() override { std::fclose(file_); }
+  StdioFileStream(const StdioFileStream&) = delete;
+  StdioFileStream& operator=(const StdioFileStream&) = delete;
+
+  int64_t Size() const override {
+    const long here = std::ftell(file_);
+    std::fseek(file_, 0, SEEK_END);
+    const long end = std::ftell(file_);
+    std::fseek(file_, here, SEEK_SET);
+    return end;
+  }
+  void SetSize(int64_t) override { throw EStreamError(msg::kStreamWriteError); }
+  int64_t Position() const override { return std::ftell(file_); }
+  void SetPosition(int64_t position) override { std::fseek(file_, static_cast<long>(position), SEEK_SET); }
+  size_t Read(void* buffer, size_t count) override { return std::fread(buffer, 1, count, file_); }
+  size_t Write(const void* buffer, size_t count) override {
+    const size_t n = std::fwrite(buffer, 1, count, file_);
+    // Surface a full disk here rather than at close.
+    if (n == count && std::fflush(file_) != 0) return 0;
+    return n;
+  }
+
+ private:
+  std::FILE* file_;
+};
+
+class NativeFiles : public FileSystem {
+ public:
+  std::unique_ptr<TStream> CreateFileStream(const std::string& path) override {
+    std::FILE* file = std::fopen(path.c_str(), "w+b");
+    if (!file) throw EFCreateError(Format(msg::kFCreateError, path.c_str(), std::strerror(errno)));
+    return std::make_unique<StdioFileStream>(file);
+  }
+  std::unique_ptr<TStream> OpenFileStream(const std::string& path) override {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) throw EFOpenError(Format(msg::kFOpenError, path.c_str(), std::strerror(errno)));
+    return std::make_unique<StdioFileStream>(file);
+  }
+};
+
+}  // namespace
+
+FileSystem& NativeFileSystem() {
+  static NativeFiles files;
+  return files;
+}
+
+std::vector<uint8_t> ReadAll(TStream& stream) {
+  stream.SetPosition(0);
+  std::vector<uint8_t> bytes(static_cast<size_t>(stream.Size()));
+  stream.ReadBuffer(bytes.data(), bytes.size());
+  return bytes;
+}

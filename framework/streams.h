@@ -1,0 +1,87 @@
+// Byte streams: the abstract stream, the growable in-memory stream, a read-only
+// view over bytes owned elsewhere, and files behind a replaceable file system.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TStream {
+ public:
+  virtual ~TStream() = default;
+  virtual int64_t Size() const = 0;
+  virtual void SetSize(int64_t size) = 0;
+  virtual int64_t Position() const = 0;
+  virtual void SetPosition(int64_t position) = 0;
+  // Reads up to `count` bytes at the position and returns how many it read.
+  virtual size_t Read(void* buffer, size_t count) = 0;
+  // Writes up to `count` bytes at the position and returns how many it wrote.
+  virtual size_t Write(const void* buffer, size_t count) = 0;
+
+  // Exactly `count` bytes or "Stream read error".
+  void ReadBuffer(void* buffer, size_t count);
+  // Exactly `count` bytes or "Stream write error".
+  void WriteBuffer(const void* buffer, size_t count);
+  // Copies `count` bytes from the source's position, at most 61,440 at a time;
+  // a count of 0 copies the whole source from its beginning. Returns the count.
+  int64_t CopyFrom(TStream& source, int64_t count);
+
+  static constexpr size_t kMaxCopyBlock = 61440;
+};
+
+// Growable in-memory stream; reading past the end returns fewer bytes.
+class TMemoryStream : public TStream {
+ public:
+  int64_t Size() const override { return static_cast<int64_t>(data_.size()); }
+  void SetSize(int64_t size) override;
+  int64_t Position() const override { return position_; }
+  void SetPosition(int64_t position) override;
+  size_t Read(void* buffer, size_t count) override;
+  size_t Write(const void* buffer, size_t count) override;
+
+  void Clear();
+  const uint8_t* Memory() const { return data_.data(); }
+  const std::vector<uint8_t>& Bytes() const { return data_; }
+  // Takes `size` bytes at `data` as the whole content, position 0.
+  void Assign(const uint8_t* data, size_t size);
+
+ private:
+  std::vector<uint8_t> data_;
+  int64_t position_ = 0;
+};
+
+// Read-only view over bytes that outlive it (a mapped resource, a buffer).
+class TReadOnlyMemoryStream : public TStream {
+ public:
+  TReadOnlyMemoryStream(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  int64_t Size() const override { return static_cast<int64_t>(size_); }
+  void SetSize(int64_t size) override;
+  int64_t Position() const override { return position_; }
+  void SetPosition(int64_t position) override;
+  size_t Read(void* buffer, size_t count) override;
+  size_t Write(const void* buffer, size_t count) override;
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  int64_t position_ = 0;
+};
+
+// Where files come from: the native one here, the Win32 and host ones in platform/.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // Creates the file, or empties an existing one, for reading and writing with
+  // no sharing. Raises EFCreateError "Cannot create file "%s". %s".
+  virtual std::unique_ptr<TStream> CreateFileStream(const std::string& path) = 0;
+  // Opens an existing file for reading. Raises EFOpenError "Cannot open file "%s". %s".
+  virtual std::unique_ptr<TStream> OpenFileStream(const std::string& path) = 0;
+};
+
+// The process's own files through the C library (tools, native tests).
+FileSystem& NativeFileSystem();
+
+// Reads a whole stream from its beginning.
+std::vector<uint8_t> ReadAll(TStream& stream);

@@ -1,0 +1,108 @@
+// The installer window's model: the state the install sequence and the Oracle
+// client provisioning share, and their operations. Platform-neutral: the real
+// window (Win32) and the tests both drive it through InstallerView.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "framework/classes.h"
+#include "platform/platform.h"
+
+class TmxStorage;
+class TmxStoredItem;
+class TPanel;
+class TImage;
+class TBitBtn;
+
+// What the model asks of the window that shows it.
+class InstallerView {
+ public:
+  virtual ~InstallerView() = default;
+  virtual void SetCaption(const std::string& caption) = 0;
+  virtual void SetInstallEnabled(bool enabled) = 0;
+  // Asks the main window to close: the application ends once the running
+  // handler returns, and dialogs opened after this answer kIdCancel at once.
+  virtual void Close() = 0;
+};
+
+class TFormInstalador : public TComponent {
+ public:
+  explicit TFormInstalador(platform::Platform& platform, TComponent* owner = nullptr);
+  ~TFormInstalador() override;
+  const char* ClassName() const override { return "TFormInstalador"; }
+
+  platform::Platform& Platform() { return platform_; }
+  void SetView(InstallerView* view) { view_ = view; }
+  // The payload's storage component (FormExe.mxStorageFiles).
+  void SetPayload(TmxStorage* payload) { payload_ = payload; }
+  // The stored item at a 0-based position; "List index out of bounds (%d)".
+  TmxStoredItem& StoredItem(int position);
+
+  // Shared state, in declaration order.
+  std::string WindowsDir;
+  std::string ProgramFilesDir;
+  std::string ProgramsDir;
+  std::string OracleHome;
+  std::string XEClientHome;
+  int32_t FileVerMajor = 0;
+  int32_t FileVerMinor = 0;
+  int32_t FileVerRelease = 0;
+  int32_t FileVerBuild = 0;
+
+  // Components read from the window's form stream (owned through TComponent).
+  TPanel* Panel1 = nullptr;
+  TImage* Image1 = nullptr;
+  TBitBtn* BitBtninstal = nullptr;
+  TBitBtn* BitBtncerrar = nullptr;
+
+  // Event handlers bound by name from the form stream.
+  void FormShow(TPersistent* sender);
+  void BitBtninstalClick(TPersistent* sender);
+  void BitBtncerrarClick(TPersistent* sender);
+
+  // Start-up and window.
+  std::string GetFileVersionText(const std::string& fileName);
+
+  // Install sequence.
+  void InstallProduct();
+  bool IsNewerVersion(const std::string& installedFile, const std::string& newFile);
+  void RestartWindows();
+
+  // Shortcuts.
+  void CreateShortcut(const std::string& target, const std::string& arguments, const std::string& workingFolder,
+                      const std::string& linkFileName, const std::string& linkFolder);
+
+  // Install folders.
+  void ReadInstallFolders();
+  std::string ExpandEnvVars(const std::string& text);
+  std::string GetDesktopDir();
+
+  // Oracle client detection.
+  bool DetectXEClient();
+  bool DetectOracleHomes();
+  void ReadOracleHome();
+  bool FindXEClientUninstallEntry();
+
+  // Oracle XE client installation and roll-back.
+  bool EnsureOracleClient();
+  void OracleXESetup(bool start);
+  void RollBackInstall();
+
+  // Net service configuration.
+  bool ConfigureNetService();
+
+  // Form-stream hooks for the window's own stream.
+  bool ReadProperty(const std::string& name, ValueReader& value) override;
+  ObjectProperty FindObjectProperty(const std::string& name) override;
+  bool ReadComputedProperty(const std::string& name, ValueReader& value) override;
+  std::unique_ptr<TComponent> CreateChild(const std::string& className) override;
+  TNotifyEvent FindNotifyHandler(const std::string& name) override;
+  void ChildCreated(TComponent* child, TComponent* parent) override;
+
+ private:
+  platform::Platform& platform_;
+  InstallerView* view_ = nullptr;
+  TmxStorage* payload_ = nullptr;
+  bool installing_ = false;  // input that reaches the window mid-install is ignored
+};

@@ -1,0 +1,117 @@
+// Every operating-system operation the installer calls, behind one interface.
+// The Win32 implementation does the real thing; the host implementation keeps
+// a registry in memory and maps Windows paths onto a folder, for native tests.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "framework/streams.h"
+
+namespace platform {
+
+enum class RootKey { LocalMachine, CurrentUser };
+
+// Read: KEY_READ (falling back to 0x20009, then KEY_QUERY_VALUE).
+// AllAccess: KEY_ALL_ACCESS (0xF003F), never created.
+enum class KeyAccess { Read, AllAccess };
+
+// An open registry key; closed when destroyed. Keys are always read in the
+// view a 32-bit process sees.
+class RegistryKey {
+ public:
+  virtual ~RegistryKey() = default;
+  // A REG_SZ or REG_EXPAND_SZ value (not expanded) up to its first NUL;
+  // nullopt when the value is missing; any other type raises
+  // ERegistryException "Invalid data type for '%s'".
+  virtual std::optional<std::string> ReadString(const std::string& valueName) = 0;
+  // Names in the order the registry enumerates them.
+  virtual std::vector<std::string> SubkeyNames() = 0;
+  virtual std::vector<std::string> ValueNames() = 0;
+};
+
+enum class DialogType { Error, Information, Confirmation };
+enum class DialogButtons { Ok, YesNo };
+
+// Message dialog results.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
+
+struct FileVersion {
+  uint16_t major = 0, minor = 0, release = 0, build = 0;
+};
+
+// A read-only byte range that lives as long as the program (a mapped resource).
+struct ByteRange {
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+};
+
+class Platform : public FileSystem {
+ public:
+  // Registry. A path with a leading "\" counts from the root.
+  // nullptr when the key cannot be opened with that access.
+  virtual std::unique_ptr<RegistryKey> OpenKey(RootKey root, const std::string& path, KeyAccess access) = 0;
+  virtual bool KeyExists(RootKey root, const std::string& path) = 0;
+
+  // Folders and environment. Folders carry no trailing separator.
+  virtual std::string WindowsDirectory() = 0;
+  // nullopt when the variable is not set. The whole value, however long.
+  virtual std::optional<std::string> EnvironmentVariable(const std::string& name) = 0;
+  // The current user's desktop folder (CSIDL_DESKTOPDIRECTORY); empty when the
+  // shell cannot give it.
+  virtual std::string DesktopDirectory() = 0;
+  // Full path of the running executable.
+  virtual std::string ModuleFileName() = 0;
+
+  // Files and folders. Results that callers ignore are still reported.
+  virtual bool FileExists(const std::string& path) = 0;       // exists and is not a folder
+  virtual bool DirectoryExists(const std::string& path) = 0;
+  virtual bool CreateDirectory(const std::string& path) = 0;  // one level
+  virtual bool RemoveDirectory(const std::string& path) = 0;  // only when empty
+  virtual bool DeleteFile(const std::string& path) = 0;
+  // Whole content of an existing file; EFOpenError "Cannot open file "%s". %s".
+  virtual std::vector<uint8_t> ReadFile(const std::string& path) = 0;
+  // Replaces (or creates) `path` so that it holds either its old or its new
+  // content at every instant: a temporary file in the same folder, flushed,
+  // then moved over. Raises EFCreateError or EWriteError; the old file stays.
+  virtual void ReplaceFile(const std::string& path, const std::vector<uint8_t>& content) = 0;
+  // Moves `from` over `to` in one step (same volume); false when it could not.
+  virtual bool MoveFileReplacing(const std::string& from, const std::string& to) = 0;
+
+  // Shell link through CLSID_ShellLink, IShellLinkA and IPersistFile. Raises
+  // EOleSysError when the link object cannot be created and EIntfCastError
+  // "Interface not supported" when an interface is missing; the setters' and
+  // the save's failures are ignored.
+  virtual void CreateShellLink(const std::string& target, const std::string& arguments,
+                               const std::string& workingFolder, const std::string& linkPath) = 0;
+
+  // Starts a program without waiting for it (show state SW_SHOWNORMAL). The
+  // application is named explicitly, so a path with blanks cannot start
+  // another program.
+  virtual void StartProgram(const std::string& path) = 0;
+
+  // The fixed file version; nullopt when the file has no version information.
+  virtual std::optional<FileVersion> ReadFileVersion(const std::string& path) = 0;
+
+  // Modal message dialog centred on the screen; returns kIdOk, kIdYes, kIdNo,
+  // or kIdCancel when closed otherwise or while the application is ending.
+  virtual int MessageDialog(const std::string& text, DialogType type, DialogButtons buttons) = 0;
+  // Dispatches the window messages already waiting; does not wait for more.
+  virtual void ProcessMessages() = 0;
+  // Once the main window has been asked to close, dialogs answer at once.
+  virtual bool Terminating() = 0;
+
+  // Asks Windows to restart the computer (shutdown privilege taken first).
+  virtual void RestartWindows() = 0;
+
+  // The executable's RT_RCDATA resource of that name (language neutral).
+  virtual std::optional<ByteRange> FindResource(const std::string& name) = 0;
+};
+
+}  // namespace platform
