@@ -1,0 +1,78 @@
+// Memory streams, buffered reads and writes, and block copies.
+#include "framework/streams.h"
+
+#include <gtest/gtest.h>
+
+#include "framework/errors.h"
+
+namespace {
+
+TEST(MemoryStream, WriteThenReadRoundTrips) {
+  TMemoryStream stream;
+  stream.WriteBuffer("abcdef", 6);
+  EXPECT_EQ(stream.Size(), 6);
+  stream.SetPosition(2);
+  char out[4] = {};
+  stream.ReadBuffer(out, 3);
+  EXPECT_STREQ(out, "cde");
+  EXPECT_EQ(stream.Position(), 5);
+}
+
+TEST(MemoryStream, ReadPastEndFailsWithStreamReadError) {
+  TMemoryStream stream;
+  stream.WriteBuffer("ab", 2);
+  stream.SetPosition(1);
+  char out[2];
+  try {
+    stream.ReadBuffer(out, 2);
+    FAIL();
+  } catch (const EReadError& e) {
+    EXPECT_EQ(e.Message(), "Stream read error");
+  }
+}
+
+TEST(ReadOnlyStream, WriteFailsWithStreamWriteError) {
+  const uint8_t bytes[] = {1, 2, 3};
+  TReadOnlyMemoryStream stream(bytes, sizeof bytes);
+  EXPECT_THROW(stream.WriteBuffer("x", 1), EWriteError);
+  uint8_t out[3];
+  stream.ReadBuffer(out, 3);
+  EXPECT_EQ(out[2], 3);
+}
+
+struct CopyCase {
+  size_t sourceSize;
+  int64_t count;  // 0: whole source
+  int64_t startPosition;
+};
+
+class CopyFrom : public ::testing::TestWithParam<CopyCase> {};
+
+TEST_P(CopyFrom, CopiesExactlyTheRequestedBytes) {
+  const CopyCase& c = GetParam();
+  TMemoryStream source;
+  std::vector<uint8_t> bytes(c.sourceSize);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7);
+  source.WriteBuffer(bytes.data(), bytes.size());
+  source.SetPosition(c.startPosition);
+  TMemoryStream target;
+  target.CopyFrom(source, c.count);
+  const size_t from = c.count == 0 ? 0 : static_cast<size_t>(c.startPosition);
+  const size_t n = c.count == 0 ? c.sourceSize : static_cast<size_t>(c.count);
+  ASSERT_EQ(target.Size(), static_cast<int64_t>(n));
+  EXPECT_TRUE(std::equal(bytes.begin() + from, bytes.begin() + from + n, target.Memory()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, CopyFrom,
+                         ::testing::Values(CopyCase{10, 0, 5}, CopyCase{61440, 61440, 0},
+                                           CopyCase{200000, 0, 0}, CopyCase{200000, 150000, 3},
+                                           CopyCase{1, 1, 0}));
+
+TEST(CopyFromShortSource, FailsWithStreamReadError) {
+  TMemoryStream source, target;
+  source.WriteBuffer("abc", 3);
+  source.SetPosition(0);
+  EXPECT_THROW(target.CopyFrom(source, 4), EReadError);
+}
+
+}  // namespace
