@@ -16,14 +16,15 @@ build_asan() {
 }
 build_win32() {
   cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+    -DINSTALADOR_HOST_TOOLS="$PWD/build/host/bin" >/dev/null
   cmake --build build/win32 -j "$jobs"
 }
 
 case "$what" in
   host) build_host ;;
   asan) build_asan ;;
-  win32) build_win32 ;;
+  win32) build_host; build_win32 ;;
   all) build_host; build_asan; build_win32 ;;
   default) build_host; build_win32 ;;
   *) echo "usage: $0 [host|win32|asan|all]" >&2; exit 2 ;;
