@@ -33,8 +33,19 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
   return total;
 }
 
+void TMemoryStream::Reserve(size_t capacity) {
+  if (capacity <= capacity_) return;
+  std::unique_ptr<uint8_t[]> grown(new uint8_t[capacity]);
+  if (size_ != 0) std::memcpy(grown.get(), data_.get(), size_);
+  data_ = std::move(grown);
+  capacity_ = capacity;
+}
+
 void TMemoryStream::SetSize(int64_t size) {
-  data_.resize(static_cast<size_t>(std::max<int64_t>(size, 0)));
+  const size_t n = static_cast<size_t>(std::max<int64_t>(size, 0));
+  Reserve(n);
+  if (n > size_) std::memset(data_.get() + size_, 0, n - size_);
+  size_ = n;
   if (position_ > size) position_ = size;
 }
 
@@ -42,35 +53,45 @@ void TMemoryStream::SetPosition(int64_t position) { position_ = std::max<int64_t
 
 size_t TMemoryStream::Read(void* buffer, size_t count) {
   if (position_ >= Size()) return 0;
-  const size_t available = data_.size() - static_cast<size_t>(position_);
-  const size_t n = std::min(count, available);
-  std::memcpy(buffer, data_.data() + position_, n);
+  const size_t n = std::min(count, size_ - static_cast<size_t>(position_));
+  if (n != 0) std::memcpy(buffer, data_.get() + position_, n);
   position_ += static_cast<int64_t>(n);
   return n;
 }
 
 size_t TMemoryStream::Write(const void* buffer, size_t count) {
   if (count == 0) return 0;
-  const size_t end = static_cast<size_t>(position_) + count;
-  if (end > data_.size()) {
-    // Grow geometrically: items are filled by many small writes while encoding.
-    if (end > data_.capacity()) data_.reserve(std::max(end, data_.capacity() + data_.capacity() / 2));
-    data_.resize(end);
-  }
-  std::memcpy(data_.data() + position_, buffer, count);
+  const size_t at = static_cast<size_t>(position_);
+  const size_t end = at + count;
+  // Grow geometrically: items are filled by many small writes while encoding.
+  if (end > capacity_) Reserve(std::max(end, capacity_ + capacity_ / 2));
+  if (at > size_) std::memset(data_.get() + size_, 0, at - size_);
+  std::memcpy(data_.get() + at, buffer, count);
+  size_ = std::max(size_, end);
   position_ = static_cast<int64_t>(end);
   return count;
 }
 
 void TMemoryStream::Clear() {
-  data_.clear();
-  data_.shrink_to_fit();
+  data_.reset();
+  size_ = capacity_ = 0;
   position_ = 0;
 }
 
 void TMemoryStream::Assign(const uint8_t* data, size_t size) {
-  data_.assign(data, data + size);
-  position_ = 0;
+  Clear();
+  Reserve(size);
+  if (size != 0) std::memcpy(data_.get(), data, size);
+  size_ = size;
+}
+
+void TMemoryStream::LoadFrom(TStream& source, size_t size) {
+  Clear();
+  // Check before allocating: the size may come from untrusted input.
+  if (static_cast<int64_t>(size) > source.Size() - source.Position()) throw EReadError(msg::kStreamReadError);
+  Reserve(size);
+  source.ReadBuffer(data_.get(), size);
+  size_ = size;
 }
 
 void TReadOnlyMemoryStream::SetSize(int64_t) { throw EStreamError(msg::kStreamWriteError); }

@@ -31,10 +31,15 @@ class TStream {
   static constexpr size_t kMaxCopyBlock = 61440;
 };
 
-// Growable in-memory stream; reading past the end returns fewer bytes.
+// Growable in-memory stream; reading past the end returns fewer bytes. Its
+// buffer is not zero-filled: items up to tens of megabytes are filled by one copy.
 class TMemoryStream : public TStream {
  public:
-  int64_t Size() const override { return static_cast<int64_t>(data_.size()); }
+  TMemoryStream() = default;
+  TMemoryStream(const TMemoryStream&) = delete;
+  TMemoryStream& operator=(const TMemoryStream&) = delete;
+
+  int64_t Size() const override { return static_cast<int64_t>(size_); }
   void SetSize(int64_t size) override;
   int64_t Position() const override { return position_; }
   void SetPosition(int64_t position) override;
@@ -42,13 +47,19 @@ class TMemoryStream : public TStream {
   size_t Write(const void* buffer, size_t count) override;
 
   void Clear();
-  const uint8_t* Memory() const { return data_.data(); }
-  const std::vector<uint8_t>& Bytes() const { return data_; }
+  const uint8_t* Memory() const { return data_.get(); }
   // Takes `size` bytes at `data` as the whole content, position 0.
   void Assign(const uint8_t* data, size_t size);
+  // Replaces the content with the next `size` bytes of `source` (one copy),
+  // position 0; "Stream read error" when the source has fewer.
+  void LoadFrom(TStream& source, size_t size);
 
  private:
-  std::vector<uint8_t> data_;
+  void Reserve(size_t capacity);
+
+  std::unique_ptr<uint8_t[]> data_;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
   int64_t position_ = 0;
 };
 

@@ -119,6 +119,7 @@ class TmxStorage : public TComponent {
   std::string Version() const;   // "major.minor" of the packed version
   // The component's design position (Left, Top): no effect at run time.
   int32_t DesignInfo() const { return designInfo_; }
+  void SetDesignPosition(int16_t left, int16_t top);
 
   TmxExtractError OnExtractError;
   TmxBeforeExtract OnBeforeExtract;
