@@ -1,0 +1,430 @@
+// The storage component: sizes, ratios, names, loading rules, and the codec.
+#include "storage/mxStorage.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "framework/errors.h"
+
+namespace {
+
+std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+std::vector<uint8_t> Content(size_t size, bool compressible, unsigned seed = 7) {
+  std::vector<uint8_t> bytes(size);
+  std::mt19937 rng(seed);
+  for (size_t i = 0; i < size; ++i)
+    bytes[i] = compressible ? static_cast<uint8_t>("Tramidex = (DESCRIPTION)\r\n"[i % 26]) : static_cast<uint8_t>(rng());
+  return bytes;
+}
+
+std::vector<uint8_t> Decode(TmxStoredItem& item) {
+  TMemoryStream out;
+  item.SaveToStream(&out);
+  return std::vector<uint8_t>(out.Memory(), out.Memory() + out.Size());
+}
+
+std::vector<uint8_t> StoredBytes(const TmxStoredItem& item) {
+  return std::vector<uint8_t>(item.StoredData().Memory(), item.StoredData().Memory() + item.Size());
+}
+
+void Load(TmxStoredItem& item, const std::vector<uint8_t>& bytes) {
+  TMemoryStream source;
+  source.Assign(bytes.data(), bytes.size());
+  item.LoadFromStream(&source);
+}
+
+// A storage that can be put into its loading state, as the form reader does.
+struct StorageFixture : ::testing::Test {
+  TmxStorage storage{nullptr};
+  TmxStoredItem& AddItem(const std::string& name = "") {
+    TmxStoredItem* item = storage.StoredItems().Add();
+    if (!name.empty()) item->SetName(name);
+    return *item;
+  }
+};
+
+template <typename E>
+std::string ErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const E& e) {
+    return e.Message();
+  }
+  return "<no error>";
+}
+
+TEST_F(StorageFixture, EmptyStorageReportsZeroSizesAndFullRatio) {
+  EXPECT_EQ(storage.Size(), 0);
+  EXPECT_EQ(storage.OriginalSize(), 0);
+  EXPECT_EQ(storage.Ratio(), "100%");
+  EXPECT_EQ(storage.Version(), "1.0");
+}
+
+TEST(RatioText, MatchesTheWorkedExamples) {
+  struct Case { int32_t size, fileSize; const char* text; };
+  for (const Case& c : {Case{130, 147, "88.44%"}, Case{1581616, 2997248, "52.77%"},
+                        Case{27966086, 34413191, "81.27%"}, Case{26131948, 30943220, "84.45%"},
+                        Case{252392, 472576, "53.41%"}, Case{5, 0, "100%"}, Case{0, 0, "100%"},
+                        Case{300, 200, "150.00%"}})
+    EXPECT_EQ(RatioText(c.size, c.fileSize), c.text) << c.size << "/" << c.fileSize;
+}
+
+TEST_F(StorageFixture, StorageSumsItemSizes) {
+  TmxStoredItem& a = AddItem();
+  TmxStoredItem& b = AddItem();
+  Load(a, Content(1000, true));
+  Load(b, Content(500, false));
+  EXPECT_EQ(storage.OriginalSize(), 1500);
+  EXPECT_EQ(storage.Size(), a.Size() + b.Size());
+  EXPECT_EQ(storage.Ratio(), RatioText(a.Size() + b.Size(), 1500));
+}
+
+struct DefaultNameCase {
+  std::vector<std::string> existing;
+  std::string expected;
+};
+
+class DefaultNames : public ::testing::TestWithParam<DefaultNameCase> {};
+
+TEST_P(DefaultNames, TakeTheSmallestFreeNumber) {
+  TmxStorage storage(nullptr);
+  for (const std::string& name : GetParam().existing) storage.StoredItems().Add()->SetName(name);
+  EXPECT_EQ(storage.StoredItems().Add()->Name(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DefaultNames,
+    ::testing::Values(DefaultNameCase{{}, "mxStoredItem1"},
+                      DefaultNameCase{{"mxStoredItem1", "mxStoredItem3"}, "mxStoredItem2"},
+                      DefaultNameCase{{"MXSTOREDITEM1", "mxStoredItem2"}, "mxStoredItem3"},
+                      DefaultNameCase{{"exe", "tnsname"}, "mxStoredItem1"}));
+
+TEST_F(StorageFixture, RenameRules) {
+  TmxStoredItem& exe = AddItem("exe");
+  TmxStoredItem& other = AddItem("oracle");
+  exe.SetName("EXE");  // a change of case alone is ignored
+  EXPECT_EQ(exe.Name(), "exe");
+  EXPECT_EQ(ErrorOf<Exception>([&] { other.SetName("EXE"); }), "Duplicated stored item name");
+  EXPECT_EQ(other.Name(), "oracle");
+  other.SetName("desinstalar");
+  EXPECT_EQ(other.Name(), "desinstalar");
+}
+
+TEST_F(StorageFixture, FileNameAndFileSizeAreKeptOnlyWhileLoading) {
+  TmxStoredItem& item = AddItem();
+  storage.BeginLoading();
+  item.SetFileName("Pliegorama.exe");
+  item.SetFileSize(2997248);
+  storage.EndLoading();
+  item.SetFileName("other.exe");
+  item.SetFileSize(1);
+  EXPECT_EQ(item.FileName(), "Pliegorama.exe");
+  EXPECT_EQ(item.FileSize(), 2997248);
+}
+
+TEST_F(StorageFixture, PositionOutsideTheCollectionFails) {
+  for (int i = 0; i < 4; ++i) AddItem();
+  EXPECT_EQ(ErrorOf<EListError>([&] { storage.StoredItems().Items(4); }), "List index out of bounds (4)");
+}
+
+struct LevelCase {
+  TCompressionLevel level;
+  uint8_t secondHeaderByte;  // zlib's header tells the level class
+};
+
+class RoundTrip : public ::testing::TestWithParam<std::tuple<LevelCase, size_t, bool>> {};
+
+TEST_P(RoundTrip, RestoresTheFileExactly) {
+  const auto [level, size, compressible] = GetParam();
+  const std::vector<uint8_t> file = Content(size, compressible);
+  TmxStorage storage(nullptr);
+  TmxStoredItem& item = *storage.StoredItems().Add();
+  item.SetCompression(level.level);
+  Load(item, file);
+  if (size == 0) {
+    EXPECT_EQ(item.Size(), 0);  // an empty source leaves the item empty
+  } else if (level.level == TCompressionLevel::clNone) {
+    EXPECT_EQ(StoredBytes(item), file);
+    EXPECT_EQ(item.FileSize(), 0);
+  } else {
+    EXPECT_EQ(item.FileSize(), static_cast<int32_t>(size));
+    ASSERT_GE(item.Size(), 2);
+    EXPECT_EQ(item.StoredData().Memory()[0], 0x78);
+    EXPECT_EQ(item.StoredData().Memory()[1], level.secondHeaderByte);
+  }
+  EXPECT_EQ(Decode(item), file);
+
+  // Through the "StoredItem" value into a fresh item.
+  TMemoryStream value;
+  item.WriteStoredItem(value);
+  EXPECT_EQ(value.Size(), item.Size() + 4);
+  TmxStoredItem& copy = *storage.StoredItems().Add();
+  storage.BeginLoading();
+  copy.SetCompression(level.level);
+  storage.EndLoading();
+  value.SetPosition(0);
+  copy.ReadStoredItem(value);
+  EXPECT_EQ(Decode(copy), file);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Levels, RoundTrip,
+    ::testing::Combine(::testing::Values(LevelCase{TCompressionLevel::clNone, 0},
+                                         LevelCase{TCompressionLevel::clFastest, 0x01},
+                                         LevelCase{TCompressionLevel::clDefault, 0x9C},
+                                         LevelCase{TCompressionLevel::clMax, 0xDA}),
+                       ::testing::Values(size_t{0}, size_t{1}, size_t{147}, size_t{200000}),
+                       ::testing::Bool()));
+
+TEST(StoredItemValue, FramingOfTheNetServiceItem) {
+  // A 147-byte file like the carried tnsnames.ora.
+  std::string line = "Tramidex = (DESCRIPTION = (ADDRESS_LIST = (ADDRESS = (PROTOCOL = TCP)(HOST = 192.0.2.10)"
+                     "(PORT = 1521)) ) (CONNECT_DATA = (SID = vardo) ) )\r\n";
+  line.resize(147, ' ');
+  TmxStorage storage(nullptr);
+  TmxStoredItem& item = *storage.StoredItems().Add();
+  Load(item, Bytes(line));
+  TMemoryStream value;
+  item.WriteStoredItem(value);
+  const uint8_t* v = value.Memory();
+  const uint32_t n = static_cast<uint32_t>(item.Size());
+  EXPECT_EQ(v[0] | v[1] << 8 | v[2] << 16 | v[3] << 24, n);
+  EXPECT_EQ(v[4], 0x78);
+  EXPECT_EQ(v[5], 0x9C);
+  // Inflated: the length 147 (93 00 00 00), then the file.
+  std::vector<uint8_t> inflated(151);
+  uLongf inflatedSize = inflated.size();
+  ASSERT_EQ(uncompress(inflated.data(), &inflatedSize, v + 4, n), Z_OK);
+  ASSERT_EQ(inflatedSize, 151u);
+  EXPECT_EQ(std::vector<uint8_t>(inflated.begin(), inflated.begin() + 4), (std::vector<uint8_t>{0x93, 0, 0, 0}));
+  EXPECT_EQ(std::string(inflated.begin() + 4, inflated.end()), line);
+}
+
+// Builds an item whose stored bytes are `zlib` (compressed at the default level).
+void SetStored(TmxStoredItem& item, const std::vector<uint8_t>& zlib) {
+  TMemoryStream value;
+  const uint32_t n = static_cast<uint32_t>(zlib.size());
+  const uint8_t header[4] = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
+  value.WriteBuffer(header, 4);
+  value.WriteBuffer(zlib.data(), zlib.size());
+  value.SetPosition(0);
+  item.ReadStoredItem(value);
+}
+
+std::vector<uint8_t> Zlib(const std::vector<uint8_t>& inflated) {
+  uLongf size = compressBound(inflated.size());
+  std::vector<uint8_t> out(size);
+  compress2(out.data(), &size, inflated.data(), inflated.size(), Z_DEFAULT_COMPRESSION);
+  out.resize(size);
+  return out;
+}
+
+std::vector<uint8_t> WithLength(int32_t length, const std::vector<uint8_t>& file) {
+  std::vector<uint8_t> v(4);
+  for (int i = 0; i < 4; ++i) v[i] = static_cast<uint8_t>(static_cast<uint32_t>(length) >> (8 * i));
+  v.insert(v.end(), file.begin(), file.end());
+  return v;
+}
+
+struct DamageCase {
+  const char* what;
+  std::function<std::vector<uint8_t>()> stored;
+  const char* message;
+};
+
+class DamagedStream : public ::testing::TestWithParam<DamageCase> {};
+
+TEST_P(DamagedStream, FailsWithTheDocumentedError) {
+  TmxStorage storage(nullptr);
+  TmxStoredItem& item = *storage.StoredItems().Add();
+  SetStored(item, GetParam().stored());
+  TMemoryStream out;
+  std::string message;
+  try {
+    item.SaveToStream(&out);
+  } catch (const Exception& e) {
+    message = e.Message();
+  }
+  EXPECT_EQ(message, GetParam().message) << GetParam().what;
+}
+
+const std::vector<uint8_t> kFile = Content(100000, false, 3);
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DamagedStream,
+    ::testing::Values(
+        DamageCase{"cut in the deflate data",
+                   [] { auto z = Zlib(WithLength(100000, kFile)); z.resize(z.size() / 2); return z; },
+                   "Stream read error"},
+        DamageCase{"cut before the trailer",
+                   [] { auto z = Zlib(WithLength(100000, kFile)); z.resize(z.size() - 4); return z; }, "Error"},
+        DamageCase{"wrong Adler-32 trailer",
+                   [] { auto z = Zlib(WithLength(100000, kFile)); z.back() ^= 1; return z; }, "Error"},
+        DamageCase{"bad header", [] { auto z = Zlib(WithLength(100000, kFile)); z[0] = 0x77; return z; }, "Error"},
+        DamageCase{"content shorter than its length",
+                   [] { return Zlib(WithLength(100001, kFile)); }, "Stream read error"},
+        DamageCase{"content longer than its length",
+                   [] { return Zlib(WithLength(99999, kFile)); }, "Error"},
+        DamageCase{"negative length", [] { return Zlib(WithLength(-5, kFile)); }, "Stream read error"}),
+    [](const auto& info) {
+      std::string name = info.param.what;
+      for (char& c : name) if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+      return name;
+    });
+
+TEST(StoredItemCodec, ZeroLengthContentExtractsToNothing) {
+  TmxStorage storage(nullptr);
+  TmxStoredItem& item = *storage.StoredItems().Add();
+  SetStored(item, Zlib(WithLength(0, {})));
+  EXPECT_TRUE(Decode(item).empty());
+}
+
+TEST(StoredItemValue, ReadRejectsBadCounts) {
+  struct Case { std::vector<uint8_t> value; int32_t size; const char* message; };
+  for (const Case& c : {Case{{0, 0, 0, 0}, 0, ""}, Case{{3, 0, 0, 0, 1, 2}, -1, "Stream read error"},
+                        Case{{0xFF, 0xFF, 0xFF, 0xFF, 1}, -1, "Stream read error"},
+                        Case{{0xFF, 0xFF, 0xFF, 0x7F}, -1, "Stream read error"},
+                        Case{{2, 0}, -1, "Stream read error"}}) {
+    TmxStorage storage(nullptr);
+    TmxStoredItem& item = *storage.StoredItems().Add();
+    TMemoryStream value;
+    value.Assign(c.value.data(), c.value.size());
+    std::string message;
+    try {
+      item.ReadStoredItem(value);
+    } catch (const EStreamError& e) {
+      message = e.Message();
+    }
+    EXPECT_EQ(message, c.message);
+    if (c.size >= 0) {
+      EXPECT_EQ(item.Size(), c.size);
+    }
+  }
+}
+
+TEST(StoredItemEvents, CompressionChangeReencodesWithEventsInOrder) {
+  TmxStorage storage(nullptr);
+  TmxStoredItem& item = *storage.StoredItems().Add();
+  const std::vector<uint8_t> file = Content(5000, true);
+  Load(item, file);
+  std::vector<std::string> events;
+  item.OnBeforeSave = [&](TPersistent*, TStream*) { events.push_back("BeforeSave"); };
+  item.OnAfterSave = [&](TPersistent*) { events.push_back("AfterSave"); };
+  item.OnBeforeLoad = [&](TPersistent*, TStream*) { events.push_back("BeforeLoad"); };
+  item.OnAfterLoad = [&](TPersistent*) { events.push_back("AfterLoad"); };
+  item.SetCompression(TCompressionLevel::clNone);
+  EXPECT_EQ(events, (std::vector<std::string>{"BeforeSave", "AfterSave", "BeforeLoad", "AfterLoad"}));
+  EXPECT_EQ(item.Size(), 5000);      // raw bytes now
+  EXPECT_EQ(item.FileSize(), 5000);  // kept
+  EXPECT_EQ(StoredBytes(item), file);
+  item.SetCompression(TCompressionLevel::clDefault);
+  EXPECT_LT(item.Size(), 5000);
+  EXPECT_EQ(Decode(item), file);
+}
+
+TEST(StoredItemEvents, EmptySourceRaisesNothingAndKeepsFileSize) {
+  TmxStorage storage(nullptr);
+  TmxStoredItem& item = *storage.StoredItems().Add();
+  Load(item, Content(10, true));
+  int loads = 0;
+  item.OnAfterLoad = [&](TPersistent*) { ++loads; };
+  TMemoryStream empty;
+  item.LoadFromStream(&empty);
+  item.LoadFromStream(nullptr);
+  EXPECT_EQ(loads, 0);
+  EXPECT_EQ(item.Size(), 0);
+  EXPECT_EQ(item.FileSize(), 10);
+}
+
+class ExtractToFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("mxstorage-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string Slurp(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  std::filesystem::path dir_;
+  TmxStorage storage_{nullptr};
+};
+
+TEST_F(ExtractToFile, ReplacesAnExistingLongerFileCompletely) {
+  TmxStoredItem& item = *storage_.StoredItems().Add();
+  Load(item, Bytes("short"));
+  const auto path = dir_ / "out.bin";
+  std::ofstream(path) << "a much longer previous content";
+  item.ExtractToFile(path.string());
+  item.ExtractToFile(path.string());  // an item extracts any number of times
+  EXPECT_EQ(Slurp(path), "short");
+}
+
+TEST_F(ExtractToFile, EmptyItemCreatesAnEmptyFileAndRaisesSaveEvents) {
+  TmxStoredItem& item = *storage_.StoredItems().Add();
+  int events = 0;
+  item.OnBeforeSave = [&](TPersistent*, TStream*) { ++events; };
+  item.OnAfterSave = [&](TPersistent*) { ++events; };
+  const auto path = dir_ / "empty.bin";
+  std::ofstream(path) << "old";
+  item.ExtractToFile(path.string());
+  EXPECT_EQ(Slurp(path), "");
+  EXPECT_EQ(events, 2);
+}
+
+TEST_F(ExtractToFile, MissingFolderFailsAndCreatesNothing) {
+  TmxStoredItem& item = *storage_.StoredItems().Add();
+  Load(item, Bytes("data"));
+  const auto path = dir_ / "missing" / "out.bin";
+  const std::string message = ErrorOf<EFCreateError>([&] { item.ExtractToFile(path.string()); });
+  EXPECT_EQ(message.rfind("Cannot create file \"" + path.string() + "\". ", 0), 0u) << message;
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "missing"));
+}
+
+TEST(StoredItemAssign, CopiesTagAndBytesOnly) {
+  TmxStorage source(nullptr), dest(nullptr);
+  TmxStoredItem& a = *source.StoredItems().Add();
+  a.SetName("exe");
+  a.SetTag(42);
+  Load(a, Content(300, true));
+  dest.SetStoredItems(source.StoredItems());
+  ASSERT_EQ(dest.StoredItems().Count(), 1);
+  TmxStoredItem& b = *dest.StoredItems().Items(0);
+  EXPECT_EQ(b.Name(), "mxStoredItem1");
+  EXPECT_EQ(b.Tag(), 42);
+  EXPECT_EQ(b.FileSize(), 0);
+  EXPECT_EQ(b.FileName(), "");
+  EXPECT_EQ(StoredBytes(b), StoredBytes(a));
+  EXPECT_EQ(Decode(b), Content(300, true));
+
+  class Other : public TPersistent {
+   public:
+    const char* ClassName() const override { return "TOther"; }
+  } other;
+  EXPECT_EQ(ErrorOf<EConvertError>([&] { other.Assign(a); }), "Cannot assign a TmxStoredItem to a TOther");
+}
+
+TEST(StoredItemLifetime, OnDestroyFiresAfterLeavingTheCollection) {
+  auto storage = std::make_unique<TmxStorage>(nullptr);
+  TmxStoredItem& item = *storage->StoredItems().Add();
+  Load(item, Content(10, true));
+  bool fired = false;
+  item.OnDestroy = [&](TPersistent* sender) {
+    auto* self = static_cast<TmxStoredItem*>(sender);
+    fired = self->Collection() == nullptr && self->Size() == 0;
+  };
+  storage.reset();
+  EXPECT_TRUE(fired);
+}
+
+}  // namespace
