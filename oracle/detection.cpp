@@ -1,0 +1,94 @@
+// Oracle client detection from the registry: the XE client (by its key or its
+// uninstall entry) and any other registered Oracle home.
+#include "installer/form_instalador.h"
+
+#include <vector>
+
+namespace {
+
+using platform::KeyAccess;
+using platform::RootKey;
+
+constexpr char kOracleKey[] = "\\SOFTWARE\\ORACLE";
+constexpr char kXEClientKey[] = "\\SOFTWARE\\ORACLE\\KEY_XEClient";
+constexpr char kAllHomesKey[] = "\\SOFTWARE\\ORACLE\\ALL_HOMES";
+constexpr char kUninstallKey[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr char kOracleHomeValue[] = "ORACLE_HOME";
+constexpr char kHomeCounterValue[] = "HOME_COUNTER";
+constexpr char kDisplayNameValue[] = "DisplayName";
+constexpr char kUninstallStringValue[] = "UninstallString";
+// Compared exactly: case, blanks and every character count.
+constexpr char kXEClientDisplayName[] = "Oracle Client 10g Express Edition";
+
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// The name as the registry lists it, looked up without regard to case.
+const std::string* FindName(const std::vector<std::string>& names, const std::string& wanted) {
+  for (const std::string& name : names) {
+    if (SameNameIgnoringCase(name, wanted)) return &name;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool TFormInstalador::DetectXEClient() {
+  // Lets the window repaint while the setup program may be running beside us.
+  Platform().ProcessMessages();
+  if (Platform().KeyExists(RootKey::LocalMachine, kOracleKey)) {
+    // A key that cannot be opened keeps the home found by an earlier call.
+    if (auto key = Platform().OpenKey(RootKey::LocalMachine, kXEClientKey, KeyAccess::Read)) {
+      XEClientHome = key->ReadString(kOracleHomeValue).value_or("");
+    }
+  }
+  if (!XEClientHome.empty()) return true;
+  return FindXEClientUninstallEntry();
+}
+
+bool TFormInstalador::DetectOracleHomes() {
+  std::string counter;
+  if (Platform().KeyExists(RootKey::LocalMachine, kOracleKey)) {
+    if (auto key = Platform().OpenKey(RootKey::LocalMachine, kAllHomesKey, KeyAccess::Read)) {
+      counter = key->ReadString(kHomeCounterValue).value_or("");
+    }
+  }
+  // Presence is what counts: "0" is a counter too.
+  return !counter.empty();
+}
+
+void TFormInstalador::ReadOracleHome() {
+  if (!Platform().KeyExists(RootKey::LocalMachine, kOracleKey)) return;
+  if (auto key = Platform().OpenKey(RootKey::LocalMachine, kOracleKey, KeyAccess::Read)) {
+    OracleHome = key->ReadString(kOracleHomeValue).value_or("");
+  }
+}
+
+bool TFormInstalador::FindXEClientUninstallEntry() {
+  // Full access, as the entries have always been opened; without the right to
+  // open them so (no administrator) nothing is found.
+  std::vector<std::string> subkeys;
+  if (auto uninstall = Platform().OpenKey(RootKey::LocalMachine, kUninstallKey, KeyAccess::AllAccess)) {
+    subkeys = uninstall->SubkeyNames();
+  }
+  bool found = false;
+  for (const std::string& subkey : subkeys) {
+    auto entry = Platform().OpenKey(RootKey::LocalMachine, std::string(kUninstallKey) + "\\" + subkey,
+                                    KeyAccess::AllAccess);
+    if (!entry) continue;
+    const std::vector<std::string> values = entry->ValueNames();
+    const std::string* displayName = FindName(values, kDisplayNameValue);
+    if (!displayName || !FindName(values, kUninstallStringValue)) continue;
+    // Two matching entries count as one; the scan still reads every entry.
+    if (entry->ReadString(*displayName).value_or("") == kXEClientDisplayName) found = true;
+  }
+  return found;
+}
