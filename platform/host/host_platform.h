@@ -1,0 +1,164 @@
+// A whole Windows machine in memory and in a temporary folder, for native tests:
+// registry, drives, environment, shell links, dialogs and started programs.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+// Registry value types, as Windows numbers them.
+inline constexpr uint32_t kRegSz = 1;
+inline constexpr uint32_t kRegExpandSz = 2;
+inline constexpr uint32_t kRegBinary = 3;
+inline constexpr uint32_t kRegDword = 4;
+inline constexpr uint32_t kRegMultiSz = 7;
+inline constexpr uint32_t kRegQword = 11;
+
+// What the current user may do with a registry key.
+enum class KeyPermission { Full, ReadOnly, Denied };
+
+// How another process holds a file: a running program can still be read but
+// not written, deleted or replaced; an exclusive holder lets nothing through.
+enum class FileLock { None, Running, Exclusive };
+
+// One message dialog as the installer asked for it.
+struct DialogRecord {
+  std::string text;
+  DialogType type;
+  DialogButtons buttons;
+  int answer;
+};
+
+// A shell link as written: what the link file holds.
+struct ShellLinkRecord {
+  std::string target, arguments, workingFolder;
+};
+
+enum class ShellLinkFailure { None, CannotCreate, NoInterface };
+
+namespace host_detail {
+struct Machine;
+}
+
+class HostPlatform : public Platform {
+ public:
+  // A fresh machine in a new temporary folder, removed again on destruction:
+  // drive C: with "C:\windows", "C:\windows\Temp", "C:\Program Files" and the
+  // desktop folder; ProgramFiles, SystemDrive, SystemRoot, windir and
+  // USERPROFILE set. The registry starts empty.
+  HostPlatform();
+  ~HostPlatform() override;
+  HostPlatform(const HostPlatform&) = delete;
+  HostPlatform& operator=(const HostPlatform&) = delete;
+
+  // --- Preparation and inspection by tests ---
+
+  // Registry. Keys are created with every missing parent; names keep the case
+  // they were first created with.
+  void CreateKey(RootKey root, const std::string& path);
+  void SetValue(RootKey root, const std::string& path, const std::string& name, uint32_t type,
+                const std::vector<uint8_t>& data);
+  // REG_SZ (or REG_EXPAND_SZ) with its terminating NUL, as RegSetValueExA stores it.
+  void SetString(RootKey root, const std::string& path, const std::string& name, const std::string& value,
+                 bool expandable = false);
+  void SetDword(RootKey root, const std::string& path, const std::string& name, uint32_t value);
+  void DeleteValue(RootKey root, const std::string& path, const std::string& name);
+  void DeleteKeyTree(RootKey root, const std::string& path);
+  void SetKeyPermission(RootKey root, const std::string& path, KeyPermission permission);
+
+  // Files: where drive letters live on the host, and what other processes do.
+  // The host folder that stands for a Windows path (its parents need not exist).
+  std::string HostPath(const std::string& windowsPath);
+  void AddDrive(char letter);
+  void SetFileLock(const std::string& path, FileLock lock);
+  // Every write after `bytes` more bytes fails, as on a full disk; nullopt
+  // lifts the limit. Counts writes of created file streams and ReplaceFile.
+  void SetDiskSpace(std::optional<uint64_t> bytes);
+  void WriteFileBytes(const std::string& path, const std::string& bytes);  // parents must exist
+
+  // Folders and environment.
+  void SetWindowsDirectory(const std::string& path) { windowsDirectory_ = path; }
+  void SetDesktopDirectory(const std::string& path) { desktopDirectory_ = path; }
+  void SetModuleFileName(const std::string& path) { moduleFileName_ = path; }
+  // nullopt removes the variable. Names compare without regard to case.
+  void SetEnvironmentVariable(const std::string& name, std::optional<std::string> value);
+
+  // Shell links.
+  std::optional<ShellLinkRecord> ReadShellLink(const std::string& linkPath);
+  void SetShellLinkFailure(ShellLinkFailure failure) { shellLinkFailure_ = failure; }
+
+  // Programs: every start is recorded, then the hook plays the program.
+  void SetStartProgramHook(std::function<void(const std::string& path)> hook) { startHook_ = std::move(hook); }
+  const std::vector<std::string>& StartedPrograms() const { return startedPrograms_; }
+
+  // Dialogs: answered from the queue of answers, or else by the callback; a
+  // dialog that neither can answer fails the test (std::logic_error).
+  void QueueDialogAnswers(std::initializer_list<int> answers);
+  void SetDialogCallback(std::function<int(const DialogRecord&)> callback) { dialogCallback_ = std::move(callback); }
+  const std::vector<DialogRecord>& Dialogs() const { return dialogs_; }
+  size_t PendingDialogAnswers() const { return dialogAnswers_.size(); }
+  void SetTerminating(bool terminating) { terminating_ = terminating; }
+
+  void SetProcessMessagesHook(std::function<void()> hook) { processMessagesHook_ = std::move(hook); }
+  int ProcessMessagesCalls() const { return processMessagesCalls_; }
+  int RestartRequests() const { return restartRequests_; }
+  // Replacing a resource invalidates ranges handed out for it before.
+  void SetResource(const std::string& name, std::vector<uint8_t> bytes);
+
+  // --- Platform ---
+  std::unique_ptr<TStream> CreateFileStream(const std::string& path) override;
+  std::unique_ptr<TStream> OpenFileStream(const std::string& path) override;
+  std::unique_ptr<RegistryKey> OpenKey(RootKey root, const std::string& path, KeyAccess access) override;
+  bool KeyExists(RootKey root, const std::string& path) override;
+  std::string WindowsDirectory() override { return windowsDirectory_; }
+  std::optional<std::string> EnvironmentVariable(const std::string& name) override;
+  std::string DesktopDirectory() override { return desktopDirectory_; }
+  std::string ModuleFileName() override { return moduleFileName_; }
+  bool FileExists(const std::string& path) override;
+  bool DirectoryExists(const std::string& path) override;
+  bool CreateDirectory(const std::string& path) override;
+  bool RemoveDirectory(const std::string& path) override;
+  bool DeleteFile(const std::string& path) override;
+  std::vector<uint8_t> ReadFile(const std::string& path) override;
+  void ReplaceFile(const std::string& path, const std::vector<uint8_t>& content) override;
+  bool MoveFileReplacing(const std::string& from, const std::string& to) override;
+  void CreateShellLink(const std::string& target, const std::string& arguments, const std::string& workingFolder,
+                       const std::string& linkPath) override;
+  void StartProgram(const std::string& path) override;
+  std::optional<FileVersion> ReadFileVersion(const std::string& path) override;
+  int MessageDialog(const std::string& text, DialogType type, DialogButtons buttons) override;
+  void ProcessMessages() override;
+  bool Terminating() override { return terminating_; }
+  void RestartWindows() override { ++restartRequests_; }
+  std::optional<ByteRange> FindResource(const std::string& name) override;
+
+ private:
+  // Shared with open streams and keys, so either may outlive the platform.
+  std::shared_ptr<host_detail::Machine> machine_;
+  std::string windowsDirectory_ = "C:\\windows";
+  std::string desktopDirectory_ = "C:\\users\\tester\\Desktop";
+  std::string moduleFileName_ = "C:\\Instalador.exe";
+  std::map<std::string, std::string> environment_;  // by upper-cased name
+  ShellLinkFailure shellLinkFailure_ = ShellLinkFailure::None;
+  std::function<void(const std::string&)> startHook_;
+  std::vector<std::string> startedPrograms_;
+  std::deque<int> dialogAnswers_;
+  std::function<int(const DialogRecord&)> dialogCallback_;
+  std::vector<DialogRecord> dialogs_;
+  bool terminating_ = false;
+  std::function<void()> processMessagesHook_;
+  int processMessagesCalls_ = 0;
+  int restartRequests_ = 0;
+  std::map<std::string, std::vector<uint8_t>> resources_;  // by upper-cased name
+};
+
+}  // namespace platform

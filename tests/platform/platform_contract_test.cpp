@@ -1,0 +1,346 @@
+// What the installer relies on from the platform, checked against whichever
+// implementation this build has: the host machine natively, Windows under Wine.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "framework/errors.h"
+#include "tests/platform/pe_builder.h"
+#include "tests/platform/test_machine.h"
+
+using platform::KeyAccess;
+using platform::RootKey;
+
+namespace {
+
+class PlatformContract : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    machine_ = MakeTestMachine();
+    scratch_ = machine_->ScratchFolder();
+    key_ = TestRunKey() + "\\" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  }
+  void TearDown() override { machine_->DeleteKeyTree(RootKey::CurrentUser, key_); }
+
+  platform::Platform& P() { return machine_->Platform(); }
+  std::string In(const std::string& name) { return scratch_ + "\\" + name; }
+  std::string Read(const std::string& path) {
+    const auto bytes = P().ReadFile(path);
+    return std::string(bytes.begin(), bytes.end());
+  }
+
+  std::unique_ptr<TestMachine> machine_;
+  std::string scratch_;
+  std::string key_;
+};
+
+// --- Registry ---
+
+TEST_F(PlatformContract, ReadsStringValuesAsStored) {
+  machine_->SetString(RootKey::CurrentUser, key_, "Plain", "C:\\Program Files");
+  machine_->SetString(RootKey::CurrentUser, key_, "Expandable", "%ProgramFiles%\\X", true);
+  machine_->SetString(RootKey::CurrentUser, key_, "Empty", "");
+  machine_->SetString(RootKey::CurrentUser, key_, "WithNul", std::string("before\0after", 12));
+  machine_->SetString(RootKey::CurrentUser, key_, "Accents", "instalaci\xF3n \xBFs\xED?");
+  auto key = P().OpenKey(RootKey::CurrentUser, key_, KeyAccess::Read);
+  ASSERT_TRUE(key);
+  const struct {
+    const char* name;
+    std::optional<std::string> expected;
+  } cases[] = {
+      {"Plain", "C:\\Program Files"},
+      {"Expandable", "%ProgramFiles%\\X"},  // never expanded here
+      {"Empty", ""},
+      {"WithNul", "before"},
+      {"Accents", "instalaci\xF3n \xBFs\xED?"},
+      {"Missing", std::nullopt},
+      {"plain", "C:\\Program Files"},  // value names ignore case
+  };
+  for (const auto& c : cases) EXPECT_EQ(key->ReadString(c.name), c.expected) << c.name;
+}
+
+TEST_F(PlatformContract, NonStringValueRaisesWithItsName) {
+  machine_->SetDword(RootKey::CurrentUser, key_, "Counter", 7);
+  auto key = P().OpenKey(RootKey::CurrentUser, key_, KeyAccess::Read);
+  ASSERT_TRUE(key);
+  try {
+    key->ReadString("counter");
+    FAIL() << "no error";
+  } catch (const ERegistryException& error) {
+    EXPECT_EQ(error.Message(), "Invalid data type for 'counter'");
+  }
+}
+
+TEST_F(PlatformContract, KeyPathsIgnoreCaseAndTakeALeadingSeparator) {
+  machine_->SetString(RootKey::CurrentUser, key_ + "\\Sub Key", "V", "x");
+  std::string upper = key_;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string withoutLeading = key_.substr(1);
+  for (const std::string& path : {key_ + "\\Sub Key", upper + "\\SUB KEY", withoutLeading + "\\sub key"}) {
+    EXPECT_TRUE(P().KeyExists(RootKey::CurrentUser, path)) << path;
+    auto key = P().OpenKey(RootKey::CurrentUser, path, KeyAccess::Read);
+    ASSERT_TRUE(key) << path;
+    EXPECT_EQ(key->ReadString("v"), "x");
+  }
+}
+
+TEST_F(PlatformContract, MissingKeysAreNotOpened) {
+  machine_->CreateKey(RootKey::CurrentUser, key_);
+  EXPECT_FALSE(P().KeyExists(RootKey::CurrentUser, key_ + "\\Missing"));
+  EXPECT_FALSE(P().OpenKey(RootKey::CurrentUser, key_ + "\\Missing", KeyAccess::Read));
+  EXPECT_FALSE(P().OpenKey(RootKey::CurrentUser, key_ + "\\Missing", KeyAccess::AllAccess));
+  // Opening for full access never creates the key.
+  EXPECT_FALSE(P().KeyExists(RootKey::CurrentUser, key_ + "\\Missing"));
+  EXPECT_TRUE(P().OpenKey(RootKey::CurrentUser, key_, KeyAccess::AllAccess));
+  // The roots differ.
+  EXPECT_FALSE(P().KeyExists(RootKey::LocalMachine, key_));
+}
+
+TEST_F(PlatformContract, SubkeysEnumerateSortedValuesInCreationOrder) {
+  for (const char* name : {"gamma", "A_b", "beta", "Alpha", "AB"}) machine_->CreateKey(RootKey::CurrentUser, key_ + "\\" + name);
+  for (const char* name : {"zeta", "Alpha", "mid", "_under"}) machine_->SetString(RootKey::CurrentUser, key_, name, name);
+  auto key = P().OpenKey(RootKey::CurrentUser, key_, KeyAccess::Read);
+  ASSERT_TRUE(key);
+  // Sorted by upper-cased name: "_" (0x5F) comes after the letters.
+  EXPECT_EQ(key->SubkeyNames(), (std::vector<std::string>{"AB", "Alpha", "A_b", "beta", "gamma"}));
+  EXPECT_EQ(key->ValueNames(), (std::vector<std::string>{"zeta", "Alpha", "mid", "_under"}));
+}
+
+TEST_F(PlatformContract, EmptyKeyHasNoNames) {
+  machine_->CreateKey(RootKey::CurrentUser, key_);
+  auto key = P().OpenKey(RootKey::CurrentUser, key_, KeyAccess::Read);
+  ASSERT_TRUE(key);
+  EXPECT_TRUE(key->SubkeyNames().empty());
+  EXPECT_TRUE(key->ValueNames().empty());
+}
+
+TEST_F(PlatformContract, LocalMachineKeysAreReadInTheSameViewTheyArePrepared) {
+  const std::string key = TestRunKey() + "\\LocalMachine";
+  machine_->SetString(RootKey::LocalMachine, key, "ORACLE_HOME", "C:\\XE");
+  auto opened = P().OpenKey(RootKey::LocalMachine, key, KeyAccess::Read);
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(opened->ReadString("ORACLE_HOME"), "C:\\XE");
+  machine_->DeleteKeyTree(RootKey::LocalMachine, key);
+  EXPECT_FALSE(P().KeyExists(RootKey::LocalMachine, key));
+}
+
+// --- Files and folders ---
+
+TEST_F(PlatformContract, FilesAndFoldersAreToldApart) {
+  machine_->WriteFile(In("file.txt"), "x");
+  P().CreateDirectory(In("folder"));
+  const struct {
+    std::string path;
+    bool file, folder;
+  } cases[] = {
+      {In("file.txt"), true, false},
+      {In("FILE.TXT"), true, false},
+      {In("folder"), false, true},
+      {In("FOLDER"), false, true},
+      {In("folder\\"), false, true},
+      {In("missing"), false, false},
+      {In("missing\\file.txt"), false, false},
+      {scratch_, false, true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(P().FileExists(c.path), c.file) << c.path;
+    EXPECT_EQ(P().DirectoryExists(c.path), c.folder) << c.path;
+  }
+}
+
+TEST_F(PlatformContract, PathsIgnoreCase) {
+  P().CreateDirectory(In("Sub"));
+  machine_->WriteFile(In("Sub\\File.TXT"), "first");
+  EXPECT_EQ(Read(In("SUB\\file.txt")), "first");
+  {
+    auto stream = P().CreateFileStream(In("sub\\FILE.txt"));
+    stream->WriteBuffer("second", 6);
+  }
+  EXPECT_EQ(machine_->ReadFile(In("Sub\\File.TXT")), "second");
+  EXPECT_TRUE(P().DeleteFile(In("SUB\\FILE.TXT")));
+  EXPECT_FALSE(P().FileExists(In("Sub\\File.TXT")));
+  EXPECT_TRUE(P().RemoveDirectory(In("sub")));
+}
+
+TEST_F(PlatformContract, CreateDirectoryMakesOneLevel) {
+  EXPECT_FALSE(P().CreateDirectory(In("a\\b")));
+  EXPECT_FALSE(P().DirectoryExists(In("a")));
+  EXPECT_TRUE(P().CreateDirectory(In("a")));
+  EXPECT_FALSE(P().CreateDirectory(In("a")));  // already there
+  EXPECT_TRUE(P().CreateDirectory(In("a\\b")));
+  EXPECT_TRUE(P().DirectoryExists(In("a\\b")));
+}
+
+TEST_F(PlatformContract, RemoveDirectoryOnlyWhenEmpty) {
+  P().CreateDirectory(In("full"));
+  machine_->WriteFile(In("full\\x"), "x");
+  EXPECT_FALSE(P().RemoveDirectory(In("full")));
+  EXPECT_TRUE(P().FileExists(In("full\\x")));
+  EXPECT_FALSE(P().RemoveDirectory(In("full\\x")));  // a file is no folder
+  EXPECT_TRUE(P().DeleteFile(In("full\\x")));
+  EXPECT_TRUE(P().RemoveDirectory(In("full\\")));     // a trailing separator is fine
+  EXPECT_FALSE(P().DirectoryExists(In("full")));
+  EXPECT_FALSE(P().RemoveDirectory(In("full")));
+}
+
+TEST_F(PlatformContract, DeleteFileOnlyDeletesFiles) {
+  P().CreateDirectory(In("folder"));
+  EXPECT_FALSE(P().DeleteFile(In("folder")));
+  EXPECT_TRUE(P().DirectoryExists(In("folder")));
+  EXPECT_FALSE(P().DeleteFile(In("missing")));
+}
+
+// The message names the file as a full path and ends with the system's reason,
+// without the line break the system puts after it.
+void ExpectFileError(const std::string& message, const std::string& verb, const std::string& fullPath) {
+  const std::string prefix = "Cannot " + verb + " file \"" + fullPath + "\". ";
+  ASSERT_EQ(message.compare(0, prefix.size(), prefix), 0) << message;
+  const std::string reason = message.substr(prefix.size());
+  EXPECT_FALSE(reason.empty()) << message;
+  EXPECT_EQ(reason.find_first_of("\r\n"), std::string::npos) << message;
+}
+
+TEST_F(PlatformContract, CreateFileStreamInMissingFolderNamesTheFullPath) {
+  try {
+    P().CreateFileStream(In("missing\\..\\gone\\x.bin"));
+    FAIL() << "no error";
+  } catch (const EFCreateError& error) {
+    ExpectFileError(error.Message(), "create", In("gone\\x.bin"));
+  }
+  EXPECT_FALSE(P().DirectoryExists(In("gone")));
+}
+
+TEST_F(PlatformContract, OpenFileStreamOfMissingFileRaises) {
+  try {
+    P().OpenFileStream(In("missing.bin"));
+    FAIL() << "no error";
+  } catch (const EFOpenError& error) {
+    ExpectFileError(error.Message(), "open", In("missing.bin"));
+  }
+  EXPECT_THROW(P().ReadFile(In("missing.bin")), EFOpenError);
+}
+
+TEST_F(PlatformContract, CreatedStreamEmptiesTheFileAndSharesNothing) {
+  machine_->WriteFile(In("f.bin"), "old content that is longer");
+  auto stream = P().CreateFileStream(In("f.bin"));
+  EXPECT_EQ(stream->Size(), 0);
+  stream->WriteBuffer("new", 3);
+  stream->SetPosition(0);
+  char back[3];
+  stream->ReadBuffer(back, 3);
+  EXPECT_EQ(std::string(back, 3), "new");
+  EXPECT_THROW(P().CreateFileStream(In("f.bin")), EFCreateError);
+  EXPECT_THROW(P().OpenFileStream(In("f.bin")), EFOpenError);
+  EXPECT_FALSE(P().DeleteFile(In("f.bin")));
+  stream.reset();
+  EXPECT_EQ(Read(In("f.bin")), "new");
+}
+
+TEST_F(PlatformContract, ReplaceFileCreatesAndReplaces) {
+  P().ReplaceFile(In("t.ora"), {'a', 'b'});
+  EXPECT_EQ(Read(In("t.ora")), "ab");
+  P().ReplaceFile(In("T.ORA"), {'c'});
+  EXPECT_EQ(Read(In("t.ora")), "c");
+  // Only the file itself is left: no temporary beside it.
+  EXPECT_TRUE(P().DeleteFile(In("t.ora")));
+  EXPECT_TRUE(P().RemoveDirectory(scratch_));
+}
+
+TEST_F(PlatformContract, FailedReplaceKeepsTheOldContent) {
+  machine_->WriteFile(In("t.ora"), "old");
+  {
+    auto holder = P().OpenFileStream(In("t.ora"));  // another reader: no replacing
+    EXPECT_THROW(P().ReplaceFile(In("t.ora"), {'n', 'e', 'w'}), EFCreateError);
+  }
+  EXPECT_EQ(Read(In("t.ora")), "old");
+  EXPECT_TRUE(P().DeleteFile(In("t.ora")));
+  EXPECT_TRUE(P().RemoveDirectory(scratch_)) << "the temporary file was left behind";
+}
+
+TEST_F(PlatformContract, ReplaceFileInMissingFolderRaises) {
+  EXPECT_THROW(P().ReplaceFile(In("missing\\t.ora"), {'x'}), EFCreateError);
+}
+
+TEST_F(PlatformContract, MoveFileReplacingMovesOverAnExistingFile) {
+  machine_->WriteFile(In("from"), "new");
+  machine_->WriteFile(In("to"), "old");
+  EXPECT_TRUE(P().MoveFileReplacing(In("from"), In("to")));
+  EXPECT_FALSE(P().FileExists(In("from")));
+  EXPECT_EQ(Read(In("to")), "new");
+  EXPECT_FALSE(P().MoveFileReplacing(In("from"), In("to")));
+  EXPECT_EQ(Read(In("to")), "new");
+}
+
+// --- Shell links ---
+
+TEST_F(PlatformContract, LinksAreWrittenAndReadBack) {
+  P().CreateDirectory(In("Vesko"));
+  machine_->WriteFile(In("Vesko\\Pliegorama.exe"), "MZ");
+  machine_->WriteFile(In("Vesko\\DesInstalador.exe"), "MZ");
+  P().CreateDirectory(In("Group"));
+  const std::string link = In("Group\\Sistema de Lumentra.lnk");
+  P().CreateShellLink(In("Vesko\\Pliegorama.exe"), "", In("Vesko\\"), link);
+  EXPECT_TRUE(P().FileExists(link));
+  auto read = machine_->ReadLink(link);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->target, In("Vesko\\Pliegorama.exe"));
+  EXPECT_EQ(read->arguments, "");
+  EXPECT_EQ(read->workingFolder, In("Vesko\\"));  // the trailing separator is kept
+
+  // An existing link is replaced.
+  P().CreateShellLink(In("Vesko\\DesInstalador.exe"), "", scratch_, link);
+  read = machine_->ReadLink(link);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->target, In("Vesko\\DesInstalador.exe"));
+  EXPECT_EQ(read->workingFolder, scratch_);
+}
+
+TEST_F(PlatformContract, LinkInMissingFolderIsSkippedSilently) {
+  machine_->WriteFile(In("p.exe"), "MZ");
+  EXPECT_NO_THROW(P().CreateShellLink(In("p.exe"), "", scratch_, In("missing\\p.lnk")));
+  EXPECT_FALSE(P().FileExists(In("missing\\p.lnk")));
+  EXPECT_FALSE(P().DirectoryExists(In("missing")));
+}
+
+// --- Environment and folders ---
+
+TEST_F(PlatformContract, EnvironmentVariablesByNameWithoutCase) {
+  const auto windir = P().EnvironmentVariable("windir");
+  ASSERT_TRUE(windir);
+  EXPECT_EQ(P().EnvironmentVariable("WINDIR"), windir);
+  EXPECT_EQ(P().EnvironmentVariable("WinDir"), windir);
+  EXPECT_FALSE(P().EnvironmentVariable("INSTALADOR_NEVER_SET_VARIABLE"));
+}
+
+TEST_F(PlatformContract, SystemFoldersExistWithoutTrailingSeparator) {
+  for (const std::string& folder : {P().WindowsDirectory(), P().DesktopDirectory()}) {
+    ASSERT_FALSE(folder.empty());
+    EXPECT_NE(folder.back(), '\\') << folder;
+    EXPECT_TRUE(P().DirectoryExists(folder)) << folder;
+  }
+}
+
+// --- File versions ---
+
+TEST_F(PlatformContract, ReadsTheFixedFileVersionOfAnImage) {
+  const platform::FileVersion cases[] = {{1, 0, 4, 6}, {10, 2, 0, 15}, {65535, 0, 65535, 1}};
+  for (const auto& version : cases) {
+    machine_->WriteFile(In("v.exe"), BuildPeImage(version));
+    const auto read = P().ReadFileVersion(In("v.exe"));
+    ASSERT_TRUE(read) << version.major << "." << version.minor;
+    EXPECT_EQ(read->major, version.major);
+    EXPECT_EQ(read->minor, version.minor);
+    EXPECT_EQ(read->release, version.release);
+    EXPECT_EQ(read->build, version.build);
+  }
+}
+
+TEST_F(PlatformContract, FilesWithoutVersionInformation) {
+  machine_->WriteFile(In("plain.exe"), BuildPeImage(std::nullopt));
+  machine_->WriteFile(In("text.txt"), "not an executable");
+  P().CreateDirectory(In("folder.exe"));
+  for (const char* name : {"plain.exe", "text.txt", "missing.exe", "folder.exe"})
+    EXPECT_FALSE(P().ReadFileVersion(In(name))) << name;
+}
+
+}  // namespace
