@@ -1,0 +1,33 @@
+// The payload host form: a form never shown whose one child, the storage
+// component mxStorageFiles, carries the installer's files.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "framework/forms.h"
+#include "storage/mxStorage.h"
+
+class TFormExe : public TForm {
+ public:
+  explicit TFormExe(TComponent* owner = nullptr) : TForm(owner) {}
+  const char* ClassName() const override { return "TFormExe"; }
+
+  // The storage read from the stream; null until then.
+  TmxStorage* mxStorageFiles = nullptr;
+
+  // The declared child field's class first, then the registered ones.
+  std::unique_ptr<TComponent> CreateChild(const std::string& className) override;
+  void ChildCreated(TComponent* child, TComponent* parent) override;
+};
+
+// The installer's items by position; a payload has at least these four.
+enum class PayloadItem { Exe = 0, TnsNames = 1, Oracle = 2, Uninstaller = 3 };
+inline constexpr int kPayloadItemCount = 4;
+
+// Reads a TFORMEXE form stream into a new payload host form and checks that
+// it carries mxStorageFiles with at least four items: the install sequence
+// must not start without them (EReadError otherwise).
+std::unique_ptr<TFormExe> ReadPayloadForm(const uint8_t* data, size_t size);

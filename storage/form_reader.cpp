@@ -1,0 +1,353 @@
+// The form-stream reader: one bounded cursor over the stream, each property
+// value taken through ValueReader by the object that owns the property.
+#include "storage/form_reader.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/errors.h"
+#include "framework/messages.h"
+#include "framework/streams.h"
+#include "storage/byte_cursor.h"
+#include "storage/form_stream.h"
+
+namespace {
+
+[[noreturn]] void StreamReadError() { throw EReadError(msg::kStreamReadError); }
+[[noreturn]] void InvalidValue() { throw EReadError(msg::kInvalidPropertyValue); }
+[[noreturn]] void InvalidFormat() { throw EReadError(msg::kInvalidStreamFormat); }
+
+class Reader : public ValueReader {
+ public:
+  Reader(const uint8_t* data, size_t size, TComponent& root) : in_(data, size, StreamReadError), root_(root) {}
+
+  size_t ReadRoot() {
+    const uint8_t* signature = in_.Take(4);
+    if (std::string(reinterpret_cast<const char*>(signature), 4) != kFormSignature) InvalidFormat();
+    ReadPrefix();
+    in_.ShortString();  // the class that chose the resource is the root's; not compared
+    root_.SetName(in_.ShortString());
+    root_.BeginLoading();
+    loaded_.push_back(&root_);
+    ReadPropertyList(root_, root_.Name());
+    ReadChildren(root_, 1);
+    // Loading ends once the whole stream is in: root first, then in reading order.
+    for (TComponent* component : loaded_) component->EndLoading();
+    return in_.offset();
+  }
+
+  // ValueReader: one call per property value.
+  int32_t ReadInteger(const IdentEntry* idents, size_t identCount) override {
+    const size_t start = BeginValue();
+    const uint8_t code = in_.U8();
+    if (code == static_cast<uint8_t>(ValueCode::Ident) && idents) {
+      const std::string ident = in_.ShortString();
+      for (size_t i = 0; i < identCount; ++i)
+        if (SameText(ident, idents[i].name)) return idents[i].value;
+      InvalidValue();
+    }
+    int32_t value = 0;
+    if (!IntegerPayload(code, value)) Reject(start);
+    return value;
+  }
+
+  std::string ReadString() override {
+    const size_t start = BeginValue();
+    switch (static_cast<ValueCode>(in_.U8())) {
+      case ValueCode::String:
+        return in_.ShortString();
+      case ValueCode::LString:
+        return in_.Bytes(in_.U32());
+      case ValueCode::Utf8String:
+        return Utf8ToAnsi(in_.Bytes(in_.U32()));
+      case ValueCode::WString: {
+        const uint32_t units = in_.U32();
+        if (!(units <= in_.remaining() / 2)) StreamReadError();
+        return Utf16ToAnsi(in_.Take(size_t{units} * 2), units);
+      }
+      default:
+        Reject(start);
+    }
+  }
+
+  int ReadEnum(NameList names) override {
+    const size_t start = BeginValue();
+    std::string ident;
+    switch (static_cast<ValueCode>(in_.U8())) {
+      case ValueCode::Ident: ident = in_.ShortString(); break;
+      case ValueCode::False: ident = "False"; break;
+      case ValueCode::True: ident = "True"; break;
+      case ValueCode::Null: ident = "Null"; break;
+      case ValueCode::Nil: ident = "nil"; break;
+      default: Reject(start);
+    }
+    for (size_t i = 0; i < names.count; ++i)
+      if (SameText(ident, names.names[i])) return static_cast<int>(i);
+    InvalidValue();
+  }
+
+  bool ReadBoolean() override {
+    static const char* const kBooleanNames[] = {"False", "True"};
+    return ReadEnum({kBooleanNames, 2}) == 1;
+  }
+
+  uint32_t ReadSet(NameList names) override {
+    const size_t start = BeginValue();
+    if (in_.U8() != static_cast<uint8_t>(ValueCode::Set)) Reject(start);
+    uint32_t bits = 0;
+    for (;;) {
+      const std::string element = in_.ShortString();
+      if (element.empty()) return bits;
+      for (size_t i = 0; i < names.count && i < 32; ++i)
+        if (SameText(element, names.names[i])) bits |= 1u << i;  // unknown elements are ignored
+    }
+  }
+
+  void ReadCollection(TCollection& collection) override {
+    const size_t start = BeginValue();
+    if (in_.U8() != static_cast<uint8_t>(ValueCode::Collection)) Reject(start);
+    DepthGuard guard(valueDepth_);
+    collection.BeginUpdate();
+    try {
+      if (in_.Peek() != 0) collection.Clear();
+      while (in_.Peek() != 0) {
+        int32_t dropped = 0;
+        const uint8_t code = in_.Peek();
+        if (code >= 2 && code <= 4) {
+          in_.U8();
+          IntegerPayload(code, dropped);
+        }
+        TCollectionItem* item = collection.Add();
+        if (in_.Peek() != static_cast<uint8_t>(ValueCode::List)) Reject(in_.offset());
+        in_.U8();
+        // An item has no name: its class name stands in error messages.
+        ReadPropertyList(*item, item->ClassName());
+      }
+      in_.U8();
+    } catch (...) {
+      collection.EndUpdate();
+      throw;
+    }
+    collection.EndUpdate();
+  }
+
+  TNotifyEvent ReadNotifyEvent() override {
+    const size_t start = BeginValue();
+    switch (static_cast<ValueCode>(in_.U8())) {
+      case ValueCode::Nil:
+        return nullptr;
+      case ValueCode::Ident: {
+        TNotifyEvent handler = root_.FindNotifyHandler(in_.ShortString());
+        if (!handler) InvalidValue();
+        return handler;
+      }
+      default:
+        Reject(start);
+    }
+  }
+
+  void ReadUnboundEvent() override {
+    const size_t start = BeginValue();
+    switch (static_cast<ValueCode>(in_.U8())) {
+      case ValueCode::Nil:
+        return;
+      case ValueCode::Ident:
+        in_.ShortString();
+        InvalidValue();  // nothing here has handlers of this type
+      default:
+        Reject(start);
+    }
+  }
+
+  void ReadBinary(const std::function<void(TStream&)>& reader) override {
+    const size_t start = BeginValue();
+    if (in_.U8() != static_cast<uint8_t>(ValueCode::Binary)) Reject(start);
+    const uint32_t length = in_.U32();
+    // Handed over in place: the property copies what it keeps, once.
+    TReadOnlyMemoryStream block(in_.Take(length), length);
+    reader(block);
+  }
+
+  void Skip() override {
+    BeginValue();
+    SkipValue();
+  }
+
+ private:
+  struct DepthGuard {
+    explicit DepthGuard(int& depth) : depth_(depth) {
+      if (++depth_ > kMaxValueDepth) {
+        --depth_;
+        InvalidFormat();
+      }
+    }
+    ~DepthGuard() { --depth_; }
+    int& depth_;
+  };
+
+  // A value may be taken once per property record.
+  size_t BeginValue() {
+    if (!valuePending_) InvalidValue();
+    valuePending_ = false;
+    return in_.offset();
+  }
+
+  // Passes over the value at `start` and fails: the code is one the property does not take.
+  [[noreturn]] void Reject(size_t start) {
+    in_.Rewind(start);
+    SkipValue();
+    InvalidValue();
+  }
+
+  bool IntegerPayload(uint8_t code, int32_t& value) {
+    switch (static_cast<ValueCode>(code)) {
+      case ValueCode::Int8: value = static_cast<int8_t>(in_.U8()); return true;
+      case ValueCode::Int16: value = static_cast<int16_t>(in_.U16()); return true;
+      case ValueCode::Int32: value = static_cast<int32_t>(in_.U32()); return true;
+      default: return false;
+    }
+  }
+
+  void SkipValue() {
+    DepthGuard guard(valueDepth_);
+    const uint8_t code = in_.U8();
+    switch (static_cast<ValueCode>(code)) {
+      case ValueCode::Null:
+      case ValueCode::False:
+      case ValueCode::True:
+      case ValueCode::Nil:
+        return;
+      case ValueCode::Int8: in_.SkipBytes(1); return;
+      case ValueCode::Int16: in_.SkipBytes(2); return;
+      case ValueCode::Int32:
+      case ValueCode::Single: in_.SkipBytes(4); return;
+      case ValueCode::Extended: in_.SkipBytes(10); return;
+      case ValueCode::Currency:
+      case ValueCode::Date:
+      case ValueCode::Int64: in_.SkipBytes(8); return;
+      case ValueCode::String:
+      case ValueCode::Ident: in_.SkipBytes(in_.U8()); return;
+      case ValueCode::Binary:
+      case ValueCode::LString:
+      case ValueCode::Utf8String: in_.SkipBytes(in_.U32()); return;
+      case ValueCode::WString: {
+        const uint32_t units = in_.U32();
+        if (!(units <= in_.remaining() / 2)) StreamReadError();
+        in_.SkipBytes(size_t{units} * 2);
+        return;
+      }
+      case ValueCode::Set:
+        while (!in_.ShortString().empty()) {
+        }
+        return;
+      case ValueCode::List:
+        while (in_.Peek() != 0) SkipValue();
+        in_.U8();
+        return;
+      case ValueCode::Collection:
+        while (in_.Peek() != 0) {
+          const uint8_t lead = in_.Peek();
+          if (lead >= 2 && lead <= 4) SkipValue();
+          in_.U8();  // the item's 01, passed over without a test
+          while (in_.Peek() != 0) {
+            in_.ShortString();
+            SkipValue();
+          }
+          in_.U8();
+        }
+        in_.U8();
+        return;
+    }
+    InvalidValue();  // a code this format does not have
+  }
+
+  void ReadPrefix() {
+    if ((in_.Peek() & kPrefixMask) != kPrefixMask) return;
+    const uint8_t flags = in_.U8() & 0x0F;
+    if (flags & kFlagChildPos) {
+      int32_t position = 0;
+      if (!IntegerPayload(in_.U8(), position)) InvalidValue();
+    }
+  }
+
+  void ReadPropertyList(TPersistent& object, const std::string& objectName) {
+    while (in_.Peek() != 0) ReadPropertyRecord(object, objectName);
+    in_.U8();
+  }
+
+  void ReadPropertyRecord(TPersistent& object, const std::string& objectName) {
+    const std::string name = in_.ShortString();
+    try {
+      TPersistent* target = &object;
+      size_t partStart = 0;
+      for (size_t dot = name.find('.'); dot != std::string::npos; dot = name.find('.', partStart)) {
+        const std::string part = name.substr(partStart, dot - partStart);
+        const ObjectProperty found = target->FindObjectProperty(part);
+        if (found.kind != ObjectProperty::Kind::Object || !found.object) {
+          SkipValue();
+          if (found.kind == ObjectProperty::Kind::Missing)
+            throw EReadError(Format(msg::kUnknownProperty, part.c_str()));
+          throw EReadError(msg::kInvalidPropertyPath);
+        }
+        target = found.object;
+        partStart = dot + 1;
+      }
+      const std::string last = name.substr(partStart);
+      const size_t start = in_.offset();
+      valuePending_ = true;
+      const bool taken = target->ReadProperty(last, *this) || target->ReadComputedProperty(last, *this);
+      valuePending_ = false;
+      if (!taken) {
+        SkipValue();
+        throw EReadError(Format(msg::kUnknownProperty, last.c_str()));
+      }
+      // A property that accepts a value without looking at it still passes over it.
+      if (in_.offset() == start) SkipValue();
+    } catch (const Exception& error) {
+      valuePending_ = false;
+      throw EReadError(
+          Format(msg::kReadingError, objectName.c_str(), ".", name.c_str(), error.Message().c_str()));
+    }
+  }
+
+  void ReadChildren(TComponent& parent, int depth) {
+    while (in_.Peek() != 0) {
+      if (depth > kMaxObjectDepth) InvalidFormat();
+      const uint8_t lead = in_.Peek();
+      const uint8_t flags = (lead & kPrefixMask) == kPrefixMask ? lead & 0x0F : 0;
+      // The position among the parent's children is not kept: nothing here
+      // depends on the order of children beyond reading order.
+      ReadPrefix();
+      const std::string className = in_.ShortString();
+      const std::string name = in_.ShortString();
+      TComponent* child = (flags & kFlagInherited) ? root_.FindComponent(name) : nullptr;
+      if (!child) {
+        std::unique_ptr<TComponent> created = root_.CreateChild(className);
+        if (!created || created->Owner() != &root_)
+          throw EClassNotFound(Format(msg::kClassNotFound, className.c_str()));
+        child = created.release();  // the root owns it now
+      }
+      child->BeginLoading();
+      loaded_.push_back(child);
+      child->SetName(name);
+      root_.ChildCreated(child, &parent);
+      ReadPropertyList(*child, child->Name());
+      ReadChildren(*child, depth + 1);
+    }
+    in_.U8();
+  }
+
+  ByteCursor in_;
+  TComponent& root_;
+  std::vector<TComponent*> loaded_;
+  bool valuePending_ = false;
+  int valueDepth_ = 0;
+};
+
+}  // namespace
+
+void FormStreamReader::ReadRootComponent(TComponent& root) {
+  Reader reader(data_, size_, root);
+  bytesRead_ = reader.ReadRoot();
+}

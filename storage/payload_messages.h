@@ -1,0 +1,10 @@
+// Messages of the payload checks and of the payload tools, byte for byte.
+#pragma once
+
+namespace msg {
+inline constexpr char kPayloadWithoutStorage[] = "The payload holds no storage component mxStorageFiles";
+inline constexpr char kPayloadTooFewItems[] = "The payload holds %d stored items; it needs at least %d";
+inline constexpr char kNotFormOrExecutable[] = "%s is neither a form stream nor a Windows executable";
+inline constexpr char kMalformedExecutable[] = "Malformed executable: %s";
+inline constexpr char kUnsafeFileName[] = "Stored item %d: unsafe file name \"%s\"; nothing written for it";
+}  // namespace msg
