@@ -1,0 +1,223 @@
+#!/usr/bin/env bash
+# Wine harness library: headless display, throwaway prefixes, running programs with timeouts,
+# screenshots and window inspection. Source it; call wine_lib_init first.
+#
+# Environment it reads (all optional):
+#   WINE_BUILD_DIR     the Windows build (default: build/win32 under the repository)
+#   WINE_WORK          folder for this run's prefixes (default: a new /tmp/<name>-wine.XXXXXX)
+#   WINE_HARNESS_NAME  <name> above (default: instalador)
+#   WINE_ARTIFACTS     screenshots and logs (default: artifacts/wine under the repository)
+#   WINE_KEEP=1        keep WINE_WORK after the run, for a post-mortem
+# Everything that waits has a timeout: a stuck program costs time, never the run.
+
+WINE_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+WINE_REPO=$(cd "$WINE_LIB_DIR/../.." && pwd)
+
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winemenubuilder.exe=d}
+export WINEDEBUG=${WINEDEBUG:--all}
+
+wine_log() { echo "wine-harness: $*" >&2; }
+
+# Paths of the repository build and of this run's work and artifact folders; Xvfb when there
+# is no display. Safe to call again from a scenario script started by run.sh.
+wine_lib_init() {
+  WINE_BUILD_DIR=${WINE_BUILD_DIR:-$WINE_REPO/build/win32}
+  WINE_BUILD_DIR=$(cd "$WINE_BUILD_DIR" 2>/dev/null && pwd) || { wine_log "no build folder ${WINE_BUILD_DIR}"; return 1; }
+  WINE_BIN=$WINE_BUILD_DIR/bin
+  WINE_ARTIFACTS=${WINE_ARTIFACTS:-$WINE_REPO/artifacts/wine}
+  mkdir -p "$WINE_ARTIFACTS"
+  if [ -z "${WINE_WORK:-}" ]; then
+    WINE_WORK=$(mktemp -d "/tmp/${WINE_HARNESS_NAME:-instalador}-wine.XXXXXX")
+    WINE_OWNS_WORK=1
+  fi
+  mkdir -p "$WINE_WORK"
+  export WINE_BUILD_DIR WINE_BIN WINE_ARTIFACTS WINE_WORK
+  WINE_CLEANUPS=()
+  trap wine_lib_cleanup EXIT
+  trap 'exit 130' INT TERM
+  [ -n "${DISPLAY:-}" ] || wine_start_xvfb
+}
+
+# Registers a command to run at exit, before the harness's own clean-up.
+wine_on_exit() { WINE_CLEANUPS+=("$*"); }
+
+wine_lib_cleanup() {
+  local status=$? cleanup prefix
+  for cleanup in "${WINE_CLEANUPS[@]}"; do eval "$cleanup" || true; done
+  # Every prefix of this run that may still have a server: end it by its prefix, not by name.
+  for prefix in "$WINE_WORK"/*/; do
+    [ -f "$prefix/system.reg" ] && wine_end_prefix "${prefix%/}"
+  done
+  if [ -n "${WINE_XVFB_PID:-}" ]; then
+    kill "$WINE_XVFB_PID" 2>/dev/null
+    wait "$WINE_XVFB_PID" 2>/dev/null
+  fi
+  if [ "${WINE_OWNS_WORK:-}" = 1 ] && [ "${WINE_KEEP:-}" != 1 ]; then rm -rf "$WINE_WORK"; fi
+  return $status
+}
+
+# Starts Xvfb on a display it picks itself (-displayfd), so parallel runs do not collide.
+wine_start_xvfb() {
+  local fdfile="$WINE_WORK/xvfb.display" i
+  : > "$fdfile"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" >"$WINE_WORK/xvfb.log" 2>&1 &
+  WINE_XVFB_PID=$!
+  for i in $(seq 1 100); do
+    if [ -s "$fdfile" ]; then
+      export DISPLAY=":$(tr -dc '0-9' < "$fdfile")"
+      return 0
+    fi
+    kill -0 "$WINE_XVFB_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  wine_log "Xvfb did not start (see $WINE_WORK/xvfb.log)"
+  return 1
+}
+
+# win64 when this Wine can make 64-bit prefixes, else win32.
+wine_default_arch() {
+  if [ -x /usr/lib/wine/wine64 ] || [ -x /usr/lib64/wine/wine64 ] || command -v wine64 >/dev/null 2>&1; then
+    echo win64
+  else
+    echo win32
+  fi
+}
+
+# wine_end_prefix PREFIX: ends every process of the prefix and its server.
+wine_end_prefix() {
+  WINEPREFIX=$1 timeout 30 wineserver -k >/dev/null 2>&1
+  WINEPREFIX=$1 timeout 30 wineserver -w >/dev/null 2>&1
+  return 0
+}
+
+# wine_make_template [ARCH]: prints the path of this run's template prefix for ARCH (default:
+# wine_default_arch), creating it once: wineboot, window frames drawn by Wine itself (there is
+# no window manager under Xvfb, and without this screenshots show no captions), server ended
+# so the registry is on disk before it is copied.
+wine_make_template() {
+  local arch=${1:-$(wine_default_arch)}
+  local template="$WINE_WORK/template-$arch"
+  if [ -f "$template/.ready" ]; then echo "$template"; return 0; fi
+  rm -rf "$template"
+  # No Mono or Gecko: their installers would open dialogs that nobody answers.
+  if ! WINEPREFIX=$template WINEARCH=$arch WINEDLLOVERRIDES="$WINEDLLOVERRIDES;mscoree=d;mshtml=d" \
+      timeout -k 10 180 wineboot -i >"$WINE_WORK/template-$arch.log" 2>&1; then
+    wine_log "wineboot failed or timed out for $arch (see $WINE_WORK/template-$arch.log)"
+    wine_end_prefix "$template"
+    return 1
+  fi
+  WINEPREFIX=$template timeout -k 10 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f \
+    >>"$WINE_WORK/template-$arch.log" 2>&1 || { wine_log "could not configure $template"; return 1; }
+  WINEPREFIX=$template timeout 60 wineserver -w >/dev/null 2>&1 || wine_end_prefix "$template"
+  touch "$template/.ready"
+  echo "$template"
+}
+
+# wine_clone_prefix TEMPLATE NAME: prints the path of a fresh copy of TEMPLATE for one item.
+wine_clone_prefix() {
+  local prefix="$WINE_WORK/$2"
+  rm -rf "$prefix"
+  cp -a "$1" "$prefix" || return 1
+  echo "$prefix"
+}
+
+# wine_run PREFIX SECONDS OUTBASE PROGRAM ARGS...: runs a Windows program (or a Wine command
+# such as "reg") in PREFIX and waits for it; stdout to OUTBASE.out, stderr to OUTBASE.err
+# (files, not pipes: Wine's helper processes may hold a pipe open). Returns its exit status,
+# 124 on timeout.
+wine_run() {
+  local prefix=$1 seconds=$2 outbase=$3
+  shift 3
+  WINEPREFIX=$prefix timeout -k 10 "$seconds" wine "$@" >"$outbase.out" 2>"$outbase.err" </dev/null
+}
+
+# wine_start PREFIX SECONDS OUTBASE PROGRAM ARGS...: the same in the background; the process id
+# is in WINE_LAST_PID, and wine_wait_exit collects its status.
+wine_start() {
+  local prefix=$1 seconds=$2 outbase=$3
+  shift 3
+  WINEPREFIX=$prefix timeout -k 10 "$seconds" wine "$@" >"$outbase.out" 2>"$outbase.err" </dev/null &
+  WINE_LAST_PID=$!
+}
+
+# wine_wait_exit PID [SECONDS]: waits for a program started by wine_start; returns its exit
+# status, or 124 (and stops it) when it has not ended in time.
+wine_wait_exit() {
+  local pid=$1 seconds=${2:-30} i
+  for i in $(seq 1 $((seconds * 10))); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$pid" 2>/dev/null; then
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    return 124
+  fi
+  wait "$pid"
+}
+
+# wine_inspect PREFIX ARGS...: runs wininspect.exe in PREFIX and prints what it printed;
+# returns its status (0 found/done, 1 not found or timed out, 2 usage).
+wine_inspect() {
+  local prefix=$1 seconds=30 arg prev=""
+  shift
+  for arg in "$@"; do
+    [ "$prev" = --timeout ] && seconds=$(( ${arg%.*} + 30 ))
+    prev=$arg
+  done
+  local outbase
+  outbase=$(mktemp "$WINE_WORK/inspect.XXXXXX")
+  wine_run "$prefix" "$seconds" "$outbase" "$WINE_BIN/wininspect.exe" "$@"
+  local status=$?
+  cat "$outbase.out"
+  grep -v '^$' "$outbase.err" >&2
+  rm -f "$outbase" "$outbase.out" "$outbase.err"
+  return $status
+}
+
+# wine_read_link PREFIX LINK: prints target=, arguments=, workdir= of a shell link.
+wine_read_link() {
+  local outbase
+  outbase=$(mktemp "$WINE_WORK/lnk.XXXXXX")
+  wine_run "$1" 60 "$outbase" "$WINE_BIN/lnkread.exe" "$2"
+  local status=$?
+  cat "$outbase.out"
+  grep -v '^$' "$outbase.err" >&2
+  rm -f "$outbase" "$outbase.out" "$outbase.err"
+  return $status
+}
+
+# wine_reg_query PREFIX KEY VALUE: prints the data of one registry value (nothing when missing).
+# Add /reg:32 style options after VALUE if needed.
+wine_reg_query() {
+  local prefix=$1 key=$2 value=$3 outbase
+  shift 3
+  outbase=$(mktemp "$WINE_WORK/reg.XXXXXX")
+  wine_run "$prefix" 60 "$outbase" reg query "$key" /v "$value" "$@"
+  local status=$?
+  # "    NAME    REG_SZ    DATA"
+  [ $status -eq 0 ] && tr -d '\r' < "$outbase.out" | awk -v v="$value" 'tolower($1) == tolower(v) { sub(/^ *[^ ]+ +[^ ]+ +/, ""); print; exit }'
+  rm -f "$outbase" "$outbase.out" "$outbase.err"
+  return $status
+}
+
+# wine_unix_path PREFIX WINDOWS_PATH: the host path of a C:\ path inside the prefix.
+wine_unix_path() {
+  local path=${2//\\//}
+  case "$path" in
+    [cC]:*) echo "$1/drive_c${path:2}" ;;
+    *) echo "$path" ;;
+  esac
+}
+
+# wine_screenshot NAME [CAPTION]: saves WINE_ARTIFACTS/NAME.png of the whole screen, or of the
+# X window whose title is CAPTION. Prints the file's path.
+wine_screenshot() {
+  local file="$WINE_ARTIFACTS/$1.png" window=root
+  if [ -n "${2:-}" ]; then
+    window=$(timeout 10 xdotool search --name "^$2\$" 2>/dev/null | head -n 1)
+    [ -n "$window" ] || { wine_log "no X window titled '$2'"; return 1; }
+  fi
+  timeout 30 import -window "$window" "$file" >/dev/null 2>&1 || { wine_log "screenshot failed"; return 1; }
+  echo "$file"
+}

@@ -1,0 +1,23 @@
+// Carries the installer's resources and reports from inside whether they load: MAINICON at
+// 32 x 32 and the manifest's elevation request as the loader applied it.
+#include <windows.h>
+
+#include <cstdio>
+
+int main() {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  HICON icon = static_cast<HICON>(LoadImageA(instance, "MAINICON", IMAGE_ICON, 32, 32, 0));
+  ICONINFO info = {};
+  BITMAP colour = {};
+  if (icon && GetIconInfo(icon, &info)) {
+    GetObjectA(info.hbmColor, sizeof colour, &colour);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+  }
+  HRSRC manifest = FindResourceA(instance, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  std::printf("icon=%s size=%ldx%ld\n", icon ? "yes" : "no", colour.bmWidth, colour.bmHeight);
+  std::printf("manifest=%s bytes=%lu\n", manifest ? "yes" : "no",
+              manifest ? static_cast<unsigned long>(SizeofResource(instance, manifest)) : 0UL);
+  std::fflush(stdout);
+  return icon && manifest ? 0 : 1;
+}
