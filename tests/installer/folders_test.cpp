@@ -1,0 +1,188 @@
+// The install folders: environment references, the registry look-ups with
+// their errors, and fresh reads on every call.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "framework/errors.h"
+#include "tests/oracle/oracle_test_support.h"
+
+#ifndef _WIN32
+#include "platform/host/host_platform.h"
+#endif
+
+namespace {
+
+using platform::RootKey;
+
+constexpr char kCurrentVersionKey[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+constexpr char kShellFoldersKey[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+// Sets (or, with nullopt, removes) a variable of this process's environment.
+void SetEnv(TestMachine& machine, const std::string& name, const std::optional<std::string>& value) {
+#ifdef _WIN32
+  (void)machine;
+  // The C runtime passes this on to the process environment the system reads.
+  _putenv((name + "=" + value.value_or("")).c_str());
+#else
+  dynamic_cast<platform::HostPlatform&>(machine.Platform()).SetEnvironmentVariable(name, value);
+#endif
+}
+
+class Folders : public oracle_test::FormTest {
+ protected:
+  void SetUp() override {
+    FormTest::SetUp();
+    SetEnv(*machine_, "INSTALADOR_T_A", "alpha");
+    SetEnv(*machine_, "INSTALADOR_T_B", "C:\\beta dir");
+    SetEnv(*machine_, "INSTALADOR_T_LONG", std::string(300, 'L'));
+    SetEnv(*machine_, "INSTALADOR_T_UNSET", std::nullopt);
+    // The machine's own folder values, put back afterwards.
+    Remember(RootKey::LocalMachine, kCurrentVersionKey, "ProgramFilesPath");
+    Remember(RootKey::CurrentUser, kShellFoldersKey, "Programs");
+  }
+
+  void TearDown() override {
+    for (const Saved& saved : saved_) {
+      // These values hold references to expand exactly when they contain "%".
+      machine_->SetString(saved.root, saved.key, saved.name, saved.value,
+                          saved.value.find('%') != std::string::npos);
+    }
+  }
+
+  void SetFolders(const std::string& programFiles, const std::string& programs) {
+    machine_->SetString(RootKey::LocalMachine, kCurrentVersionKey, "ProgramFilesPath", programFiles, true);
+    machine_->SetString(RootKey::CurrentUser, kShellFoldersKey, "Programs", programs);
+  }
+
+ private:
+  struct Saved {
+    RootKey root;
+    std::string key, name, value;
+  };
+
+  void Remember(RootKey root, const std::string& key, const std::string& name) {
+    auto open = System().OpenKey(root, key, platform::KeyAccess::Read);
+    if (!open) return;
+    if (auto value = open->ReadString(name)) saved_.push_back({root, key, name, *value});
+  }
+
+  std::vector<Saved> saved_;
+};
+
+struct ExpandCase {
+  const char* label;
+  std::string text;
+  std::string expanded;
+};
+
+class ExpandEnvVars : public Folders, public testing::WithParamInterface<ExpandCase> {};
+
+TEST_P(ExpandEnvVars, Expands) { EXPECT_EQ(Form().ExpandEnvVars(GetParam().text), GetParam().expanded); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ExpandEnvVars,
+    testing::Values(ExpandCase{"empty", "", ""}, ExpandCase{"no_reference", "C:\\Archivos de programa", "C:\\Archivos de programa"},
+                    ExpandCase{"reference_then_path", "%INSTALADOR_T_B%\\Vesko", "C:\\beta dir\\Vesko"},
+                    ExpandCase{"two_references", "%INSTALADOR_T_A%\\%INSTALADOR_T_B%", "alpha\\C:\\beta dir"},
+                    ExpandCase{"adjacent_references", "%INSTALADOR_T_A%%INSTALADOR_T_A%", "alphaalpha"},
+                    ExpandCase{"name_in_other_case", "%instalador_t_a%", "alpha"},
+                    ExpandCase{"open_reference_dropped", "C:\\X%INSTALADOR_T_A", "C:\\X"},
+                    ExpandCase{"lone_percent_at_end", "C:\\X%", "C:\\X"},
+                    ExpandCase{"unset_kept_as_written", "%INSTALADOR_T_UNSET%\\x", "%INSTALADOR_T_UNSET%\\x"},
+                    ExpandCase{"empty_name_kept", "a%%b", "a%%b"},
+                    ExpandCase{"long_value_whole", "%INSTALADOR_T_LONG%\\x", std::string(300, 'L') + "\\x"}),
+    [](const testing::TestParamInfo<ExpandCase>& info) { return std::string(info.param.label); });
+
+TEST_F(Folders, ReadsAndExpandsTheFolders) {
+  SetFolders("%INSTALADOR_T_B%", "C:\\users\\tester\\Start Menu\\Programs");
+  Form().ReadInstallFolders();
+  EXPECT_EQ(Form().ProgramFilesDir, "C:\\beta dir");
+  EXPECT_EQ(Form().ProgramsDir, "C:\\users\\tester\\Start Menu\\Programs");
+  EXPECT_EQ(Form().WindowsDir, System().WindowsDirectory());
+  ASSERT_FALSE(Form().WindowsDir.empty());
+  EXPECT_NE(Form().WindowsDir.back(), '\\');
+}
+
+TEST_F(Folders, EveryCallReadsAfresh) {
+  SetFolders("C:\\One", "C:\\One\\Programs");
+  Form().ReadInstallFolders();
+  SetFolders("D:\\Two", "D:\\Two\\Programs");
+  Form().ReadInstallFolders();
+  EXPECT_EQ(Form().ProgramFilesDir, "D:\\Two");
+  EXPECT_EQ(Form().ProgramsDir, "D:\\Two\\Programs");
+}
+
+struct WrongTypeCase {
+  const char* label;
+  RootKey root;
+  const char* key;
+  const char* value;
+};
+
+class FolderValueType : public Folders, public testing::WithParamInterface<WrongTypeCase> {};
+
+TEST_P(FolderValueType, NumberIsRefused) {
+  SetFolders("C:\\Program Files", "C:\\Programs");
+  machine_->SetDword(GetParam().root, GetParam().key, GetParam().value, 1);
+  try {
+    Form().ReadInstallFolders();
+    FAIL() << "no error";
+  } catch (const ERegistryException& error) {
+    EXPECT_EQ(error.Message(), std::string("Invalid data type for '") + GetParam().value + "'");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, FolderValueType,
+                         testing::Values(WrongTypeCase{"program_files", RootKey::LocalMachine, kCurrentVersionKey,
+                                                       "ProgramFilesPath"},
+                                         WrongTypeCase{"programs", RootKey::CurrentUser, kShellFoldersKey, "Programs"}),
+                         [](const testing::TestParamInfo<WrongTypeCase>& info) { return std::string(info.param.label); });
+
+#ifndef _WIN32
+platform::HostPlatform& Host(TestMachine& machine) { return dynamic_cast<platform::HostPlatform&>(machine.Platform()); }
+
+struct MissingKeyCase {
+  const char* label;
+  RootKey root;
+  const char* key;
+  const char* message;
+};
+
+class MissingFolderKey : public Folders, public testing::WithParamInterface<MissingKeyCase> {};
+
+// The error comes before anything is written, and the folders of an earlier
+// look-up are not half replaced.
+TEST_P(MissingFolderKey, RaisesItsError) {
+  SetFolders("C:\\Program Files", "C:\\Programs");
+  Form().ReadInstallFolders();
+  Host(*machine_).DeleteKeyTree(GetParam().root, GetParam().key);
+  Host(*machine_).SetWindowsDirectory("D:\\WINNT");
+  try {
+    Form().ReadInstallFolders();
+    FAIL() << "no error";
+  } catch (const Exception& error) {
+    EXPECT_STREQ(error.ClassName(), "Exception");
+    EXPECT_EQ(error.Message(), GetParam().message);
+  }
+  EXPECT_EQ(Form().WindowsDir, "C:\\windows");
+  EXPECT_EQ(Form().ProgramFilesDir, "C:\\Program Files");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, MissingFolderKey,
+    testing::Values(MissingKeyCase{"current_version", RootKey::LocalMachine, kCurrentVersionKey, "Program Files Path Error"},
+                    MissingKeyCase{"shell_folders", RootKey::CurrentUser, kShellFoldersKey, "User Program Path Error"}),
+    [](const testing::TestParamInfo<MissingKeyCase>& info) { return std::string(info.param.label); });
+
+TEST_F(Folders, MissingValuesGiveEmptyFolders) {
+  SetFolders("C:\\Program Files", "C:\\Programs");
+  Host(*machine_).DeleteValue(RootKey::LocalMachine, kCurrentVersionKey, "ProgramFilesPath");
+  Host(*machine_).DeleteValue(RootKey::CurrentUser, kShellFoldersKey, "Programs");
+  Form().ReadInstallFolders();
+  EXPECT_EQ(Form().ProgramFilesDir, "");
+  EXPECT_EQ(Form().ProgramsDir, "");
+}
+#endif
+
+}  // namespace

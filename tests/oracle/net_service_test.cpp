@@ -1,0 +1,168 @@
+// The product's net service entry written into the found client's tnsnames.ora:
+// the XE and other-home cases, and that a failure never costs the user's file.
+#include <gtest/gtest.h>
+
+#include "framework/errors.h"
+#include "oracle/tnsnames.h"
+#include "tests/oracle/oracle_test_support.h"
+
+#ifndef _WIN32
+#include "platform/host/host_platform.h"
+#endif
+
+namespace oracle_test {
+namespace {
+
+const std::string kOtherEntries =
+    "# site entries\r\n"
+    "ORCL =\r\n"
+    "  (DESCRIPTION =\r\n"
+    "    (ADDRESS = (PROTOCOL = TCP)(HOST = dbserver)(PORT = 1521))\r\n"
+    "    (CONNECT_DATA = (SERVICE_NAME = orcl))\r\n"
+    "  )\r\n";
+
+class NetService : public OracleTest {
+ protected:
+  void SetUp() override {
+    OracleTest::SetUp();
+    if (IsSkipped()) return;
+    home_ = machine_->ScratchFolder() + "\\client";
+    ASSERT_TRUE(System().CreateDirectory(home_));
+  }
+
+  // An Oracle home with network\ADMIN and, when given, a tnsnames.ora.
+  std::string MakeOtherHome(const std::optional<std::string>& tnsnames) {
+    EXPECT_TRUE(System().CreateDirectory(home_ + "\\network"));
+    EXPECT_TRUE(System().CreateDirectory(home_ + "\\network\\ADMIN"));
+    const std::string file = home_ + "\\network\\ADMIN\\tnsnames.ora";
+    if (tnsnames) machine_->WriteFile(file, *tnsnames);
+    SetHomeCounter("1");
+    SetOracleHome(home_);
+    return file;
+  }
+
+  std::string home_;
+};
+
+TEST_F(NetService, XEClientGetsTheCarriedFileAndItsFolders) {
+  SetXEClientHome(home_);
+  EXPECT_TRUE(Form().ConfigureNetService());
+  EXPECT_TRUE(System().DirectoryExists(home_ + "\\NETWORK\\ADMIN"));
+  EXPECT_EQ(machine_->ReadFile(home_ + "\\NETWORK\\ADMIN\\tnsnames.ora"), StoredNetServiceFile());
+}
+
+TEST_F(NetService, XEHomeWithTrailingSeparator) {
+  SetXEClientHome(home_ + "\\");
+  EXPECT_TRUE(Form().ConfigureNetService());
+  EXPECT_EQ(machine_->ReadFile(home_ + "\\NETWORK\\ADMIN\\tnsnames.ora"), StoredNetServiceFile());
+}
+
+// The user's other entries survive: the file is edited, not overwritten.
+TEST_F(NetService, XEClientKeepsEntriesOfAnExistingFile) {
+  SetXEClientHome(home_);
+  ASSERT_TRUE(System().CreateDirectory(home_ + "\\NETWORK"));
+  ASSERT_TRUE(System().CreateDirectory(home_ + "\\NETWORK\\ADMIN"));
+  const std::string file = home_ + "\\NETWORK\\ADMIN\\tnsnames.ora";
+  machine_->WriteFile(file, kOtherEntries);
+  EXPECT_TRUE(Form().ConfigureNetService());
+  EXPECT_EQ(machine_->ReadFile(file), kOtherEntries + tnsnames::AppendedLine(INSTALADOR_DB_HOST) + "\r\n");
+}
+
+// Known only by its uninstall entry the client has no home: nothing is
+// written anywhere (least of all relative to the current folder).
+TEST_F(NetService, XEClientWithoutHomeWritesNothing) {
+  AddUninstallEntry({kXEDisplayName});
+  EXPECT_TRUE(Form().ConfigureNetService());
+  EXPECT_EQ(Form().XEClientHome, "");
+  EXPECT_FALSE(System().DirectoryExists("NETWORK"));
+  EXPECT_FALSE(System().FileExists("NETWORK\\ADMIN\\tnsnames.ora"));
+  EXPECT_FALSE(System().FileExists("\\NETWORK\\ADMIN\\tnsnames.ora"));
+}
+
+struct OtherHomeCase {
+  const char* label;
+  std::string before;
+  std::string after;
+};
+
+class OtherHome : public NetService, public testing::WithParamInterface<OtherHomeCase> {};
+
+TEST_P(OtherHome, FileIsEdited) {
+  const std::string file = MakeOtherHome(GetParam().before);
+  EXPECT_TRUE(Form().ConfigureNetService());
+  EXPECT_EQ(machine_->ReadFile(file), GetParam().after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, OtherHome,
+    testing::Values(
+        OtherHomeCase{"appended", kOtherEntries, kOtherEntries + tnsnames::AppendedLine(INSTALADOR_DB_HOST) + "\r\n"},
+        OtherHomeCase{"lf_written_back_as_crlf", "A = (x)\nB = (y)",
+                      "A = (x)\r\nB = (y)\r\n" + tnsnames::AppendedLine(INSTALADOR_DB_HOST) + "\r\n"},
+        OtherHomeCase{"set_by_name_in_place", "A = (x)\r\ntramidex = (old)\r\nB = (y)\r\n",
+                      "A = (x)\r\n" + tnsnames::SetByNameLine(INSTALADOR_DB_HOST) + "\r\nB = (y)\r\n"},
+        OtherHomeCase{"nul_padding_dropped", std::string("A = (x)\r\n\0\0\0\0", 13),
+                      "A = (x)\r\n" + tnsnames::AppendedLine(INSTALADOR_DB_HOST) + "\r\n"}),
+    [](const testing::TestParamInfo<OtherHomeCase>& info) { return std::string(info.param.label); });
+
+TEST_F(NetService, OtherHomeWithoutFileIsNotUsable) {
+  MakeOtherHome(std::nullopt);
+  EXPECT_FALSE(Form().ConfigureNetService());
+  EXPECT_FALSE(System().FileExists(home_ + "\\network\\ADMIN\\tnsnames.ora"));
+}
+
+// The counter without a home value looks at the drive's root, finds nothing.
+TEST_F(NetService, CounterWithoutHomeValueIsNotUsable) {
+  SetHomeCounter("1");
+  EXPECT_FALSE(Form().ConfigureNetService());
+  EXPECT_EQ(Form().OracleHome, "");
+}
+
+TEST_F(NetService, NoClientIsNotConfigured) { EXPECT_FALSE(Form().ConfigureNetService()); }
+
+// Text after a NUL would be dropped by the rewrite: the file is left alone.
+TEST_F(NetService, FileWithTextAfterNulIsLeftUnchanged) {
+  const std::string content("A = (x)\r\n\0B = (y)\r\n", 20);
+  const std::string file = MakeOtherHome(content);
+  EXPECT_THROW(Form().ConfigureNetService(), EReadError);
+  EXPECT_EQ(machine_->ReadFile(file), content);
+}
+
+#ifndef _WIN32
+platform::HostPlatform& Host(TestMachine& machine) { return dynamic_cast<platform::HostPlatform&>(machine.Platform()); }
+
+// The disk fills half-way through the new file: the old one is intact and the
+// error reaches the caller.
+TEST_F(NetService, FailedWriteKeepsTheOldFile) {
+  const std::string file = MakeOtherHome(kOtherEntries);
+  Host(*machine_).SetDiskSpace(kOtherEntries.size() / 2);
+  EXPECT_THROW(Form().ConfigureNetService(), EStreamError);
+  Host(*machine_).SetDiskSpace(std::nullopt);
+  EXPECT_EQ(machine_->ReadFile(file), kOtherEntries);
+}
+
+TEST_F(NetService, LockedFileReportsAndStaysUnchanged) {
+  const std::string file = MakeOtherHome(kOtherEntries);
+  Host(*machine_).SetFileLock(file, platform::FileLock::Exclusive);
+  try {
+    Form().ConfigureNetService();
+    FAIL() << "no error";
+  } catch (const Exception& error) {
+    EXPECT_EQ(error.Message().rfind("Cannot open file \"", 0), 0u) << error.Message();
+  }
+  Host(*machine_).SetFileLock(file, platform::FileLock::None);
+  EXPECT_EQ(machine_->ReadFile(file), kOtherEntries);
+}
+
+// An extraction cut short leaves no half file for the next run to edit.
+TEST_F(NetService, FailedExtractionLeavesNoFile) {
+  SetXEClientHome(home_);
+  Host(*machine_).SetDiskSpace(10);
+  EXPECT_THROW(Form().ConfigureNetService(), EStreamError);
+  Host(*machine_).SetDiskSpace(std::nullopt);
+  EXPECT_FALSE(System().FileExists(home_ + "\\NETWORK\\ADMIN\\tnsnames.ora"));
+}
+#endif
+
+}  // namespace
+}  // namespace oracle_test
