@@ -6,5 +6,7 @@ inline constexpr char kPayloadWithoutStorage[] = "The payload holds no storage c
 inline constexpr char kPayloadTooFewItems[] = "The payload holds %d stored items; it needs at least %d";
 inline constexpr char kNotFormOrExecutable[] = "%s is neither a form stream nor a Windows executable";
 inline constexpr char kMalformedExecutable[] = "Malformed executable: %s";
+inline constexpr char kDuplicateFileName[] =
+    "Stored item %d: file name \"%s\" is already taken by an earlier item; nothing written for it";
 inline constexpr char kUnsafeFileName[] = "Stored item %d: unsafe file name \"%s\"; nothing written for it";
 }  // namespace msg

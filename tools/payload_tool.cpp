@@ -1,0 +1,307 @@
+// The `payload` commands. A payload is untrusted input: nothing it names is
+// written outside the folder the user gave.
+#include "tools/payload_tool.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <set>
+
+#include "framework/errors.h"
+#include "framework/messages.h"
+#include "framework/streams.h"
+#include "storage/exes.h"
+#include "storage/form_reader.h"
+#include "storage/form_tree.h"
+#include "storage/form_writer.h"
+#include "storage/payload_messages.h"
+#include "storage/pe_image.h"
+#include "tools/form_text.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage:\n"
+    "  payload build OUT --exe F --tnsnames F --oracle F --uninstaller F [--level fastest|default|max|none]\n"
+    "  payload list FILE\n"
+    "  payload extract FILE DIR [--item N]\n"
+    "  payload dump FILE [--bytes] [--resource NAME]\n"
+    "FILE is a form stream (it starts with TPF0) or a Windows executable carrying one as the\n"
+    "RT_RCDATA resource TFORMEXE (dump: NAME).\n";
+
+struct UsageError {
+  std::string what;
+};
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec))
+    throw EFOpenError(Format(msg::kFOpenError, path.c_str(), "It is a folder."));
+  std::unique_ptr<TStream> file = NativeFileSystem().OpenFileStream(path);
+  return ReadAll(*file);
+}
+
+// Writes beside the target first, so a failed run leaves no half-written file.
+void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  const std::string temporary = path + ".tmp";
+  try {
+    std::unique_ptr<TStream> file = NativeFileSystem().CreateFileStream(temporary);
+    file->WriteBuffer(bytes.data(), bytes.size());
+  } catch (...) {
+    std::remove(temporary.c_str());
+    throw;
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    const std::string reason = std::strerror(errno);
+    std::remove(temporary.c_str());
+    throw EFCreateError(Format(msg::kFCreateError, path.c_str(), reason.c_str()));
+  }
+}
+
+std::string BaseName(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A stored file name the tool writes under DIR: a plain name, nothing that
+// climbs out of DIR or names another drive.
+bool IsSafeFileName(const std::string& name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  for (char c : name)
+    if (c == '/' || c == '\\' || c == ':' || c == '\0') return false;
+  return true;
+}
+
+bool SameFileName(const std::string& a, const std::string& b) { return SameText(a, b); }
+
+std::unique_ptr<TFormExe> LoadPayload(const std::vector<uint8_t>& file, const std::string& fileName) {
+  size_t size = 0;
+  const uint8_t* stream = FindFormStream(file, fileName, "TFORMEXE", size);
+  auto form = std::make_unique<TFormExe>();
+  FormStreamReader(stream, size).ReadRootComponent(*form);
+  if (!form->mxStorageFiles) throw EReadError(msg::kPayloadWithoutStorage);
+  return form;
+}
+
+int Build(const std::vector<std::string>& args, std::ostream& out) {
+  if (args.size() < 2) throw UsageError{"build needs OUT and the four files"};
+  const std::string output = args[1];
+  struct Input {
+    const char* option;
+    const char* name;
+    std::string path;
+  } inputs[] = {{"--exe", "exe", ""},
+                {"--tnsnames", "tnsname", ""},
+                {"--oracle", "oracle", ""},
+                {"--uninstaller", "desinstalar", ""}};
+  TCompressionLevel level = TCompressionLevel::clDefault;
+  for (size_t i = 2; i < args.size(); i += 2) {
+    if (i + 1 >= args.size()) throw UsageError{args[i] + " needs a value"};
+    const std::string& value = args[i + 1];
+    bool known = false;
+    for (Input& input : inputs) {
+      if (args[i] == input.option) {
+        input.path = value;
+        known = true;
+      }
+    }
+    if (args[i] == "--level") {
+      static const struct {
+        const char* name;
+        TCompressionLevel level;
+      } kLevels[] = {{"none", TCompressionLevel::clNone},
+                     {"fastest", TCompressionLevel::clFastest},
+                     {"default", TCompressionLevel::clDefault},
+                     {"max", TCompressionLevel::clMax}};
+      known = false;
+      for (const auto& entry : kLevels) {
+        if (value == entry.name) {
+          level = entry.level;
+          known = true;
+        }
+      }
+      if (!known) throw UsageError{"unknown level " + value};
+    }
+    if (!known) throw UsageError{"unknown option " + args[i]};
+  }
+  for (const Input& input : inputs)
+    if (input.path.empty()) throw UsageError{std::string("build needs ") + input.option};
+
+  // The host form as the installer's payload carries it.
+  TFormExe form;
+  form.SetName("FormExe");
+  form.SetLeft(893);
+  form.SetTop(109);
+  form.SetWidth(208);
+  form.SetHeight(111);
+  form.SetColor(clBtnFace);
+  TFont& font = form.SetFont();
+  font.Charset = DEFAULT_CHARSET;
+  font.Color = clWindowText;
+  font.Height = -11;
+  font.Name = "MS Sans Serif";
+  font.Style = 0;
+  form.SetOldCreateOrder(false);
+  form.SetPixelsPerInch(96);
+  form.SetTextHeight(13);
+
+  auto* storage = new TmxStorage(&form);  // owned by the form
+  storage->SetName("mxStorageFiles");
+  storage->SetDesignPosition(32, 16);
+  form.mxStorageFiles = storage;
+  // File names and sizes are taken only while the storage loads.
+  storage->BeginLoading();
+  for (const Input& input : inputs) {
+    const std::vector<uint8_t> bytes = ReadWholeFile(input.path);
+    if (bytes.size() > 0x7FFFFFFFu)
+      throw EFormatError(input.path + " is larger than a stored item can hold (2 GiB)");
+    TmxStoredItem* item = storage->StoredItems().Add();
+    item->SetName(input.name);
+    item->SetCompression(level);
+    item->SetFileName(BaseName(input.path));
+    TReadOnlyMemoryStream source(bytes.data(), bytes.size());
+    item->LoadFromStream(&source);
+    item->SetFileSize(static_cast<int32_t>(bytes.size()));
+  }
+  storage->EndLoading();
+
+  WriteWholeFile(output, WriteFormStream(form));
+  out << "wrote " << output << ": " << storage->StoredItems().Count() << " items, " << storage->OriginalSize()
+      << " bytes stored as " << storage->Size() << " (" << storage->Ratio() << ")\n";
+  return 0;
+}
+
+int List(const std::vector<std::string>& args, std::ostream& out) {
+  if (args.size() != 2) throw UsageError{"list takes one FILE"};
+  const std::vector<uint8_t> file = ReadWholeFile(args[1]);
+  const std::unique_ptr<TFormExe> form = LoadPayload(file, args[1]);
+  const TmxStorage& storage = *form->mxStorageFiles;
+  const TmxStoredItems& items = storage.StoredItems();
+  for (int i = 0; i < items.Count(); ++i) {
+    const TmxStoredItem& item = *items.Items(i);
+    out << i << '\t' << item.Name() << '\t' << item.FileName() << '\t' << item.FileSize() << '\t' << item.Size()
+        << '\t' << item.Ratio() << '\n';
+  }
+  out << "total\t" << items.Count() << '\t' << storage.OriginalSize() << '\t' << storage.Size() << '\t'
+      << storage.Ratio() << '\t' << storage.Version() << '\n';
+  return 0;
+}
+
+int Extract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.size() != 3 && args.size() != 5) throw UsageError{"extract takes FILE DIR [--item N]"};
+  int only = -1;
+  if (args.size() == 5) {
+    if (args[3] != "--item") throw UsageError{"unknown option " + args[3]};
+    const std::string& n = args[4];
+    if (n.empty() || n.size() > 9 || n.find_first_not_of("0123456789") != std::string::npos)
+      throw UsageError{"--item takes a position: 0, 1, 2, ..."};
+    only = std::stoi(n);
+  }
+  const std::vector<uint8_t> file = ReadWholeFile(args[1]);
+  const std::unique_ptr<TFormExe> form = LoadPayload(file, args[1]);
+  TmxStoredItems& items = form->mxStorageFiles->StoredItems();
+  if (only >= 0) items.Items(only);  // "List index out of bounds (%d)" before anything is written
+  const std::string dir = args[2];
+  std::error_code ec;
+  if (!std::filesystem::is_directory(dir, ec)) std::filesystem::create_directories(dir, ec);
+  if (!std::filesystem::is_directory(dir, ec))
+    throw EFCreateError(Format(msg::kFCreateError, dir.c_str(), "The folder cannot be created."));
+
+  int refused = 0;
+  std::vector<std::string> written;
+  for (int i = 0; i < items.Count(); ++i) {
+    if (only >= 0 && i != only) continue;
+    TmxStoredItem& item = *items.Items(i);
+    const std::string& name = item.FileName();
+    if (!IsSafeFileName(name)) {
+      err << Format(msg::kUnsafeFileName, i, name.c_str()) << '\n';
+      ++refused;
+      continue;
+    }
+    bool duplicate = false;
+    for (const std::string& earlier : written) duplicate = duplicate || SameFileName(earlier, name);
+    if (duplicate) {
+      // A second item of that name would silently replace the first one's file.
+      err << Format(msg::kDuplicateFileName, i, name.c_str()) << '\n';
+      ++refused;
+      continue;
+    }
+    const std::string path = dir + "/" + name;
+    try {
+      item.ExtractToFile(path);
+    } catch (...) {
+      std::remove(path.c_str());  // no partly decoded file that looks like the real one
+      throw;
+    }
+    written.push_back(name);
+    out << path << '\n';
+  }
+  return refused == 0 ? 0 : 1;
+}
+
+int Dump(const std::vector<std::string>& args, std::ostream& out) {
+  if (args.size() < 2) throw UsageError{"dump takes FILE"};
+  BlockStyle blocks = BlockStyle::Sizes;
+  std::string resource = "TFORMEXE";
+  for (size_t i = 2; i < args.size(); ++i) {
+    if (args[i] == "--bytes") {
+      blocks = BlockStyle::Bytes;
+    } else if (args[i] == "--resource" && i + 1 < args.size()) {
+      resource = args[++i];
+    } else {
+      throw UsageError{"unknown option " + args[i]};
+    }
+  }
+  const std::vector<uint8_t> file = ReadWholeFile(args[1]);
+  size_t size = 0;
+  const uint8_t* stream = FindFormStream(file, args[1], resource, size);
+  size_t used = 0;
+  const FormObject root = ParseFormTree(stream, size, &used);
+  out << PrintFormTree(root, blocks);
+  if (used != size) out << "// " << size - used << " bytes after the end of the stream\n";
+  return 0;
+}
+
+}  // namespace
+
+const uint8_t* FindFormStream(const std::vector<uint8_t>& file, const std::string& fileName,
+                              const std::string& resourceName, size_t& size) {
+  if (file.size() >= 4 && std::memcmp(file.data(), "TPF0", 4) == 0) {
+    size = file.size();
+    return file.data();
+  }
+  if (file.size() >= 2 && file[0] == 'M' && file[1] == 'Z') {
+    const std::optional<PeResource> resource = FindRcDataResource(file.data(), file.size(), resourceName);
+    if (!resource) throw EResNotFound(Format(msg::kResNotFound, resourceName.c_str()));
+    size = resource->size;
+    return resource->data;
+  }
+  throw EFormatError(Format(msg::kNotFormOrExecutable, fileName.c_str()));
+}
+
+int RunPayloadTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  try {
+    if (args.empty()) throw UsageError{"no command"};
+    const std::string& command = args[0];
+    if (command == "build") return Build(args, out);
+    if (command == "list") return List(args, out);
+    if (command == "extract") return Extract(args, out, err);
+    if (command == "dump") return Dump(args, out);
+    if (command == "--help" || command == "-h" || command == "help") {
+      out << kUsage;
+      return 0;
+    }
+    throw UsageError{"unknown command " + command};
+  } catch (const UsageError& usage) {
+    err << "payload: " << usage.what << '\n' << kUsage;
+    return 2;
+  } catch (const Exception& error) {
+    err << error.Message() << '\n';
+    return 1;
+  } catch (const std::bad_alloc&) {
+    err << "Out of memory\n";
+    return 1;
+  }
+}
