@@ -1,0 +1,110 @@
+// The install sequence behind "Instalar": folders, product executable (kept
+// unless the carried one is newer), uninstaller, shortcuts, the Oracle client,
+// the outcome and the restart offer.
+#include "installer/form_instalador.h"
+
+#include "installer/texts.h"
+#include "storage/mxStorage.h"
+
+namespace {
+
+using platform::DialogButtons;
+using platform::DialogType;
+
+constexpr int kProductItem = 0;      // Pliegorama.exe
+constexpr int kUninstallerItem = 3;  // DesInstalador.exe
+
+constexpr char kOrganisationFolder[] = "\\Vesko";
+constexpr char kProductFolder[] = "\\Vesko\\Lumentra";
+constexpr char kProductExe[] = "\\Vesko\\Lumentra\\Pliegorama.exe";
+constexpr char kUninstallerExe[] = "\\Vesko\\Lumentra\\DesInstalador.exe";
+constexpr char kWorkingFolder[] = "\\Vesko\\Lumentra\\";
+constexpr char kTempFolder[] = "\\Temp";
+constexpr char kTempCopy[] = "\\Temp\\Pliegorama.exe";
+constexpr char kStartMenuGroup[] = "\\Ostrelia";
+constexpr char kProductLink[] = "Sistema de Lumentra.lnk";
+constexpr char kUninstallerLink[] = "DesInstalador.lnk";
+
+void DeleteTempCopy(platform::Platform& system, const std::string& windowsDir) {
+  // Before the folders are first known there is no copy to delete; a path
+  // built from an empty folder would name a file at the root of the drive.
+  if (windowsDir.empty()) return;
+  system.DeleteFile(windowsDir + kTempCopy);
+}
+
+}  // namespace
+
+void TFormInstalador::InstallProduct() {
+  platform::Platform& system = Platform();
+  try {
+    ReadInstallFolders();
+    const std::string organisation = ProgramFilesDir + kOrganisationFolder;
+    const std::string product = ProgramFilesDir + kProductFolder;
+    const std::string productExe = ProgramFilesDir + kProductExe;
+    const std::string uninstaller = ProgramFilesDir + kUninstallerExe;
+    const std::string workingFolder = ProgramFilesDir + kWorkingFolder;
+    const std::string group = ProgramsDir + kStartMenuGroup;
+
+    if (!system.DirectoryExists(organisation)) system.CreateDirectory(organisation);
+    if (!system.DirectoryExists(product)) system.CreateDirectory(product);
+
+    if (system.FileExists(productExe)) {
+      const std::string tempFolder = WindowsDir + kTempFolder;
+      const std::string tempCopy = WindowsDir + kTempCopy;
+      if (!system.DirectoryExists(tempFolder)) system.CreateDirectory(tempFolder);
+      StoredItem(kProductItem).ExtractToFile(tempCopy, system);
+      if (IsNewerVersion(productExe, tempCopy)) {
+        // Replaced from the copy in one step, never deleted first: when the
+        // installed program is running (or the write fails) it stays as it
+        // was, and the error is reported.
+        if (!system.MoveFileReplacing(tempCopy, productExe)) system.ReplaceFile(productExe, system.ReadFile(tempCopy));
+      }
+    } else {
+      StoredItem(kProductItem).ExtractToFile(productExe, system);
+    }
+
+    StoredItem(kUninstallerItem).ExtractToFile(uninstaller, system);
+
+    // The desktop link comes before the group folder is looked at, so it is
+    // there even when the group cannot be made.
+    CreateShortcut(productExe, "", workingFolder, kProductLink, GetDesktopDir());
+    if (!system.DirectoryExists(group)) system.CreateDirectory(group);
+    CreateShortcut(productExe, "", workingFolder, kProductLink, group);
+    CreateShortcut(uninstaller, "", workingFolder, kUninstallerLink, group);
+
+    if (EnsureOracleClient()) {
+      system.MessageDialog(texts::kInstallSucceeded, DialogType::Information, DialogButtons::Ok);
+      if (view_) view_->SetInstallEnabled(false);
+      if (system.MessageDialog(texts::kRestartQuestion, DialogType::Confirmation, DialogButtons::YesNo) ==
+          platform::kIdYes) {
+        RestartWindows();
+      }
+    } else {
+      system.MessageDialog(texts::kInstallCancelled, DialogType::Information, DialogButtons::Ok);
+      if (view_) view_->SetInstallEnabled(true);
+    }
+  } catch (...) {
+    DeleteTempCopy(system, WindowsDir);
+    throw;
+  }
+  DeleteTempCopy(system, WindowsDir);
+}
+
+bool TFormInstalador::IsNewerVersion(const std::string& installedFile, const std::string& newFile) {
+  // Both reads go through the shared version record: a file without version
+  // information leaves it as it was, and so compares as the file read before.
+  GetFileVersionText(installedFile);
+  const int32_t installedMajor = FileVerMajor;
+  const int32_t installedMinor = FileVerMinor;
+  const int32_t installedRelease = FileVerRelease;
+  const int32_t installedBuild = FileVerBuild;
+  GetFileVersionText(newFile);
+  // Component by component, not lexicographic: none of the first three may go
+  // down, and the build must go up.
+  if (installedMajor > FileVerMajor) return false;
+  if (installedMinor > FileVerMinor) return false;
+  if (installedRelease > FileVerRelease) return false;
+  return installedBuild < FileVerBuild;
+}
+
+void TFormInstalador::RestartWindows() { Platform().RestartWindows(); }

@@ -1,0 +1,247 @@
+// Oracle XE client provisioning on a host machine: the decision flow with its
+// dialogs, the carried setup program, and the roll-back after a cancel.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "framework/errors.h"
+#include "installer/texts.h"
+#include "tests/installer/install_machine.h"
+
+namespace install_test {
+namespace {
+
+using platform::FileLock;
+using platform::kIdCancel;
+using platform::kIdNo;
+using platform::kIdOk;
+using platform::kIdYes;
+
+class XESetupTest : public InstallTest {
+ protected:
+  XESetupTest() { form->ReadInstallFolders(); }
+
+  // What an install has put in place by the time the Oracle client is provisioned.
+  void LayOutInstall() {
+    MakeFolders(kProductFolder);
+    machine.WriteFileBytes(kProductExe, "product");
+    machine.WriteFileBytes(kUninstallerExe, "uninstaller");
+    machine.WriteFileBytes(kSetupExe, "setup");
+    MakeFolders(kGroup);
+    for (const char* link : {kDesktopLink, kGroupProductLink, kGroupUninstallerLink}) {
+      machine.CreateShellLink(kProductExe, "", kWorkingFolder, link);
+    }
+  }
+};
+
+// --- The decision flow, row by row ---
+
+enum class Client { None, XE, OtherHomeWithFile, OtherHomeWithoutFile };
+
+struct FlowCase {
+  const char* name;
+  Client client;
+  std::vector<int> answers;  // to the dialogs, in order
+  int registerAtWait;        // the setup registers the XE client before this wait dialog (0: never)
+  std::vector<const char*> dialogs;
+  bool result;
+  bool setupStarted;
+};
+
+class EnsureOracleClientTest : public XESetupTest, public testing::WithParamInterface<FlowCase> {};
+
+TEST_P(EnsureOracleClientTest, FollowsTheStateTable) {
+  const FlowCase& c = GetParam();
+  LayOutInstall();
+  machine.DeleteFile(kSetupExe);
+  if (c.client == Client::XE) RegisterXEClient();
+  if (c.client == Client::OtherHomeWithFile) RegisterOtherHome("C:\\oracle\\ora92", "OTHER = (x)\r\n");
+  if (c.client == Client::OtherHomeWithoutFile) RegisterOtherHome("C:\\oracle\\ora92", std::nullopt);
+  // The setup ends at once, so its file can be deleted afterwards.
+  machine.SetStartProgramHook([&](const std::string& path) { machine.SetFileLock(path, FileLock::None); });
+  size_t next = 0;
+  int waits = 0;
+  machine.SetDialogCallback([&](const platform::DialogRecord& dialog) {
+    if (dialog.text == texts::kWaitForOracleSetup && ++waits == c.registerAtWait) RegisterXEClient();
+    if (next >= c.answers.size()) throw std::logic_error("unexpected dialog: " + dialog.text);
+    return c.answers[next++];
+  });
+
+  EXPECT_EQ(form->EnsureOracleClient(), c.result);
+
+  std::vector<std::string> expected(c.dialogs.begin(), c.dialogs.end());
+  EXPECT_EQ(DialogTexts(), expected);
+  EXPECT_EQ(next, c.answers.size());
+  EXPECT_EQ(machine.StartedPrograms().size(), c.setupStarted ? 1u : 0u);
+  // Once the setup has run, the run ends with the window closed and the setup gone.
+  EXPECT_EQ(view.closeRequests, c.setupStarted ? 1 : 0);
+  EXPECT_FALSE(machine.FileExists(kSetupExe));
+  // Only a cancel rolls back.
+  EXPECT_EQ(machine.FileExists(kProductExe), c.result);
+  EXPECT_EQ(machine.DirectoryExists(kGroup), c.result);
+}
+
+constexpr const char* kError = texts::kNoValidOracleClient;
+constexpr const char* kWait = texts::kWaitForOracleSetup;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, EnsureOracleClientTest,
+    testing::Values(FlowCase{"XEClientConfigured", Client::XE, {}, 0, {}, true, false},
+                    FlowCase{"OtherHomeConfigured", Client::OtherHomeWithFile, {}, 0, {}, true, false},
+                    FlowCase{"OtherHomeUnusableThenNo", Client::OtherHomeWithoutFile, {kIdOk, kIdNo}, 0,
+                             {kError, kWait}, false, true},
+                    FlowCase{"OtherHomeUnusableThenSetup", Client::OtherHomeWithoutFile, {kIdOk, kIdYes}, 1,
+                             {kError, kWait}, true, true},
+                    FlowCase{"NoClientNo", Client::None, {kIdNo}, 0, {kWait}, false, true},
+                    FlowCase{"NoClientClosed", Client::None, {kIdCancel}, 0, {kWait}, false, true},
+                    FlowCase{"YesBeforeRegistrationAsksAgain", Client::None, {kIdYes, kIdYes, kIdYes, kIdNo}, 0,
+                             {kWait, kWait, kWait, kWait}, false, true},
+                    FlowCase{"YesAfterRegistration", Client::None, {kIdYes, kIdYes, kIdYes}, 3,
+                             {kWait, kWait, kWait}, true, true}),
+    [](const testing::TestParamInfo<FlowCase>& info) { return std::string(info.param.name); });
+
+TEST_F(XESetupTest, SetupIsStartedFromTheProductFolderWithItsCarriedBytes) {
+  LayOutInstall();
+  std::string started;
+  machine.SetStartProgramHook([&](const std::string& path) { started = Read(path); });
+  machine.QueueDialogAnswers({kIdNo});
+  form->EnsureOracleClient();
+  EXPECT_EQ(machine.StartedPrograms(), std::vector<std::string>{kSetupExe});
+  EXPECT_EQ(started, kSetupBytes);  // an earlier file of that name is overwritten
+}
+
+TEST_F(XESetupTest, NetServiceErrorDuringTheWaitLeavesSetupAndWindow) {
+  LayOutInstall();
+  machine.DeleteFile(kSetupExe);
+  machine.SetDialogCallback([&](const platform::DialogRecord&) {
+    RegisterXEClient();
+    MakeFolders(std::string(kXEHome) + "\\NETWORK\\ADMIN");
+    machine.WriteFileBytes(kXETnsnames, "LOCKED\r\n");
+    machine.SetFileLock(kXETnsnames, FileLock::Exclusive);
+    return kIdYes;
+  });
+  EXPECT_THROW(form->EnsureOracleClient(), EFOpenError);
+  EXPECT_TRUE(machine.FileExists(kSetupExe));
+  EXPECT_EQ(view.closeRequests, 0);
+  EXPECT_TRUE(machine.FileExists(kProductExe));
+}
+
+TEST_F(XESetupTest, SetupThatCannotBeWrittenIsNotStarted) {
+  LayOutInstall();
+  machine.SetFileLock(kSetupExe, FileLock::Running);  // an earlier setup still runs
+  EXPECT_THROW(form->EnsureOracleClient(), EFCreateError);
+  EXPECT_TRUE(machine.StartedPrograms().empty());
+  EXPECT_TRUE(machine.Dialogs().empty());
+  EXPECT_EQ(view.closeRequests, 0);
+}
+
+TEST_F(XESetupTest, FinishingIgnoresASetupThatStillRuns) {
+  LayOutInstall();
+  machine.SetFileLock(kSetupExe, FileLock::Running);
+  form->OracleXESetup(false);
+  EXPECT_TRUE(machine.FileExists(kSetupExe));
+  EXPECT_EQ(view.closeRequests, 1);
+}
+
+// --- Roll-back ---
+
+TEST_F(XESetupTest, RollBackRemovesTheInstallAndNothingElse) {
+  LayOutInstall();
+  MakeFolders("C:\\windows\\Temp");
+  machine.WriteFileBytes(kTempCopy, "copy");
+  RegisterOtherHome("C:\\oracle\\ora92", "OTHER = (x)\r\n");
+
+  form->RollBackInstall();
+
+  for (const char* gone : {kProductExe, kUninstallerExe, kSetupExe, kDesktopLink, kGroupProductLink,
+                           kGroupUninstallerLink}) {
+    EXPECT_FALSE(machine.FileExists(gone)) << gone;
+  }
+  for (const char* gone : {kProductFolder, kOrganisationFolder, kGroup}) {
+    EXPECT_FALSE(machine.DirectoryExists(gone)) << gone;
+  }
+  EXPECT_TRUE(machine.DirectoryExists(kProgramFiles));
+  EXPECT_TRUE(machine.DirectoryExists(kPrograms));
+  EXPECT_TRUE(machine.FileExists(kTempCopy));
+  EXPECT_EQ(Read("C:\\oracle\\ora92\\network\\ADMIN\\tnsnames.ora"), "OTHER = (x)\r\n");
+}
+
+TEST_F(XESetupTest, RollBackWhileTheSetupRunsKeepsItsFolders) {
+  LayOutInstall();
+  machine.SetFileLock(kSetupExe, FileLock::Running);
+
+  form->RollBackInstall();
+
+  EXPECT_TRUE(machine.FileExists(kSetupExe));
+  EXPECT_TRUE(machine.DirectoryExists(kProductFolder));
+  EXPECT_TRUE(machine.DirectoryExists(kOrganisationFolder));
+  for (const char* gone : {kProductExe, kUninstallerExe, kDesktopLink, kGroupProductLink, kGroupUninstallerLink}) {
+    EXPECT_FALSE(machine.FileExists(gone)) << gone;
+  }
+  EXPECT_FALSE(machine.DirectoryExists(kGroup));
+}
+
+TEST_F(XESetupTest, RollBackWithoutProductFolderStillClearsTheGroup) {
+  LayOutInstall();
+  for (const char* file : {kProductExe, kUninstallerExe, kSetupExe}) machine.DeleteFile(file);
+  machine.RemoveDirectory(kProductFolder);
+
+  form->RollBackInstall();
+
+  EXPECT_TRUE(machine.FileExists(kDesktopLink));
+  EXPECT_TRUE(machine.DirectoryExists(kOrganisationFolder));
+  EXPECT_FALSE(machine.DirectoryExists(kGroup));
+}
+
+TEST_F(XESetupTest, RollBackReadsTheFoldersAgain) {
+  LayOutInstall();
+  form->ProgramFilesDir = "C:\\elsewhere";
+  form->ProgramsDir = "C:\\elsewhere";
+  form->RollBackInstall();
+  EXPECT_FALSE(machine.DirectoryExists(kProductFolder));
+  EXPECT_FALSE(machine.DirectoryExists(kGroup));
+}
+
+TEST_F(XESetupTest, RollBackFolderErrorEndsIt) {
+  LayOutInstall();
+  machine.DeleteKeyTree(RootKey::CurrentUser, kShellFoldersKey);
+  EXPECT_THROW(form->RollBackInstall(), Exception);
+  EXPECT_TRUE(machine.FileExists(kProductExe));
+}
+
+struct NetworkCase {
+  const char* name;
+  const char* home;  // XEClientHome as read
+  bool otherFileInAdmin;
+  bool tnsnamesGone, adminGone, networkGone;
+};
+
+class RollBackNetworkTest : public XESetupTest, public testing::WithParamInterface<NetworkCase> {};
+
+TEST_P(RollBackNetworkTest, RemovesOnlyWhatTheNetServiceStepWrote) {
+  const NetworkCase& c = GetParam();
+  const std::string admin = std::string(kXEHome) + "\\NETWORK\\ADMIN";
+  MakeFolders(admin);
+  machine.WriteFileBytes(kXETnsnames, kStoredTnsnames);
+  if (c.otherFileInAdmin) machine.WriteFileBytes(admin + "\\sqlnet.ora", "x");
+  form->XEClientHome = c.home;
+
+  form->RollBackInstall();
+
+  EXPECT_EQ(!machine.FileExists(kXETnsnames), c.tnsnamesGone);
+  EXPECT_EQ(!machine.DirectoryExists(admin), c.adminGone);
+  EXPECT_EQ(!machine.DirectoryExists(std::string(kXEHome) + "\\NETWORK"), c.networkGone);
+  EXPECT_TRUE(machine.DirectoryExists(kXEHome));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Homes, RollBackNetworkTest,
+    testing::Values(NetworkCase{"EmptyHome", "", false, false, false, false},
+                    NetworkCase{"Home", kXEHome, false, true, true, true},
+                    NetworkCase{"HomeWithTrailingSeparator",
+                                "C:\\oraclexe\\app\\oracle\\product\\10.2.0\\client\\", false, true, true, true},
+                    NetworkCase{"OtherFilesStay", kXEHome, true, true, false, false}),
+    [](const testing::TestParamInfo<NetworkCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace install_test
