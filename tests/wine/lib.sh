@@ -140,15 +140,17 @@ wine_start() {
   WINE_LAST_PID=$!
 }
 
-# wine_wait_exit PID [SECONDS]: waits for a program started by wine_start; returns its exit
-# status, or 124 (and stops it) when it has not ended in time.
+# wine_wait_exit PID [SECONDS [SHOT]]: waits for a program started by wine_start; returns its exit
+# status, or 124 when it has not ended in time: then it takes the screenshot SHOT (when given),
+# so the log shows what the program was waiting for, and stops it.
 wine_wait_exit() {
-  local pid=$1 seconds=${2:-30} i
+  local pid=$1 seconds=${2:-30} shot=${3:-} i
   for i in $(seq 1 $((seconds * 10))); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
   done
   if kill -0 "$pid" 2>/dev/null; then
+    [ -n "$shot" ] && wine_screenshot "$shot" >/dev/null
     kill "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
     return 124
@@ -169,19 +171,21 @@ wine_inspect() {
   outbase=$(mktemp "$WINE_WORK/inspect.XXXXXX")
   wine_run "$prefix" "$seconds" "$outbase" "$WINE_BIN/wininspect.exe" "$@"
   local status=$?
-  cat "$outbase.out"
+  tr -d '\r' < "$outbase.out"
   grep -v '^$' "$outbase.err" >&2
   rm -f "$outbase" "$outbase.out" "$outbase.err"
   return $status
 }
 
-# wine_read_link PREFIX LINK: prints target=, arguments=, workdir= of a shell link.
+# wine_read_link PREFIX LINK: prints target=, arguments=, workdir= of a shell link. Like
+# wininspect's, the values are escaped (\\ for a backslash, \xNN for other bytes); printf '%b'
+# turns them back into the raw text.
 wine_read_link() {
   local outbase
   outbase=$(mktemp "$WINE_WORK/lnk.XXXXXX")
   wine_run "$1" 60 "$outbase" "$WINE_BIN/lnkread.exe" "$2"
   local status=$?
-  cat "$outbase.out"
+  tr -d '\r' < "$outbase.out"
   grep -v '^$' "$outbase.err" >&2
   rm -f "$outbase" "$outbase.out" "$outbase.err"
   return $status
@@ -220,4 +224,40 @@ wine_screenshot() {
   fi
   timeout 30 import -window "$window" "$file" >/dev/null 2>&1 || { wine_log "screenshot failed"; return 1; }
   echo "$file"
+}
+
+# wine_field KEY: the value of KEY in the first wininspect line on stdin (quotes removed,
+# escapes kept), e.g.  wine_inspect "$p" wait Pliegorama | wine_field size
+wine_field() {
+  sed -n -e "s/^.* $1=\"\(\([^\"\\\\]\|\\\\.\)*\)\".*\$/\1/p" -e t -e "s/^.* $1=\([^ ]*\).*\$/\1/p" | head -n 1
+}
+
+# Checks for scenario scripts: each prints "ok NAME" or "FAIL NAME: why"; wine_checks_done
+# ends the script with status 1 when any failed.
+WINE_CHECKS_FAILED=0
+wine_check() {  # wine_check NAME COMMAND...: passes when COMMAND succeeds
+  local name=$1
+  shift
+  if "$@"; then echo "ok $name"; else echo "FAIL $name: '$*' failed"; WINE_CHECKS_FAILED=$((WINE_CHECKS_FAILED + 1)); fi
+}
+wine_expect_eq() {  # wine_expect_eq NAME EXPECTED ACTUAL
+  if [ "$2" = "$3" ]; then
+    echo "ok $1"
+  else
+    echo "FAIL $1: expected '$2', got '$3'"
+    WINE_CHECKS_FAILED=$((WINE_CHECKS_FAILED + 1))
+  fi
+}
+wine_checks_done() {
+  if [ "$WINE_CHECKS_FAILED" -ne 0 ]; then
+    echo "$WINE_CHECKS_FAILED check(s) failed"
+    exit 1
+  fi
+  echo "all checks passed"
+  exit 0
+}
+
+# wine_cache_value VAR: a variable of the build's CMakeCache.txt (empty when unset).
+wine_cache_value() {
+  sed -n "s/^$1:[A-Z]*=//p" "$WINE_BUILD_DIR/CMakeCache.txt" 2>/dev/null | head -n 1
 }

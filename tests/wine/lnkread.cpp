@@ -1,6 +1,10 @@
-// Reads a shell link (.lnk) back the way the shell does and prints its target, arguments and working folder.
+// Reads a shell link (.lnk) back the way the shell does and prints its target, arguments and working
+// folder; with --create it writes one, so scenarios can put a link in place before the installer runs.
 #include <windows.h>
 #include <shlobj.h>
+
+#include <fcntl.h>
+#include <io.h>
 
 #include <cstdio>
 #include <string>
@@ -34,6 +38,7 @@ class ComPtr {
   }
   Interface** Out() { return &pointer_; }
   Interface* operator->() const { return pointer_; }
+  Interface* get() const { return pointer_; }
 
  private:
   Interface* pointer_ = nullptr;
@@ -46,11 +51,24 @@ int Fail(const char* what, HRESULT result) {
 
 }  // namespace
 
+int Create(IShellLinkA* link, IPersistFile* file, const wchar_t* linkPath, char** fields) {
+  HRESULT result = link->SetPath(fields[0]);
+  // S_FALSE: the target does not exist yet, which the link keeps anyway.
+  if (FAILED(result)) return Fail("IShellLinkA::SetPath", result);
+  if (FAILED(result = link->SetArguments(fields[1]))) return Fail("IShellLinkA::SetArguments", result);
+  if (FAILED(result = link->SetWorkingDirectory(fields[2]))) return Fail("IShellLinkA::SetWorkingDirectory", result);
+  if (FAILED(result = file->Save(linkPath, TRUE))) return Fail("IPersistFile::Save", result);
+  return 0;
+}
+
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fputs("usage: lnkread LINK.lnk\n", stderr);
+  const bool create = argc == 6 && std::string(argv[1]) == "--create";
+  if (argc != 2 && !create) {
+    std::fputs("usage: lnkread LINK.lnk\n       lnkread --create LINK.lnk TARGET ARGUMENTS WORKING_FOLDER\n", stderr);
     return 2;
   }
+  const char* linkPath = create ? argv[2] : argv[1];
+  _setmode(_fileno(stdout), _O_BINARY);  // LF line ends, for bash
   ComInitialization com;
   if (FAILED(com.result())) return Fail("CoInitialize", com.result());
 
@@ -63,7 +81,8 @@ int main(int argc, char** argv) {
   if (FAILED(result)) return Fail("QueryInterface(IPersistFile)", result);
 
   wchar_t widePath[MAX_PATH * 2] = L"";
-  if (!MultiByteToWideChar(CP_ACP, 0, argv[1], -1, widePath, MAX_PATH * 2)) return Fail("path conversion", E_INVALIDARG);
+  if (!MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, MAX_PATH * 2)) return Fail("path conversion", E_INVALIDARG);
+  if (create) return Create(link.get(), file.get(), widePath, argv + 3);
   result = file->Load(widePath, STGM_READ);
   if (FAILED(result)) return Fail("IPersistFile::Load", result);
 

@@ -2,10 +2,14 @@
 // 32 x 32 and the manifest's elevation request as the loader applied it.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 
 int main() {
   HINSTANCE instance = GetModuleHandleA(nullptr);
+  _setmode(_fileno(stdout), _O_BINARY);  // LF line ends, for bash
   HICON icon = static_cast<HICON>(LoadImageA(instance, "MAINICON", IMAGE_ICON, 32, 32, 0));
   ICONINFO info = {};
   BITMAP colour = {};

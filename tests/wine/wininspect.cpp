@@ -2,6 +2,9 @@
 // their children, waits for a caption, clicks a button, sends a key, reads a file's version resource.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -324,8 +327,10 @@ int main(int argc, char** argv) {
       args.push_back(arg);
     }
   }
-  // Output goes to files read while the program still runs: no buffering surprises.
+  // Output goes to files read while the program still runs: no buffering surprises; and plain
+  // LF line ends, for bash.
   std::setvbuf(stdout, nullptr, _IONBF, 0);
+  _setmode(_fileno(stdout), _O_BINARY);
   const std::string command = args.empty() ? "" : args[0];
   if (command == "list" && args.size() == 1) return List(all);
   if (command == "wait" && args.size() == 2) return Wait(UnescapeText(args[1]), timeout < 0 ? 30 : timeout);

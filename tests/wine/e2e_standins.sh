@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The stand-ins behave as the installer's tests rely on: the Oracle XE client setup registers the
+# client (32-bit registry view, home folder, uninstall entry) only when "Instalar cliente" is
+# pressed; every stand-in carries the file version its name promises.
+# Usage: e2e_standins.sh TEMPLATE_PREFIX BUILD_DIR
+set -uo pipefail
+template=$1
+export WINE_BUILD_DIR=$2
+source "$(dirname "$0")/lib.sh"
+wine_lib_init || exit 1
+
+home='C:\oraclexe\app\oracle\product\10.2.0\client'
+client_key='HKLM\SOFTWARE\ORACLE\KEY_XEClient'
+uninstall_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\OracleXEClient'
+
+# Versions: file name -> the file version its resource must carry.
+versions=("Pliegorama.exe=$(wine_cache_value PLIEGORAMA_VERSION)")
+IFS=';' read -r -a variants <<< "$(wine_cache_value PLIEGORAMA_VARIANT_VERSIONS)"
+for v in "${variants[@]}"; do versions+=("Pliegorama_${v//./_}.exe=$v"); done
+prefix=$(wine_clone_prefix "$template" versions) || exit 1
+for entry in "${versions[@]}"; do
+  file=${entry%%=*}
+  got=$(wine_inspect "$prefix" version "$WINE_BIN/$file" | sed -n 's/^file_version=//p')
+  wine_expect_eq "$file has file version ${entry#*=}" "${entry#*=}" "$got"
+done
+
+# Closed without pressing the button: nothing registered, nothing created, status 2.
+prefix=$(wine_clone_prefix "$template" oracle-closed) || exit 1
+wine_start "$prefix" 120 "$WINE_WORK/oracle-closed" "$WINE_BIN/OracleXEClient.exe"
+pid=$WINE_LAST_PID
+wine_check "setup window appears" wine_inspect "$prefix" wait "Oracle XE Client" --timeout 30 >/dev/null
+wine_check "setup closed" wine_inspect "$prefix" close "Oracle XE Client"
+wine_wait_exit "$pid" 30 oracle-not-closed
+wine_expect_eq "closing the setup without installing exits with 2" 2 $?
+wine_expect_eq "no ORACLE_HOME registered when the button was not pressed" "" \
+  "$(wine_reg_query "$prefix" "$client_key" ORACLE_HOME /reg:32)"
+wine_check "no home folder created" test ! -e "$(wine_unix_path "$prefix" "$home")"
+
+# Pressed: the client is registered exactly where the installer's detection reads it.
+prefix=$(wine_clone_prefix "$template" oracle-installed) || exit 1
+wine_start "$prefix" 120 "$WINE_WORK/oracle-installed" "$WINE_BIN/OracleXEClient.exe"
+pid=$WINE_LAST_PID
+window=$(wine_inspect "$prefix" wait "Oracle XE Client" --timeout 30)
+wine_inspect "$prefix" list > "$WINE_ARTIFACTS/standins-oracle-windows.txt"
+wine_check "setup shows an enabled \"Instalar cliente\" button" \
+  grep -q 'class="Button" text="Instalar cliente" .* enabled=1' "$WINE_ARTIFACTS/standins-oracle-windows.txt"
+sleep 2
+wine_expect_eq "nothing registered before the button is pressed" "" \
+  "$(wine_reg_query "$prefix" "$client_key" ORACLE_HOME /reg:32)"
+wine_screenshot standins-oracle-setup "Oracle XE Client" >/dev/null
+wine_check "button pressed" wine_inspect "$prefix" click "Oracle XE Client" "Instalar cliente" >/dev/null
+wine_wait_exit "$pid" 30 oracle-not-finished
+wine_expect_eq "setup exits with 0 after installing" 0 $?
+wine_check "home folder created with its parents" test -d "$(wine_unix_path "$prefix" "$home")"
+wine_expect_eq "ORACLE_HOME in the 32-bit view" "$home" "$(wine_reg_query "$prefix" "$client_key" ORACLE_HOME /reg:32)"
+wine_expect_eq "uninstall entry DisplayName" "Oracle Client 10g Express Edition" \
+  "$(wine_reg_query "$prefix" "$uninstall_key" DisplayName /reg:32)"
+wine_check "uninstall entry has an UninstallString" \
+  test -n "$(wine_reg_query "$prefix" "$uninstall_key" UninstallString /reg:32)"
+
+wine_checks_done

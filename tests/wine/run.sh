@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Runs the Windows build's tests under Wine: every *_tests.exe of the build (GoogleTest), each in a
+# fresh copy of one template prefix, then every tests/wine/e2e_*.sh scenario. One line per item,
+# then "N passed, N failed"; exit status 1 when anything failed.
+# Usage: tests/wine/run.sh [BUILD_DIR]        (default: build/win32)
+#   WINE_ONLY=REGEX        run only the items whose name matches
+#   WINE_ALSO_WIN32=1      on a 64-bit Wine, run the *_tests.exe again in a 32-bit prefix
+#   WINE_TEST_TIMEOUT=S    per test executable (default 600); WINE_SCENARIO_TIMEOUT=S per scenario (900)
+# A scenario gets the template prefix and the build folder as its arguments; exit status 77 means
+# "skipped" (for instance: the program it drives is not built).
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+export WINE_BUILD_DIR=${1:-${WINE_BUILD_DIR:-$here/../../build/win32}}
+
+passed=0
+failed=0
+skipped=0
+report() {  # report RESULT NAME DETAIL
+  printf '%-5s %s%s\n' "$1" "$2" "${3:+ ($3)}"
+  case $1 in PASS) passed=$((passed + 1)) ;; FAIL) failed=$((failed + 1)) ;; SKIP) skipped=$((skipped + 1)) ;; esac
+}
+finish() {
+  [ "$skipped" -eq 0 ] || echo "$skipped skipped"
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+  exit
+}
+
+for tool in wine wineserver Xvfb xdotool import timeout; do
+  command -v "$tool" >/dev/null 2>&1 || { report FAIL "harness" "$tool is not installed (scripts/setup.sh installs it)"; finish; }
+done
+
+# shellcheck source=lib.sh
+source "$here/lib.sh"
+wine_lib_init || { report FAIL "harness" "could not prepare the build folder or the display"; finish; }
+selected() { [ -z "${WINE_ONLY:-}" ] || [[ $1 =~ $WINE_ONLY ]]; }
+relative() { echo "${1#"$WINE_REPO"/}"; }
+
+arch=$(wine_default_arch)
+started=$(date +%s)
+template=$(wine_make_template "$arch") || { report FAIL "template prefix ($arch)" "wineboot failed"; finish; }
+echo "wine: $(wine --version), $arch template prefix in $(($(date +%s) - started)) s, display $DISPLAY"
+archs=("$arch")
+[ "${WINE_ALSO_WIN32:-}" = 1 ] && [ "$arch" = win64 ] && archs+=(win32)
+
+# run_test_exe EXE ARCH TEMPLATE
+run_test_exe() {
+  local exe=$1 arch=$2 template=$3 name label log prefix status detail start seconds
+  name=$(basename "$exe" .exe)
+  label=$(basename "$exe")
+  [ "$arch" = "${archs[0]}" ] || label="$label [$arch]"
+  log="$WINE_ARTIFACTS/$name-$arch.log"
+  prefix=$(wine_clone_prefix "$template" "$name-$arch") || { report FAIL "$label" "could not copy the prefix"; return; }
+  # The executable runs from a scratch folder so files it leaves land there.
+  mkdir -p "$prefix/drive_c/scratch"
+  start=$(date +%s)
+  (cd "$prefix/drive_c/scratch" && wine_start "$prefix" "$((${WINE_TEST_TIMEOUT:-600} + 30))" "$log.tmp" "$exe" \
+     && wine_wait_exit "$WINE_LAST_PID" "${WINE_TEST_TIMEOUT:-600}" "timeout-$name-$arch")
+  status=$?
+  seconds=$(($(date +%s) - start))
+  cat "$log.tmp.out" "$log.tmp.err" > "$log" 2>/dev/null
+  rm -f "$log.tmp.out" "$log.tmp.err"
+  wine_end_prefix "$prefix"
+  rm -rf "$prefix"
+  local count
+  count=$(grep -o '^\[==========\] [0-9]* tests\? from [0-9]* test suites\? ran' "$log" | grep -o '^\[==========\] [0-9]*' | grep -o '[0-9]*$')
+  if [ "$status" -eq 0 ]; then
+    report PASS "$label" "${count:-?} tests, $seconds s"
+    return
+  fi
+  if [ "$status" -eq 124 ]; then
+    detail="timed out after ${WINE_TEST_TIMEOUT:-600} s, screenshot $(relative "$WINE_ARTIFACTS")/timeout-$name-$arch.png"
+  else
+    detail="exit $status"
+  fi
+  report FAIL "$label" "$detail, log $(relative "$log")"
+  grep '^\[  FAILED  \] [A-Za-z_]' "$log" | grep -v 'listed below' | sed -e 's/ ([0-9]* ms)$//' -e 's/^/      /' \
+    | sort -u | head -n 20
+}
+
+shopt -s nullglob
+if [ ! -d "$WINE_BIN" ]; then
+  report FAIL "build" "no $(relative "$WINE_BIN"); build the Windows tree first (scripts/build.sh win32)"
+else
+  for a in "${archs[@]}"; do
+    t=$template
+    [ "$a" = "$arch" ] || t=$(wine_make_template "$a") || { report FAIL "template prefix ($a)" "wineboot failed"; continue; }
+    for exe in "$WINE_BIN"/*_tests.exe; do
+      selected "$(basename "$exe")" || continue
+      run_test_exe "$exe" "$a" "$t"
+    done
+  done
+fi
+
+for script in "$here"/e2e_*.sh; do
+  name=$(basename "$script" .sh)
+  selected "$name" || continue
+  log="$WINE_ARTIFACTS/$name.log"
+  start=$(date +%s)
+  WINE_WORK="$WINE_WORK/$name" WINE_OWNS_WORK="" timeout -k 15 "${WINE_SCENARIO_TIMEOUT:-900}" \
+    bash "$script" "$template" "$WINE_BUILD_DIR" >"$log" 2>&1 </dev/null
+  status=$?
+  seconds=$(($(date +%s) - start))
+  case $status in
+    0) report PASS "$name" "$seconds s" ;;
+    77) report SKIP "$name" "$(tail -n 1 "$log")" ;;
+    124) report FAIL "$name" "timed out after ${WINE_SCENARIO_TIMEOUT:-900} s, log $(relative "$log")" ;;
+    *) report FAIL "$name" "exit $status, log $(relative "$log")"
+       grep '^FAIL' "$log" | sed 's/^/      /' | head -n 20 ;;
+  esac
+done
+
+finish
