@@ -33,6 +33,16 @@ TEST_F(HostPlatformTest, StringWithoutTerminatorIsReadWhole) {
   EXPECT_EQ(host_.OpenKey(RootKey::LocalMachine, "\\K", KeyAccess::Read)->ReadString("V"), "ab");
 }
 
+// Windows' order: subkeys by upper-cased name ("_" after the letters), values
+// as created. (Wine sorts with lower case and sorts values too.)
+TEST_F(HostPlatformTest, EnumerationOrderIsWindows) {
+  for (const char* name : {"gamma", "A_b", "beta", "Alpha", "AB"}) host_.CreateKey(RootKey::CurrentUser, std::string("\\K\\") + name);
+  for (const char* name : {"zeta", "Alpha", "_under", "mid"}) host_.SetString(RootKey::CurrentUser, "\\K", name, name);
+  auto key = host_.OpenKey(RootKey::CurrentUser, "\\K", KeyAccess::Read);
+  EXPECT_EQ(key->SubkeyNames(), (std::vector<std::string>{"AB", "Alpha", "A_b", "beta", "gamma"}));
+  EXPECT_EQ(key->ValueNames(), (std::vector<std::string>{"zeta", "Alpha", "_under", "mid"}));
+}
+
 TEST_F(HostPlatformTest, KeyRightsAreInheritedBySubkeys) {
   const std::string uninstall = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
   host_.CreateKey(RootKey::LocalMachine, uninstall + "\\XE");

@@ -1,0 +1,74 @@
+// The platform on real Windows: ANSI entry points, the registry's 32-bit view,
+// the shell's link object, and the installer's own message dialog.
+#pragma once
+
+#include "platform/platform.h"
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+
+// COM for the calling thread (single-threaded apartment); undone on
+// destruction only when it succeeded.
+class ComInitialization {
+ public:
+  ComInitialization();
+  ~ComInitialization();
+  ComInitialization(const ComInitialization&) = delete;
+  ComInitialization& operator=(const ComInitialization&) = delete;
+  bool Succeeded() const { return succeeded_; }
+
+ private:
+  bool succeeded_ = false;
+};
+
+class Win32Platform : public Platform {
+ public:
+  Win32Platform() = default;
+  Win32Platform(const Win32Platform&) = delete;
+  Win32Platform& operator=(const Win32Platform&) = delete;
+
+  // The application's main window owns the dialogs (and is disabled while
+  // one runs); none until it exists.
+  void SetMainWindow(HWND window) { mainWindow_ = window; }
+  // Set by the main window once it has been asked to close.
+  void SetTerminating(bool terminating) { terminating_ = terminating; }
+
+  std::unique_ptr<TStream> CreateFileStream(const std::string& path) override;
+  std::unique_ptr<TStream> OpenFileStream(const std::string& path) override;
+  std::unique_ptr<RegistryKey> OpenKey(RootKey root, const std::string& path, KeyAccess access) override;
+  bool KeyExists(RootKey root, const std::string& path) override;
+  std::string WindowsDirectory() override;
+  std::optional<std::string> EnvironmentVariable(const std::string& name) override;
+  std::string DesktopDirectory() override;
+  std::string ModuleFileName() override;
+  bool FileExists(const std::string& path) override;
+  bool DirectoryExists(const std::string& path) override;
+  bool CreateDirectory(const std::string& path) override;
+  bool RemoveDirectory(const std::string& path) override;
+  bool DeleteFile(const std::string& path) override;
+  std::vector<uint8_t> ReadFile(const std::string& path) override;
+  void ReplaceFile(const std::string& path, const std::vector<uint8_t>& content) override;
+  bool MoveFileReplacing(const std::string& from, const std::string& to) override;
+  void CreateShellLink(const std::string& target, const std::string& arguments, const std::string& workingFolder,
+                       const std::string& linkPath) override;
+  void StartProgram(const std::string& path) override;
+  std::optional<FileVersion> ReadFileVersion(const std::string& path) override;
+  int MessageDialog(const std::string& text, DialogType type, DialogButtons buttons) override;
+  void ProcessMessages() override;
+  bool Terminating() override { return terminating_; }
+  void RestartWindows() override;
+  std::optional<ByteRange> FindResource(const std::string& name) override;
+
+ private:
+  HWND mainWindow_ = nullptr;
+  bool terminating_ = false;
+};
+
+// The system's text for an error code (FormatMessage), without the line
+// break it ends with; empty when the system has none.
+std::string SystemErrorText(DWORD code);
+
+// A path made full as GetFullPathNameA does; the path itself when it cannot.
+std::string FullPath(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,251 @@
+// What only the real Windows platform can show: the registry views, the
+// process environment, its own resources, started programs and the dialog.
+#include "platform/win32/win32_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <thread>
+
+#include "framework/errors.h"
+#include "tests/platform/test_machine.h"
+
+using namespace platform;
+
+namespace {
+
+TEST(Win32Platform, RegistryIsReadInThe32BitView) {
+  BOOL wow64 = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow64);
+  if (!wow64) GTEST_SKIP() << "one registry view on a 32-bit system";
+  const std::string path = TestRunKey().substr(1) + "\\View";
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, "V", 0, REG_SZ, reinterpret_cast<const BYTE*>("64"), 3);
+  RegCloseKey(key);
+  Win32Platform platform;
+  EXPECT_FALSE(platform.KeyExists(RootKey::LocalMachine, "\\" + path));
+  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), KEY_WOW64_64KEY, 0);
+  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, TestRunKey().substr(1).c_str(), KEY_WOW64_64KEY, 0);
+}
+
+bool UnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
+
+// Pins down where Wine's registry differs from Windows, which the host
+// machine follows: Windows sorts subkeys by upper-cased name and keeps values
+// in creation order; Wine compares lower-cased and sorts values too.
+TEST(Win32Platform, EnumerationOrder) {
+  auto machine = MakeTestMachine();
+  const std::string key = TestRunKey() + "\\Order";
+  for (const char* name : {"gamma", "A_b", "AB"}) machine->CreateKey(RootKey::CurrentUser, key + "\\" + name);
+  for (const char* name : {"zeta", "Alpha", "_under"}) machine->SetString(RootKey::CurrentUser, key, name, name);
+  auto opened = machine->Platform().OpenKey(RootKey::CurrentUser, key, KeyAccess::Read);
+  ASSERT_TRUE(opened);
+  if (UnderWine()) {
+    EXPECT_EQ(opened->SubkeyNames(), (std::vector<std::string>{"A_b", "AB", "gamma"}));
+    EXPECT_EQ(opened->ValueNames(), (std::vector<std::string>{"_under", "Alpha", "zeta"}));
+  } else {
+    EXPECT_EQ(opened->SubkeyNames(), (std::vector<std::string>{"AB", "A_b", "gamma"}));
+    EXPECT_EQ(opened->ValueNames(), (std::vector<std::string>{"zeta", "Alpha", "_under"}));
+  }
+  machine->DeleteKeyTree(RootKey::CurrentUser, key);
+}
+
+TEST(Win32Platform, EnvironmentValuesComeWhole) {
+  Win32Platform platform;
+  const std::string longValue(1000, 'x');
+  const struct {
+    const char* value;  // nullptr: unset
+    std::optional<std::string> expected;
+  } cases[] = {{longValue.c_str(), longValue}, {"", std::string()}, {"C:\\Program Files", "C:\\Program Files"},
+               {nullptr, std::nullopt}};
+  for (const auto& c : cases) {
+    SetEnvironmentVariableA("INSTALADOR_TEST_VALUE", c.value);
+    EXPECT_EQ(platform.EnvironmentVariable("instalador_test_value"), c.expected);
+  }
+}
+
+TEST(Win32Platform, OwnVersionAndResources) {
+  Win32Platform platform;
+  const auto version = platform.ReadFileVersion(platform.ModuleFileName());
+  ASSERT_TRUE(version);
+  EXPECT_EQ(version->major, 10);
+  EXPECT_EQ(version->minor, 2);
+  EXPECT_EQ(version->release, 0);
+  EXPECT_EQ(version->build, 15);
+  for (const char* name : {"TESTDATA", "testdata"}) {
+    const auto range = platform.FindResource(name);
+    ASSERT_TRUE(range) << name;
+    EXPECT_EQ(std::vector<uint8_t>(range->data, range->data + range->size), (std::vector<uint8_t>{1, 2, 3, 4}));
+  }
+  EXPECT_FALSE(platform.FindResource("TFORMEXE"));
+}
+
+std::string Folder(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
+
+TEST(Win32Platform, StartedProgramPathWithBlanksStartsThatProgram) {
+  auto machine = MakeTestMachine();
+  Platform& platform = machine->Platform();
+  const std::string marker = Folder(platform.ModuleFileName()) + "\\platform_test_marker.exe";
+  ASSERT_TRUE(platform.FileExists(marker));
+  const std::string scratch = machine->ScratchFolder();
+  const std::string program = scratch + "\\a b\\prog.exe";
+  const std::string decoy = scratch + "\\a.exe";  // what an unquoted command line would run
+  ASSERT_TRUE(platform.CreateDirectory(scratch + "\\a b"));
+  ASSERT_TRUE(CopyFileA(marker.c_str(), program.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(marker.c_str(), decoy.c_str(), FALSE));
+  platform.StartProgram(program);
+  for (int i = 0; i < 200 && !platform.FileExists(program + ".ran"); ++i) Sleep(50);
+  EXPECT_TRUE(platform.FileExists(program + ".ran"));
+  EXPECT_FALSE(platform.FileExists(decoy + ".ran"));
+  for (int i = 0; i < 100 && !platform.DeleteFile(program); ++i) Sleep(50);  // until it has ended
+}
+
+TEST(Win32Platform, ShellLinkWithoutComRaisesTheSystemText) {
+  std::string message;
+  std::thread thread([&] {
+    Win32Platform platform;
+    try {
+      platform.CreateShellLink("C:\\p.exe", "", "C:\\", "C:\\p.lnk");
+    } catch (const EOleSysError& error) {
+      message = error.Message();
+    }
+  });
+  thread.join();
+  EXPECT_FALSE(message.empty());
+  EXPECT_EQ(message.find_first_of("\r\n"), std::string::npos) << message;
+}
+
+TEST(Win32Platform, ProcessMessagesKeepsTheQuitRequest) {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  }
+  PostThreadMessageA(GetCurrentThreadId(), WM_USER + 1, 0, 0);
+  PostQuitMessage(5);
+  Win32Platform platform;
+  platform.ProcessMessages();
+  ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(message.message, static_cast<UINT>(WM_QUIT));
+  EXPECT_EQ(message.wParam, 5u);
+  EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_USER + 1, WM_USER + 1, PM_REMOVE));  // dispatched
+}
+
+// --- The dialog, driven from a timer inside its own modal loop ---
+
+struct Seen {
+  std::string caption, text, first, second;
+  bool centred = false, ownerDisabled = false;
+};
+
+BOOL CALLBACK TakeDialog(HWND window, LPARAM out) {
+  char name[32] = {};
+  GetClassNameA(window, name, sizeof name);
+  if (lstrcmpA(name, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+  *reinterpret_cast<HWND*>(out) = window;
+  return FALSE;
+}
+
+HWND FindDialog() {
+  HWND found = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), TakeDialog, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+std::string TextOf(HWND window) {
+  char buffer[1024] = {};
+  GetWindowTextA(window, buffer, sizeof buffer);
+  return buffer;
+}
+
+std::function<void(HWND)> g_drive;
+
+// Each test's action on the dialog once it shows.
+void CALLBACK OnTimer(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND dialog = FindDialog();
+  if (!dialog) return;
+  KillTimer(nullptr, timer);
+  g_drive(dialog);
+}
+
+bool CanShowWindows() {
+  HWND probe = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  if (!probe) return false;
+  DestroyWindow(probe);
+  return true;
+}
+
+enum class Action { Enter, Escape, CloseBox, ClickSecond };
+
+TEST(Win32Platform, MessageDialogAnswers) {
+  if (!CanShowWindows()) GTEST_SKIP() << "no display";
+  const struct {
+    DialogType type;
+    DialogButtons buttons;
+    Action action;
+    int expected;
+    const char* caption;
+  } cases[] = {
+      {DialogType::Information, DialogButtons::Ok, Action::Enter, kIdOk, "Information"},
+      {DialogType::Error, DialogButtons::Ok, Action::Escape, kIdOk, "Error"},
+      {DialogType::Information, DialogButtons::Ok, Action::CloseBox, kIdCancel, "Information"},
+      {DialogType::Confirmation, DialogButtons::YesNo, Action::Enter, kIdYes, "Confirm"},
+      {DialogType::Confirmation, DialogButtons::YesNo, Action::Escape, kIdNo, "Confirm"},
+      {DialogType::Confirmation, DialogButtons::YesNo, Action::ClickSecond, kIdNo, "Confirm"},
+      {DialogType::Confirmation, DialogButtons::YesNo, Action::CloseBox, kIdCancel, "Confirm"},
+  };
+  HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                               nullptr, nullptr, nullptr);
+  Win32Platform platform;
+  platform.SetMainWindow(owner);
+  for (const auto& c : cases) {
+    Seen seen;
+    g_drive = [&](HWND dialog) {
+      seen.caption = TextOf(dialog);
+      seen.text = TextOf(GetDlgItem(dialog, 100));
+      const bool yesNo = c.buttons == DialogButtons::YesNo;
+      HWND first = GetDlgItem(dialog, yesNo ? IDYES : IDOK);
+      HWND second = yesNo ? GetDlgItem(dialog, IDNO) : nullptr;
+      seen.first = TextOf(first);
+      seen.second = second ? TextOf(second) : "";
+      RECT r;
+      GetWindowRect(dialog, &r);
+      const int dx = (r.left + r.right) / 2 - GetSystemMetrics(SM_CXSCREEN) / 2;
+      const int dy = (r.top + r.bottom) / 2 - GetSystemMetrics(SM_CYSCREEN) / 2;
+      seen.centred = dx >= -1 && dx <= 1 && dy >= -1 && dy <= 1;
+      seen.ownerDisabled = !IsWindowEnabled(owner);
+      switch (c.action) {
+        case Action::Enter: PostMessageA(GetFocus(), WM_KEYDOWN, VK_RETURN, 0); break;
+        case Action::Escape: PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0); break;
+        case Action::CloseBox: PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+        case Action::ClickSecond: PostMessageA(second, BM_CLICK, 0, 0); break;
+      }
+    };
+    SetTimer(nullptr, 0, 20, OnTimer);
+    const int answer = platform.MessageDialog("first line,\n\rsecond\r\nthird", c.type, c.buttons);
+    EXPECT_EQ(answer, c.expected) << c.caption << " " << static_cast<int>(c.action);
+    EXPECT_EQ(seen.caption, c.caption);
+    EXPECT_EQ(seen.text, "first line,\r\nsecond\r\nthird");
+    if (c.buttons == DialogButtons::Ok) {
+      EXPECT_EQ(seen.first, "OK");
+    } else {
+      EXPECT_EQ(seen.first, "&Yes");
+      EXPECT_EQ(seen.second, "&No");
+    }
+    EXPECT_TRUE(seen.centred);
+    EXPECT_TRUE(seen.ownerDisabled);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+  }
+  DestroyWindow(owner);
+}
+
+TEST(Win32Platform, TerminatingDialogAnswersCancelAtOnce) {
+  Win32Platform platform;
+  platform.SetTerminating(true);
+  const DWORD start = GetTickCount();
+  EXPECT_EQ(platform.MessageDialog("restart?", DialogType::Confirmation, DialogButtons::YesNo), kIdCancel);
+  EXPECT_LT(GetTickCount() - start, 1000u);
+}
+
+}  // namespace
