@@ -7,6 +7,7 @@
 #include <string>
 
 #include "framework/classes.h"
+#include "framework/forms.h"
 #include "platform/platform.h"
 
 class TmxStorage;
@@ -26,7 +27,16 @@ class InstallerView {
   virtual void Close() = 0;
 };
 
-class TFormInstalador : public TComponent {
+// The application title: caption of the error boxes and of the taskbar.
+inline constexpr char kApplicationTitle[] = "Instalador M\xF3" "dulo de Captura - Sistema Lumentra";
+// The window caption before FormShow completes it with the file version.
+inline constexpr char kCaptionPrefix[] = "Ostrelia - Instalador ";
+
+// The text of the application's error box: the message, with "." added when
+// its last character sorts after "." (bytes compare unsigned, as in code page 1252).
+std::string ApplicationErrorText(const std::string& message);
+
+class TFormInstalador : public TForm {
  public:
   explicit TFormInstalador(platform::Platform& platform, TComponent* owner = nullptr);
   ~TFormInstalador() override;
@@ -38,6 +48,8 @@ class TFormInstalador : public TComponent {
   void SetPayload(TmxStorage* payload) { payload_ = payload; }
   // The stored item at a 0-based position; "List index out of bounds (%d)".
   TmxStoredItem& StoredItem(int position);
+  // True while BitBtninstalClick runs; the window ignores user input then.
+  bool Installing() const { return installing_; }
 
   // Shared state, in declaration order.
   std::string WindowsDir;
@@ -99,6 +111,10 @@ class TFormInstalador : public TComponent {
   std::unique_ptr<TComponent> CreateChild(const std::string& className) override;
   TNotifyEvent FindNotifyHandler(const std::string& name) override;
   void ChildCreated(TComponent* child, TComponent* parent) override;
+
+ protected:
+  // A window stream without its panel, picture or buttons is damaged.
+  void Loaded() override;
 
  private:
   platform::Platform& platform_;

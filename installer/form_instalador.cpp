@@ -1,0 +1,127 @@
+// The installer window's model: construction, caption, the two buttons, the
+// file version record and the hooks that read the window's form stream.
+#include "installer/form_instalador.h"
+
+#include "framework/errors.h"
+#include "framework/messages.h"
+#include "installer/controls.h"
+#include "storage/mxStorage.h"
+
+namespace {
+
+constexpr char kMissingComponent[] = "Component %s not found";
+
+// Leaves `flag` as it found it however the handler ends.
+class FlagScope {
+ public:
+  explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+  ~FlagScope() { flag_ = false; }
+  FlagScope(const FlagScope&) = delete;
+  FlagScope& operator=(const FlagScope&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+template <typename T>
+void BindField(T*& field, const char* fieldName, TComponent* child) {
+  if (SameText(child->Name(), fieldName)) field = dynamic_cast<T*>(child);
+}
+
+}  // namespace
+
+std::string ApplicationErrorText(const std::string& message) {
+  if (!message.empty() && static_cast<unsigned char>(message.back()) > static_cast<unsigned char>('.'))
+    return message + ".";
+  return message;
+}
+
+TFormInstalador::TFormInstalador(platform::Platform& platform, TComponent* owner)
+    : TForm(owner), platform_(platform) {}
+
+TFormInstalador::~TFormInstalador() = default;
+
+TmxStoredItem& TFormInstalador::StoredItem(int position) {
+  // Without a payload there is no item at any position.
+  if (!payload_) throw EListError(Format(msg::kListIndexError, position));
+  return *payload_->StoredItems().Items(position);
+}
+
+void TFormInstalador::FormShow(TPersistent*) {
+  const std::string caption = kCaptionPrefix + GetFileVersionText(platform_.ModuleFileName());
+  SetCaption(caption);
+  if (view_) view_->SetCaption(caption);
+  OracleHome.clear();
+  XEClientHome.clear();
+}
+
+void TFormInstalador::BitBtninstalClick(TPersistent*) {
+  // A click dispatched by a message flush inside the running sequence would
+  // otherwise start it again within itself.
+  if (installing_) return;
+  FlagScope scope(installing_);
+  InstallProduct();
+}
+
+void TFormInstalador::BitBtncerrarClick(TPersistent*) {
+  // Mid-install the sequence closes the window itself when it must; a click
+  // reaching the window through a message flush is input to ignore.
+  if (installing_) return;
+  if (view_) view_->Close();
+}
+
+std::string TFormInstalador::GetFileVersionText(const std::string& fileName) {
+  if (!platform_.FileExists(fileName)) return std::string();
+  const std::optional<platform::FileVersion> version = platform_.ReadFileVersion(fileName);
+  if (!version) return std::string();
+  FileVerMajor = version->major;
+  FileVerMinor = version->minor;
+  FileVerRelease = version->release;
+  FileVerBuild = version->build;
+  return std::to_string(FileVerMajor) + "." + std::to_string(FileVerMinor) + "." + std::to_string(FileVerRelease) +
+         "." + std::to_string(FileVerBuild);
+}
+
+bool TFormInstalador::ReadProperty(const std::string& name, ValueReader& value) {
+  return TForm::ReadProperty(name, value);
+}
+
+ObjectProperty TFormInstalador::FindObjectProperty(const std::string& name) {
+  return TForm::FindObjectProperty(name);
+}
+
+bool TFormInstalador::ReadComputedProperty(const std::string& name, ValueReader& value) {
+  return TForm::ReadComputedProperty(name, value);
+}
+
+std::unique_ptr<TComponent> TFormInstalador::CreateChild(const std::string& className) {
+  // The classes of the declared fields first, then the registered ones.
+  if (SameText(className, "TPanel")) return std::make_unique<TPanel>(this);
+  if (SameText(className, "TImage")) return std::make_unique<TImage>(this);
+  if (SameText(className, "TBitBtn")) return std::make_unique<TBitBtn>(this);
+  return TForm::CreateChild(className);
+}
+
+TNotifyEvent TFormInstalador::FindNotifyHandler(const std::string& name) {
+  if (SameText(name, "FormShow")) return [this](TPersistent* sender) { FormShow(sender); };
+  if (SameText(name, "BitBtninstalClick")) return [this](TPersistent* sender) { BitBtninstalClick(sender); };
+  if (SameText(name, "BitBtncerrarClick")) return [this](TPersistent* sender) { BitBtncerrarClick(sender); };
+  return TForm::FindNotifyHandler(name);
+}
+
+void TFormInstalador::ChildCreated(TComponent* child, TComponent* parent) {
+  if (auto* control = dynamic_cast<TControl*>(child)) control->SetParent(parent);
+  BindField(Panel1, "Panel1", child);
+  BindField(Image1, "Image1", child);
+  BindField(BitBtninstal, "BitBtninstal", child);
+  BindField(BitBtncerrar, "BitBtncerrar", child);
+  TForm::ChildCreated(child, parent);
+}
+
+void TFormInstalador::Loaded() {
+  TForm::Loaded();
+  if (!Panel1) throw EReadError(Format(kMissingComponent, "Panel1"));
+  if (!Image1) throw EReadError(Format(kMissingComponent, "Image1"));
+  if (!BitBtninstal) throw EReadError(Format(kMissingComponent, "BitBtninstal"));
+  if (!BitBtncerrar) throw EReadError(Format(kMissingComponent, "BitBtncerrar"));
+}
