@@ -23,3 +23,50 @@ std::unique_ptr<TFormExe> ReadPayloadForm(const uint8_t* data, size_t size) {
   if (count < kPayloadItemCount) throw EReadError(Format(msg::kPayloadTooFewItems, count, kPayloadItemCount));
   return form;
 }
+
+std::unique_ptr<TFormExe> NewPayloadForm() {
+  auto form = std::make_unique<TFormExe>();
+  form->SetName("FormExe");
+  form->SetLeft(893);
+  form->SetTop(109);
+  form->SetWidth(208);
+  form->SetHeight(111);
+  form->SetColor(clBtnFace);
+  TFont& font = form->SetFont();
+  font.Charset = DEFAULT_CHARSET;
+  font.Color = clWindowText;
+  font.Height = -11;
+  font.Name = "MS Sans Serif";
+  font.Style = 0;
+  form->SetOldCreateOrder(false);
+  form->SetPixelsPerInch(96);
+  form->SetTextHeight(13);
+  auto* storage = new TmxStorage(form.get());  // owned by the form
+  storage->SetName("mxStorageFiles");
+  storage->SetDesignPosition(32, 16);
+  form->mxStorageFiles = storage;
+  return form;
+}
+
+TmxStoredItem& AddStoredFile(TmxStorage& storage, const std::string& name, const std::string& fileName,
+                             const uint8_t* data, size_t size, TCompressionLevel level) {
+  if (size > 0x7FFFFFFFu) throw EFormatError(Format(msg::kFileTooLarge, fileName.c_str()));
+  // FileName and FileSize are taken only while the storage loads, and a
+  // level set then is taken without re-encoding.
+  const bool wasLoading = storage.Loading();
+  if (!wasLoading) storage.BeginLoading();
+  try {
+    TmxStoredItem* item = storage.StoredItems().Add();
+    item->SetName(name);
+    item->SetCompression(level);
+    item->SetFileName(fileName);
+    TReadOnlyMemoryStream source(data, size);
+    item->LoadFromStream(&source);
+    item->SetFileSize(static_cast<int32_t>(size));  // clNone leaves FileSize to the caller
+  } catch (...) {
+    if (!wasLoading) storage.EndLoading();
+    throw;
+  }
+  if (!wasLoading) storage.EndLoading();
+  return *storage.StoredItems().Items(storage.StoredItems().Count() - 1);
+}

@@ -27,6 +27,16 @@ class TFormExe : public TForm {
 enum class PayloadItem { Exe = 0, TnsNames = 1, Oracle = 2, Uninstaller = 3 };
 inline constexpr int kPayloadItemCount = 4;
 
+// A payload host form as the installer's payload carries it (FormExe, its
+// window properties, and an empty storage mxStorageFiles at design position
+// 32, 16), ready for items to be added and the form to be written.
+std::unique_ptr<TFormExe> NewPayloadForm();
+
+// Appends an item holding `size` bytes at `data`, encoded at `level`, with
+// the given Name and FileName (a file's base name).
+TmxStoredItem& AddStoredFile(TmxStorage& storage, const std::string& name, const std::string& fileName,
+                             const uint8_t* data, size_t size, TCompressionLevel level);
+
 // Reads a TFORMEXE form stream into a new payload host form and checks that
 // it carries mxStorageFiles with at least four items: the install sequence
 // must not start without them (EReadError otherwise).

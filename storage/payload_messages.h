@@ -4,6 +4,7 @@
 namespace msg {
 inline constexpr char kPayloadWithoutStorage[] = "The payload holds no storage component mxStorageFiles";
 inline constexpr char kPayloadTooFewItems[] = "The payload holds %d stored items; it needs at least %d";
+inline constexpr char kFileTooLarge[] = "%s is larger than a stored item can hold (2 GiB)";
 inline constexpr char kNotFormOrExecutable[] = "%s is neither a form stream nor a Windows executable";
 inline constexpr char kMalformedExecutable[] = "Malformed executable: %s";
 inline constexpr char kDuplicateFileName[] =

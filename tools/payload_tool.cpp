@@ -129,45 +129,14 @@ int Build(const std::vector<std::string>& args, std::ostream& out) {
   for (const Input& input : inputs)
     if (input.path.empty()) throw UsageError{std::string("build needs ") + input.option};
 
-  // The host form as the installer's payload carries it.
-  TFormExe form;
-  form.SetName("FormExe");
-  form.SetLeft(893);
-  form.SetTop(109);
-  form.SetWidth(208);
-  form.SetHeight(111);
-  form.SetColor(clBtnFace);
-  TFont& font = form.SetFont();
-  font.Charset = DEFAULT_CHARSET;
-  font.Color = clWindowText;
-  font.Height = -11;
-  font.Name = "MS Sans Serif";
-  font.Style = 0;
-  form.SetOldCreateOrder(false);
-  form.SetPixelsPerInch(96);
-  form.SetTextHeight(13);
-
-  auto* storage = new TmxStorage(&form);  // owned by the form
-  storage->SetName("mxStorageFiles");
-  storage->SetDesignPosition(32, 16);
-  form.mxStorageFiles = storage;
-  // File names and sizes are taken only while the storage loads.
-  storage->BeginLoading();
+  const std::unique_ptr<TFormExe> form = NewPayloadForm();
+  TmxStorage* storage = form->mxStorageFiles;
   for (const Input& input : inputs) {
     const std::vector<uint8_t> bytes = ReadWholeFile(input.path);
-    if (bytes.size() > 0x7FFFFFFFu)
-      throw EFormatError(input.path + " is larger than a stored item can hold (2 GiB)");
-    TmxStoredItem* item = storage->StoredItems().Add();
-    item->SetName(input.name);
-    item->SetCompression(level);
-    item->SetFileName(BaseName(input.path));
-    TReadOnlyMemoryStream source(bytes.data(), bytes.size());
-    item->LoadFromStream(&source);
-    item->SetFileSize(static_cast<int32_t>(bytes.size()));
+    AddStoredFile(*storage, input.name, BaseName(input.path), bytes.data(), bytes.size(), level);
   }
-  storage->EndLoading();
 
-  WriteWholeFile(output, WriteFormStream(form));
+  WriteWholeFile(output, WriteFormStream(*form));
   out << "wrote " << output << ": " << storage->StoredItems().Count() << " items, " << storage->OriginalSize()
       << " bytes stored as " << storage->Size() << " (" << storage->Ratio() << ")\n";
   return 0;

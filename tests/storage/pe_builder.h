@@ -1,0 +1,153 @@
+// Test helper: builds minimal 32-bit and 64-bit PE images with one resource
+// section, so the resource reader can be exercised (and broken) byte by byte.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct PeResourceSpec {
+  uint32_t type;
+  std::string name;  // empty: the entry is named by `id`
+  uint16_t id;
+  uint16_t language;
+  std::vector<uint8_t> data;
+};
+
+struct PeLayout {
+  std::vector<uint8_t> image;
+  size_t resourceOffset = 0;  // file offset of the resource section
+};
+
+inline void PutLe(std::vector<uint8_t>& b, size_t at, uint64_t v, int width) {
+  if (b.size() < at + width) b.resize(at + width);
+  for (int i = 0; i < width; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+inline PeLayout BuildPe(bool pe64, const std::vector<PeResourceSpec>& resources) {
+  constexpr uint32_t kSectionRva = 0x1000, kRawOffset = 0x200;
+  // Group type -> name -> languages, in first-seen order.
+  struct Name {
+    const PeResourceSpec* key;
+    std::vector<const PeResourceSpec*> languages;
+  };
+  struct Type {
+    uint32_t id;
+    std::vector<Name> names;
+  };
+  std::vector<Type> types;
+  for (const PeResourceSpec& r : resources) {
+    Type* type = nullptr;
+    for (Type& t : types)
+      if (t.id == r.type) type = &t;
+    if (!type) {
+      types.push_back({r.type, {}});
+      type = &types.back();
+    }
+    Name* name = nullptr;
+    for (Name& n : type->names)
+      if (n.key->name == r.name && n.key->id == r.id) name = &n;
+    if (!name) {
+      type->names.push_back({&r, {}});
+      name = &type->names.back();
+    }
+    name->languages.push_back(&r);
+  }
+  std::vector<uint8_t> sec;
+  auto directory = [&sec](size_t named, size_t ids) {
+    const size_t at = sec.size();
+    sec.resize(at + 16 + 8 * (named + ids));
+    PutLe(sec, at + 12, named, 2);
+    PutLe(sec, at + 14, ids, 2);
+    return at;
+  };
+  struct Patch {
+    size_t at;
+    const PeResourceSpec* spec;
+  };
+  std::vector<Patch> namePatches, dataPatches;
+  const size_t root = directory(0, types.size());
+  for (size_t i = 0; i < types.size(); ++i) {
+    size_t named = 0;
+    for (const Name& n : types[i].names) named += n.key->name.empty() ? 0 : 1;
+    const size_t typeDir = directory(named, types[i].names.size() - named);
+    PutLe(sec, root + 16 + 8 * i, types[i].id, 4);
+    PutLe(sec, root + 20 + 8 * i, 0x80000000u | typeDir, 4);
+    for (size_t j = 0; j < types[i].names.size(); ++j) {
+      const Name& n = types[i].names[j];
+      const size_t nameDir = directory(0, n.languages.size());
+      if (n.key->name.empty())
+        PutLe(sec, typeDir + 16 + 8 * j, n.key->id, 4);
+      else
+        namePatches.push_back({typeDir + 16 + 8 * j, n.key});
+      PutLe(sec, typeDir + 20 + 8 * j, 0x80000000u | nameDir, 4);
+      for (size_t k = 0; k < n.languages.size(); ++k) {
+        PutLe(sec, nameDir + 16 + 8 * k, n.languages[k]->language, 4);
+        dataPatches.push_back({nameDir + 20 + 8 * k, n.languages[k]});
+      }
+    }
+  }
+  for (const Patch& p : namePatches) {
+    PutLe(sec, p.at, 0x80000000u | sec.size(), 4);
+    const size_t at = sec.size();
+    PutLe(sec, at, p.spec->name.size(), 2);
+    for (size_t c = 0; c < p.spec->name.size(); ++c) PutLe(sec, at + 2 + 2 * c, p.spec->name[c], 2);
+    sec.resize((sec.size() + 3) & ~size_t{3});
+  }
+  std::vector<size_t> entries;
+  for (const Patch& p : dataPatches) {
+    PutLe(sec, p.at, sec.size(), 4);
+    entries.push_back(sec.size());
+    sec.resize(sec.size() + 16);
+  }
+  for (size_t i = 0; i < dataPatches.size(); ++i) {
+    const std::vector<uint8_t>& data = dataPatches[i].spec->data;
+    PutLe(sec, entries[i], kSectionRva + sec.size(), 4);
+    PutLe(sec, entries[i] + 4, data.size(), 4);
+    sec.insert(sec.end(), data.begin(), data.end());
+    sec.resize((sec.size() + 3) & ~size_t{3});
+  }
+
+  std::vector<uint8_t> image(kRawOffset, 0);
+  image[0] = 'M', image[1] = 'Z';
+  PutLe(image, 0x3C, 0x40, 4);
+  PutLe(image, 0x40, 0x00004550, 4);
+  const size_t coff = 0x44;
+  const uint16_t optionalSize = pe64 ? 240 : 224;
+  PutLe(image, coff, pe64 ? 0x8664 : 0x14C, 2);
+  PutLe(image, coff + 2, 1, 2);
+  PutLe(image, coff + 16, optionalSize, 2);
+  const size_t optional = coff + 20;
+  PutLe(image, optional, pe64 ? 0x20B : 0x10B, 2);
+  const size_t dirs = optional + (pe64 ? 112 : 96);
+  PutLe(image, optional + (pe64 ? 108 : 92), 16, 4);
+  PutLe(image, dirs + 16, kSectionRva, 4);
+  PutLe(image, dirs + 20, sec.size(), 4);
+  const size_t section = optional + optionalSize;
+  const char name[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
+  for (int i = 0; i < 8; ++i) image[section + i] = static_cast<uint8_t>(name[i]);
+  const size_t raw = (sec.size() + 0x1FF) & ~size_t{0x1FF};
+  PutLe(image, section + 8, sec.size(), 4);
+  PutLe(image, section + 12, kSectionRva, 4);
+  PutLe(image, section + 16, raw, 4);
+  PutLe(image, section + 20, kRawOffset, 4);
+  image.resize(image.size() + raw, 0);
+  std::copy(sec.begin(), sec.end(), image.begin() + kRawOffset);
+  return {image, kRawOffset};
+}
+
+// A VS_VERSIONINFO block holding only the fixed file information.
+inline std::vector<uint8_t> VersionInfo(uint16_t major, uint16_t minor, uint16_t release, uint16_t build) {
+  std::vector<uint8_t> b;
+  const std::string key = "VS_VERSION_INFO";
+  PutLe(b, 2, 52, 2);
+  for (size_t i = 0; i < key.size(); ++i) PutLe(b, 6 + 2 * i, key[i], 2);
+  PutLe(b, 6 + 2 * key.size(), 0, 2);  // NUL; the fixed information starts at 40
+  PutLe(b, 40, 0xFEEF04BD, 4);
+  PutLe(b, 44, 0x00010000, 4);
+  PutLe(b, 48, uint32_t{major} << 16 | minor, 4);
+  PutLe(b, 52, uint32_t{release} << 16 | build, 4);
+  b.resize(40 + 52, 0);
+  PutLe(b, 0, b.size(), 2);
+  return b;
+}
