@@ -1,0 +1,26 @@
+// Program entry: wires start-up together; each job lives in its own module.
+#include "installer/form_instalador.h"
+#include "installer/win32/application.h"
+#include "installer/win32/form_window.h"
+#include "platform/win32/win32_platform.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  platform::ComInitialization com;  // single-threaded apartment for shell links
+  platform::Win32Platform system;
+  try {
+    // The window first, so it is the main window; then the payload, read whole
+    // before anything is shown.
+    TFormInstalador formInstalador(system);
+    ReadFormResource(system, "TFormInstalador", formInstalador);
+    std::unique_ptr<TFormExe> formExe = CreateFormExe(system);
+    formInstalador.SetPayload(formExe->mxStorageFiles);
+
+    FormWindow window(formInstalador, [&system] { system.SetTerminating(true); });
+    window.Create();
+    system.SetMainWindow(window.Handle());
+    return RunApplication(window);
+  } catch (const std::exception& error) {
+    ShowStartupFailure(error);
+    return 1;
+  }
+}
