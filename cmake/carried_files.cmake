@@ -9,10 +9,11 @@
 #   INSTALADOR_CARRIED_TARGETS      targets that build the stand-ins among them: add them
 #                                   to the DEPENDS of the command that packs the payload
 # A release build names the real programs with the cache variables below; each one left
-# empty is replaced by its stand-in from standins/ (Windows build only).
+# empty is replaced by its stand-in from standins/, or for the uninstaller by the one
+# built from uninstaller/ (Windows build only).
 
 set(INSTALADOR_PRODUCT_EXE "" CACHE FILEPATH "Product executable to carry (empty: the Pliegorama stand-in)")
-set(INSTALADOR_UNINSTALLER_EXE "" CACHE FILEPATH "Uninstaller to carry (empty: the DesInstalador stand-in)")
+set(INSTALADOR_UNINSTALLER_EXE "" CACHE FILEPATH "Uninstaller to carry (empty: the one built from uninstaller/)")
 set(INSTALADOR_ORACLE_SETUP_EXE "" CACHE FILEPATH "Oracle XE client setup to carry (empty: the OracleXEClient stand-in)")
 
 # The database address goes verbatim into tnsnames.ora and into the installer's

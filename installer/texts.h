@@ -32,7 +32,6 @@ inline constexpr char kUninstallQuestion[] =
     "Se quitar\xE1n el programa, el desinstalador y sus accesos directos. "
     "El Cliente de Oracle y el archivo tnsnames.ora no se modifican.";
 inline constexpr char kUninstallSucceeded[] = "El Sistema de Lumentra ha sido desinstalado.";
-inline constexpr char kUninstallCancelled[] = "La desinstalaci\xF3n ha sido cancelada.";
 // Followed by one line per file or folder that is still there.
 inline constexpr char kUninstallIncomplete[] =
     "No se pudo quitar todo el Sistema de Lumentra. Cierre el programa si est\xE1 abierto y vuelva a "

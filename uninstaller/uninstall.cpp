@@ -1,0 +1,116 @@
+// The uninstaller's work: ask, remove what an install made, report.
+#include "uninstaller/uninstall.h"
+
+#include "framework/errors.h"
+#include "installer/form_instalador.h"
+#include "installer/texts.h"
+
+namespace uninstall {
+namespace {
+
+using platform::DialogButtons;
+using platform::DialogType;
+
+// The same places the install sequence writes.
+constexpr char kOrganisationFolder[] = "\\Vesko";
+constexpr char kProductFolder[] = "\\Vesko\\Lumentra";
+constexpr char kProductExe[] = "\\Vesko\\Lumentra\\Pliegorama.exe";
+constexpr char kUninstallerExe[] = "\\Vesko\\Lumentra\\DesInstalador.exe";
+constexpr char kOracleSetupExe[] = "\\Vesko\\Lumentra\\OracleXEClient.exe";
+constexpr char kStartMenuGroup[] = "\\Ostrelia";
+constexpr char kProductLink[] = "\\Sistema de Lumentra.lnk";
+constexpr char kUninstallerLink[] = "\\DesInstalador.lnk";
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Windows paths name the same file whatever the letter case.
+bool SamePath(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (Upper(a[i]) != Upper(b[i])) return false;
+  }
+  return true;
+}
+
+// True when the file is gone (or was never there).
+bool Remove(platform::Platform& system, const std::string& path) {
+  return !system.FileExists(path) || system.DeleteFile(path) || !system.FileExists(path);
+}
+
+int ReportLeft(platform::Platform& system, const std::vector<std::string>& left) {
+  std::string text = texts::kUninstallIncomplete;
+  for (const std::string& path : left) text += "\r\n" + path;
+  system.MessageDialog(text, DialogType::Error, DialogButtons::Ok);
+  return kIncomplete;
+}
+
+}  // namespace
+
+int RunUninstaller(TFormInstalador& form, SelfRemoval& selfRemoval) {
+  platform::Platform& system = form.Platform();
+  if (system.MessageDialog(texts::kUninstallQuestion, DialogType::Confirmation, DialogButtons::YesNo) !=
+      platform::kIdYes) {
+    return kDeclined;
+  }
+  try {
+    form.ReadInstallFolders();
+  } catch (const Exception& error) {
+    system.MessageDialog(ApplicationErrorText(error.Message()), DialogType::Error, DialogButtons::Ok);
+    return kIncomplete;
+  }
+  const std::string organisation = form.ProgramFilesDir + kOrganisationFolder;
+  const std::string product = form.ProgramFilesDir + kProductFolder;
+  const std::string uninstaller = form.ProgramFilesDir + kUninstallerExe;
+  const std::string group = form.ProgramsDir + kStartMenuGroup;
+  const std::string desktop = form.GetDesktopDir();
+  std::vector<std::string> links;
+  // An unknown desktop names no file: nothing to remove there.
+  if (!desktop.empty()) links.push_back(desktop + kProductLink);
+  links.push_back(group + kProductLink);
+  links.push_back(group + kUninstallerLink);
+
+  bool installed = system.DirectoryExists(product) || system.DirectoryExists(group);
+  for (const std::string& link : links) installed = installed || system.FileExists(link);
+  if (!installed) {
+    system.MessageDialog(texts::kUninstallNotInstalled, DialogType::Information, DialogButtons::Ok);
+    return kUninstalled;
+  }
+
+  // The programs first: while one of them runs nothing else is touched, so
+  // the uninstaller and its shortcut stay for another try.
+  std::vector<std::string> left;
+  for (const char* program : {kProductExe, kOracleSetupExe}) {
+    const std::string path = form.ProgramFilesDir + program;
+    if (!Remove(system, path)) left.push_back(path);
+  }
+  if (!left.empty()) return ReportLeft(system, left);
+
+  for (const std::string& link : links) {
+    if (!Remove(system, link)) left.push_back(link);
+  }
+  // Only when empty: links the user put there stay, and so does the group.
+  system.RemoveDirectory(group);
+
+  const Remainder remainder{uninstaller, {product, organisation}};
+  if (SamePath(system.ModuleFileName(), uninstaller)) {
+    if (!selfRemoval.Schedule(remainder)) left.push_back(uninstaller);
+  } else if (!FinishRemoval(system, remainder, 1, [] {})) {
+    left.push_back(uninstaller);
+  }
+  if (!left.empty()) return ReportLeft(system, left);
+
+  system.MessageDialog(texts::kUninstallSucceeded, DialogType::Information, DialogButtons::Ok);
+  return kUninstalled;
+}
+
+bool FinishRemoval(platform::Platform& system, const Remainder& remainder, int attempts,
+                   const std::function<void()>& pause) {
+  for (int attempt = 1; !Remove(system, remainder.uninstaller); ++attempt) {
+    if (attempt >= attempts) return false;
+    pause();
+  }
+  for (const std::string& folder : remainder.folders) system.RemoveDirectory(folder);
+  return true;
+}
+
+}  // namespace uninstall
