@@ -413,8 +413,8 @@ class TextParser {
       Advance();
       --depth_;
       return v;
-    } else if (token_.kind != TokenKind::Word) {
-      Fail("expected a value");
+    } else if (token_.kind != TokenKind::Word || IsWord("end") || IsWord("object") || IsWord("item")) {
+      Fail("expected a value");  // those words end or open a block; "ident 'end'" names them
     }
     static const struct {
       const char* word;

@@ -1,0 +1,60 @@
+// Inputs that once made a fuzzer fail, replayed through the same calls.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "framework/errors.h"
+#include "storage/exes.h"
+#include "storage/form_reader.h"
+#include "storage/form_tree.h"
+#include "storage/pe_image.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<uint8_t> Load(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<fs::path> Inputs(const char* target) {
+  std::vector<fs::path> inputs;
+  const fs::path dir = fs::path(INSTALADOR_TEST_DATA) / "fuzz-regressions" / target;
+  if (fs::is_directory(dir))
+    for (const auto& entry : fs::directory_iterator(dir))
+      if (entry.is_regular_file() && entry.path().filename() != ".keep") inputs.push_back(entry.path());
+  return inputs;
+}
+
+TEST(FuzzRegressions, FormReaderInputsFailCleanly) {
+  for (const fs::path& path : Inputs("form_reader_fuzz")) {
+    const std::vector<uint8_t> bytes = Load(path);
+    TFormExe form;
+    try {
+      FormStreamReader(bytes.data(), bytes.size()).ReadRootComponent(form);
+    } catch (const Exception&) {
+    }
+    try {
+      size_t used = 0;
+      const FormObject tree = ParseFormTree(bytes.data(), bytes.size(), &used);
+      const std::vector<uint8_t> again = WriteFormTree(tree);
+      EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + used), again) << path;
+    } catch (const Exception&) {
+    }
+  }
+}
+
+TEST(FuzzRegressions, PeInputsFailCleanly) {
+  for (const fs::path& path : Inputs("pe_image_fuzz")) {
+    const std::vector<uint8_t> bytes = Load(path);
+    try {
+      FindRcDataResource(bytes.data(), bytes.size(), "TFORMEXE");
+    } catch (const EFormatError&) {
+    }
+    ReadFixedFileVersion(bytes.data(), bytes.size());
+  }
+}
+
+}  // namespace

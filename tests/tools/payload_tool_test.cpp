@@ -1,0 +1,193 @@
+// The payload tool end to end: build, list, extract reproduce the files;
+// untrusted file names, damaged payloads and executables give clear errors.
+#include "tools/payload_tool.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "storage/form_tree.h"
+#include "tests/storage/pe_builder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class PayloadToolTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("payload_tool_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    files_ = {{"Pliegorama.exe", std::string(5000, 'P') + std::string("\x00\x01\xFF", 3)},
+              {"tnsnames.ora", "LUMENTRA =\r\n  (DESCRIPTION = (HOST = 192.0.2.10))\r\n"},
+              {"OracleXEClient.exe", std::string(200000, '\0') + "end"},
+              {"DesInstalador.exe", ""}};
+    for (const auto& [name, content] : files_) Write(dir_ / name, content);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  static void Write(const fs::path& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+  }
+  static std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  int Run(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int status = RunPayloadTool(args, out, err);
+    out_ = out.str();
+    err_ = err.str();
+    return status;
+  }
+
+  std::string Payload(const std::string& level = "default") {
+    const std::string out = (dir_ / ("payload-" + level + ".bin")).string();
+    EXPECT_EQ(Run({"build", out, "--exe", P(0), "--tnsnames", P(1), "--oracle", P(2), "--uninstaller", P(3),
+                   "--level", level}),
+              0)
+        << err_;
+    return out;
+  }
+  std::string P(int i) { return (dir_ / files_[i].first).string(); }
+
+  fs::path dir_;
+  std::vector<std::pair<std::string, std::string>> files_;
+  std::string out_, err_;
+};
+
+TEST_F(PayloadToolTest, BuildListExtractReproducesTheFilesAtEveryLevel) {
+  for (const std::string level : {"default", "none", "fastest", "max"}) {
+    const std::string payload = Payload(level);
+    ASSERT_EQ(Run({"list", payload}), 0) << err_;
+    std::istringstream lines(out_);
+    std::string line;
+    for (int i = 0; i < 4; ++i) {
+      std::getline(lines, line);
+      const std::string prefix = std::to_string(i) + "\t" + std::vector<std::string>{"exe", "tnsname", "oracle",
+                                                                                     "desinstalar"}[i] +
+                                 "\t" + files_[i].first + "\t" + std::to_string(files_[i].second.size()) + "\t";
+      EXPECT_EQ(line.rfind(prefix, 0), 0u) << line;
+    }
+    std::getline(lines, line);
+    size_t total = 0;
+    for (const auto& file : files_) total += file.second.size();
+    EXPECT_EQ(line.rfind("total\t4\t" + std::to_string(total) + "\t", 0), 0u) << line;
+    EXPECT_EQ(line.substr(line.size() - 4), "\t1.0");
+
+    const fs::path out = dir_ / ("out-" + level);
+    ASSERT_EQ(Run({"extract", payload, out.string()}), 0) << err_;
+    for (const auto& [name, content] : files_) EXPECT_EQ(Read(out / name), content) << level << " " << name;
+  }
+}
+
+TEST_F(PayloadToolTest, ExtractsOneItemAndRefusesAPositionOutOfRange) {
+  const std::string payload = Payload();
+  ASSERT_EQ(Run({"extract", payload, (dir_ / "one").string(), "--item", "1"}), 0) << err_;
+  EXPECT_EQ(Read(dir_ / "one" / "tnsnames.ora"), files_[1].second);
+  EXPECT_FALSE(fs::exists(dir_ / "one" / "Pliegorama.exe"));
+  EXPECT_EQ(Run({"extract", payload, (dir_ / "none").string(), "--item", "4"}), 1);
+  EXPECT_EQ(err_, "List index out of bounds (4)\n");
+}
+
+// A payload is untrusted: a stored file name must not reach outside DIR.
+TEST_F(PayloadToolTest, UnsafeFileNamesAreRefusedAndNothingIsWrittenForThem) {
+  const std::string payload = Payload();
+  std::ifstream in(payload, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  FormObject tree = ParseFormTree(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  const std::string bad[] = {"../escape.exe", "/tmp/absolute.exe", "sub\\dir.exe", "", "C:evil.exe", ".."};
+  for (const std::string& name : bad) {
+    FormCollectionItem& item = tree.children[0].properties[3].value[0].items[1];
+    ASSERT_EQ(item.properties[2].name, "FileName");
+    item.properties[2].value[0].bytes = name;
+    const std::vector<uint8_t> changed = WriteFormTree(tree);
+    const fs::path file = dir_ / "bad.bin";
+    Write(file, std::string(changed.begin(), changed.end()));
+    const fs::path out = dir_ / "inner" / "out";
+    fs::remove_all(dir_ / "inner");
+    EXPECT_EQ(Run({"extract", file.string(), out.string()}), 1) << name;
+    EXPECT_EQ(err_, "Stored item 1: unsafe file name \"" + name + "\"; nothing written for it\n");
+    EXPECT_FALSE(fs::exists(dir_ / "inner" / "escape.exe"));
+    // The other items are still extracted; only the refused one is missing.
+    EXPECT_EQ(Read(out / "Pliegorama.exe"), files_[0].second);
+    size_t count = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(dir_ / "inner")) count += entry.is_regular_file();
+    EXPECT_EQ(count, 3u) << name;
+  }
+}
+
+TEST_F(PayloadToolTest, ListsAPayloadInsideAnExecutable) {
+  const std::string payload = Payload();
+  std::ifstream in(payload, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  const std::string direct = (Run({"list", payload}), out_);
+  for (bool pe64 : {false, true}) {
+    PeLayout pe = BuildPe(pe64, {{10, "TFORMEXE", 0, 0, std::vector<uint8_t>(bytes.begin(), bytes.end())}});
+    const fs::path exe = dir_ / "Instalador.exe";
+    Write(exe, std::string(pe.image.begin(), pe.image.end()));
+    ASSERT_EQ(Run({"list", exe.string()}), 0) << err_;
+    EXPECT_EQ(out_, direct);
+    PeLayout empty = BuildPe(pe64, {{10, "OTHER", 0, 0, {1, 2}}});
+    Write(exe, std::string(empty.image.begin(), empty.image.end()));
+    EXPECT_EQ(Run({"list", exe.string()}), 1);
+    EXPECT_EQ(err_, "Resource TFORMEXE not found\n");
+    pe.image.resize(0x210);
+    Write(exe, std::string(pe.image.begin(), pe.image.end()));
+    EXPECT_EQ(Run({"list", exe.string()}), 1);
+    EXPECT_EQ(err_.rfind("Malformed executable: ", 0), 0u) << err_;
+  }
+}
+
+TEST_F(PayloadToolTest, DamagedPayloadsGiveTheSystemsMessage) {
+  const std::string payload = Payload();
+  std::ifstream in(payload, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  const fs::path file = dir_ / "damaged.bin";
+
+  Write(file, bytes.substr(0, bytes.size() / 2));
+  EXPECT_EQ(Run({"list", file.string()}), 1);
+  EXPECT_EQ(err_.rfind("Error reading mxStorageFiles.StoredItems: ", 0), 0u) << err_;
+  EXPECT_EQ(err_.substr(err_.size() - 18), "Stream read error\n");
+
+  std::string duplicated = bytes;
+  duplicated.replace(duplicated.find("\x07tnsname"), 8, "\x03" "EXE");
+  Write(file, duplicated);
+  EXPECT_EQ(Run({"list", file.string()}), 1);
+  EXPECT_EQ(err_, "Error reading mxStorageFiles.StoredItems: Error reading TmxStoredItem.Name: "
+                  "Duplicated stored item name\n");
+
+  // Corrupt the first item's deflate data: listing works, extraction fails and leaves no file.
+  std::string corrupt = bytes;
+  const size_t zlib = corrupt.find("\x0AStoredItem\x0A") + 20;  // name, code, two counts
+  ASSERT_EQ(corrupt.substr(zlib, 2), "\x78\x9C");
+  for (size_t i = zlib + 2; i < zlib + 6; ++i) corrupt[i] = static_cast<char>(0xFF);
+  Write(file, corrupt);
+  EXPECT_EQ(Run({"list", file.string()}), 0);
+  const fs::path out = dir_ / "corrupt";
+  EXPECT_EQ(Run({"extract", file.string(), out.string(), "--item", "0"}), 1);
+  EXPECT_EQ(err_, "Error\n");
+  EXPECT_FALSE(fs::exists(out / "Pliegorama.exe"));
+
+  Write(file, "neither");
+  EXPECT_EQ(Run({"list", file.string()}), 1);
+  EXPECT_EQ(err_, file.string() + " is neither a form stream nor a Windows executable\n");
+}
+
+TEST_F(PayloadToolTest, UsageErrorsExitWithTwo) {
+  const std::vector<std::vector<std::string>> usages = {
+      {}, {"frobnicate"}, {"list"}, {"build", "out"}, {"build", "out", "--exe"},
+      {"build", "o", "--exe", "a", "--tnsnames", "b", "--oracle", "c", "--uninstaller", "d", "--level", "ultra"},
+      {"extract", "f", "d", "--item", "-1"}, {"dump", "f", "--frob"}};
+  for (const auto& args : usages) {
+    EXPECT_EQ(Run(args), 2);
+    EXPECT_NE(err_.find("usage:"), std::string::npos);
+  }
+}
+
+}  // namespace
