@@ -207,6 +207,54 @@ TEST_F(FormInstaladorTest, PictureDataBlocks) {
   }
 }
 
+// Handlers are bound by the names the stream gives; a name the window has no
+// handler for is refused rather than left silently unbound.
+TEST_F(FormInstaladorTest, EventsBindToTheWindowsHandlersByName) {
+  const struct {
+    const char* object;
+    const char* property;
+    const char* handler;
+    const char* error;  // nullptr: binds
+  } cases[] = {
+      {"FormInstalador", "OnShow", "formshow", nullptr},
+      {"BitBtninstal", "OnClick", "BitBtncerrarClick", nullptr},
+      {"BitBtncerrar", "OnClick", "FormClose", "Error reading BitBtncerrar.OnClick: Invalid property value"},
+      {"FormInstalador", "OnShow", "BitBtninstal", "Error reading FormInstalador.OnShow: Invalid property value"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.object) + "." + c.property + " = " + c.handler);
+    const std::vector<uint8_t> original = WindowStream();
+    FormObject root = ParseFormTree(original.data(), original.size());
+    std::vector<FormObject*> objects{&root};
+    for (size_t i = 0; i < objects.size(); ++i)
+      for (FormObject& child : objects[i]->children) objects.push_back(&child);
+    for (FormObject* object : objects)
+      if (object->name == c.object)
+        for (FormProperty& property : object->properties)
+          if (property.name == c.property) property.value[0].bytes = c.handler;
+    const std::vector<uint8_t> bytes = WriteFormTree(root);
+    platform::HostPlatform caseMachine;
+    caseMachine.SetModuleFileName("C:\\missing.exe");
+    TFormInstalador caseForm(caseMachine);
+    RecordingView caseView;
+    caseForm.SetView(&caseView);
+    try {
+      FormStreamReader(bytes.data(), bytes.size()).ReadRootComponent(caseForm);
+    } catch (const EReadError& error) {
+      EXPECT_EQ(error.Message(), c.error ? c.error : "");
+      continue;
+    }
+    ASSERT_EQ(c.error, nullptr) << "no error";
+    caseForm.OnShow(&caseForm);
+    EXPECT_EQ(caseView.captions.size(), 1u);
+    if (std::string(c.object) == "BitBtninstal") {
+      // "Instalar" now runs the close handler.
+      caseForm.BitBtninstal->Click();
+      EXPECT_EQ(caseView.closeRequests, 1);
+    }
+  }
+}
+
 TEST_F(FormInstaladorTest, StreamWithoutAControlIsRefused) {
   for (const char* missing : {"Panel1", "Image1", "BitBtninstal", "BitBtncerrar"}) {
     SCOPED_TRACE(missing);
