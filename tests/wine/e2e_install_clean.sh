@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# A clean machine, 64-bit and 32-bit: the XE client setup starts without the error dialog, Yes
+# before it has registered the client shows the wait dialog again, after the registration Yes
+# writes tnsnames.ora into the XE home; the setup program is deleted, the installer ends, and the
+# product, the uninstaller and the three links are in place.
+# Usage: e2e_install_clean.sh TEMPLATE_PREFIX BUILD_DIR
+set -uo pipefail
+source "$(dirname "$0")/install_lib.sh" "$1" "$2" install-clean
+
+for arch in win64 win32; do
+  inst_prefix "$arch" "$arch" || { wine_expect_eq "$arch prefix" made failed; continue; }
+  inst_start
+  inst_shot window
+  inst_click_install
+  inst_expect_no_window "$arch: no error dialog before the setup" Error 5
+  inst_setup_road "$arch"
+  inst_expect_product "$arch"
+  inst_end
+done
+
+wine_checks_done
