@@ -235,10 +235,10 @@ wine_field() {
 # Checks for scenario scripts: each prints "ok NAME" or "FAIL NAME: why"; wine_checks_done
 # ends the script with status 1 when any failed.
 WINE_CHECKS_FAILED=0
-wine_check() {  # wine_check NAME COMMAND...: passes when COMMAND succeeds
+wine_check() {  # wine_check NAME COMMAND...: passes when COMMAND succeeds (its output is dropped)
   local name=$1
   shift
-  if "$@"; then echo "ok $name"; else echo "FAIL $name: '$*' failed"; WINE_CHECKS_FAILED=$((WINE_CHECKS_FAILED + 1)); fi
+  if "$@" >/dev/null; then echo "ok $name"; else echo "FAIL $name: '$*' failed"; WINE_CHECKS_FAILED=$((WINE_CHECKS_FAILED + 1)); fi
 }
 wine_expect_eq() {  # wine_expect_eq NAME EXPECTED ACTUAL
   if [ "$2" = "$3" ]; then
