@@ -226,9 +226,9 @@ std::vector<uint8_t> Zlib(const std::vector<uint8_t>& inflated) {
 }
 
 std::vector<uint8_t> WithLength(int32_t length, const std::vector<uint8_t>& file) {
-  std::vector<uint8_t> v(4);
+  std::vector<uint8_t> v(4 + file.size());
   for (int i = 0; i < 4; ++i) v[i] = static_cast<uint8_t>(static_cast<uint32_t>(length) >> (8 * i));
-  v.insert(v.end(), file.begin(), file.end());
+  std::copy(file.begin(), file.end(), v.begin() + 4);
   return v;
 }
 
