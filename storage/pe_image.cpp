@@ -197,10 +197,18 @@ std::optional<PeFileVersion> ReadFixedFileVersion(const uint8_t* data, size_t si
   const size_t n = resource->size;
   uint16_t valueLength = 0;
   if (!ReadU16At(p, n, 2, valueLength) || valueLength < 52) return std::nullopt;
+  // The key must be "VS_VERSION_INFO": anything else is not a version block.
+  static const char kKey[] = "VS_VERSION_INFO";
   size_t at = 6;
-  for (uint16_t unit = 1; unit != 0; at += 2)
-    if (!ReadU16At(p, n, at, unit)) return std::nullopt;
+  for (size_t i = 0; i < sizeof kKey; ++i, at += 2) {
+    uint16_t unit = 0;
+    if (!ReadU16At(p, n, at, unit) || unit != static_cast<uint8_t>(kKey[i])) return std::nullopt;
+  }
   at = (at + 3) & ~size_t{3};
+  // The block's own length must cover the fixed information it claims to hold.
+  uint16_t blockLength = 0;
+  if (!ReadU16At(p, n, 0, blockLength) || blockLength > n || blockLength < at || blockLength - at < 52)
+    return std::nullopt;
   uint32_t signature = 0, fileMs = 0, fileLs = 0;
   if (!ReadU32At(p, n, at, signature) || signature != kFixedFileInfoSignature) return std::nullopt;
   if (!ReadU32At(p, n, at + 8, fileMs) || !ReadU32At(p, n, at + 12, fileLs)) return std::nullopt;

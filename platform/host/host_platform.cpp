@@ -13,7 +13,7 @@
 
 #include "framework/errors.h"
 #include "framework/messages.h"
-#include "platform/host/pe_version.h"
+#include "storage/pe_image.h"
 
 namespace fs = std::filesystem;
 
@@ -686,7 +686,9 @@ std::optional<FileVersion> HostPlatform::ReadFileVersion(const std::string& path
   const auto parsed = ParsePath(path);
   if (!parsed || !machine_->IsFile(*parsed) || machine_->ReadRefusal(*parsed)) return std::nullopt;
   const std::vector<uint8_t> bytes = ReadFile(path);
-  return ReadPeFileVersion(bytes.data(), bytes.size());
+  const std::optional<PeFileVersion> version = ReadFixedFileVersion(bytes.data(), bytes.size());
+  if (!version) return std::nullopt;
+  return FileVersion{version->major, version->minor, version->release, version->build};
 }
 
 // --- Dialogs, messages, resources ---

@@ -1,5 +1,5 @@
 // The portable version reader on damaged images: never a crash, never a guess.
-#include "platform/host/pe_version.h"
+#include "storage/pe_image.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 
 namespace {
 
-std::optional<platform::FileVersion> Read(const std::string& image) {
-  return platform::ReadPeFileVersion(reinterpret_cast<const uint8_t*>(image.data()), image.size());
+std::optional<PeFileVersion> Read(const std::string& image) {
+  return ReadFixedFileVersion(reinterpret_cast<const uint8_t*>(image.data()), image.size());
 }
 
 TEST(PeVersion, ReadsTheFileVersionNotTheProductVersion) {
