@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-struct PeResourceSpec {
+struct PeResourceDef {
   uint32_t type;
   std::string name;  // empty: the entry is named by `id`
   uint16_t id;
@@ -24,19 +24,19 @@ inline void PutLe(std::vector<uint8_t>& b, size_t at, uint64_t v, int width) {
   for (int i = 0; i < width; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-inline PeLayout BuildPe(bool pe64, const std::vector<PeResourceSpec>& resources) {
+inline PeLayout BuildPe(bool pe64, const std::vector<PeResourceDef>& resources) {
   constexpr uint32_t kSectionRva = 0x1000, kRawOffset = 0x200;
   // Group type -> name -> languages, in first-seen order.
   struct Name {
-    const PeResourceSpec* key;
-    std::vector<const PeResourceSpec*> languages;
+    const PeResourceDef* key;
+    std::vector<const PeResourceDef*> languages;
   };
   struct Type {
     uint32_t id;
     std::vector<Name> names;
   };
   std::vector<Type> types;
-  for (const PeResourceSpec& r : resources) {
+  for (const PeResourceDef& r : resources) {
     Type* type = nullptr;
     for (Type& t : types)
       if (t.id == r.type) type = &t;
@@ -63,7 +63,7 @@ inline PeLayout BuildPe(bool pe64, const std::vector<PeResourceSpec>& resources)
   };
   struct Patch {
     size_t at;
-    const PeResourceSpec* spec;
+    const PeResourceDef* def;
   };
   std::vector<Patch> namePatches, dataPatches;
   const size_t root = directory(0, types.size());
@@ -90,8 +90,8 @@ inline PeLayout BuildPe(bool pe64, const std::vector<PeResourceSpec>& resources)
   for (const Patch& p : namePatches) {
     PutLe(sec, p.at, 0x80000000u | sec.size(), 4);
     const size_t at = sec.size();
-    PutLe(sec, at, p.spec->name.size(), 2);
-    for (size_t c = 0; c < p.spec->name.size(); ++c) PutLe(sec, at + 2 + 2 * c, p.spec->name[c], 2);
+    PutLe(sec, at, p.def->name.size(), 2);
+    for (size_t c = 0; c < p.def->name.size(); ++c) PutLe(sec, at + 2 + 2 * c, p.def->name[c], 2);
     sec.resize((sec.size() + 3) & ~size_t{3});
   }
   std::vector<size_t> entries;
@@ -101,7 +101,7 @@ inline PeLayout BuildPe(bool pe64, const std::vector<PeResourceSpec>& resources)
     sec.resize(sec.size() + 16);
   }
   for (size_t i = 0; i < dataPatches.size(); ++i) {
-    const std::vector<uint8_t>& data = dataPatches[i].spec->data;
+    const std::vector<uint8_t>& data = dataPatches[i].def->data;
     PutLe(sec, entries[i], kSectionRva + sec.size(), 4);
     PutLe(sec, entries[i] + 4, data.size(), 4);
     sec.insert(sec.end(), data.begin(), data.end());

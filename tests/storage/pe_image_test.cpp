@@ -12,7 +12,7 @@ namespace {
 const std::vector<uint8_t> kForm = {'T', 'P', 'F', '0', 1, 2, 3};
 const std::vector<uint8_t> kOther = {'o', 't', 'h', 'e', 'r'};
 
-std::vector<PeResourceSpec> SampleResources() {
+std::vector<PeResourceDef> SampleResources() {
   return {{kRtRcData, "TFORMINSTALADOR", 0, 0, kOther},
           {kRtRcData, "TFORMEXE", 0, 0x0C0A, kOther},  // Spanish first: the neutral one must still win
           {kRtRcData, "TFORMEXE", 0, 0, kForm},
