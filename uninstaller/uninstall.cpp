@@ -21,17 +21,6 @@ constexpr char kStartMenuGroup[] = "\\Ostrelia";
 constexpr char kProductLink[] = "\\Sistema de Lumentra.lnk";
 constexpr char kUninstallerLink[] = "\\DesInstalador.lnk";
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-// Windows paths name the same file whatever the letter case.
-bool SamePath(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Upper(a[i]) != Upper(b[i])) return false;
-  }
-  return true;
-}
-
 // True when the file is gone (or was never there).
 bool Remove(platform::Platform& system, const std::string& path) {
   return !system.FileExists(path) || system.DeleteFile(path) || !system.FileExists(path);
@@ -92,7 +81,7 @@ int RunUninstaller(TFormInstalador& form, SelfRemoval& selfRemoval) {
   system.RemoveDirectory(group);
 
   const Remainder remainder{uninstaller, {product, organisation}};
-  if (SamePath(system.ModuleFileName(), uninstaller)) {
+  if (selfRemoval.IsRunningFrom(uninstaller)) {
     if (!selfRemoval.Schedule(remainder)) left.push_back(uninstaller);
   } else if (!FinishRemoval(system, remainder, 1, [] {})) {
     left.push_back(uninstaller);

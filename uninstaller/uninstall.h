@@ -24,6 +24,8 @@ struct Remainder {
 class SelfRemoval {
  public:
   virtual ~SelfRemoval() = default;
+  // Whether this process runs from that file (under whatever name it was started).
+  virtual bool IsRunningFrom(const std::string& path) = 0;
   // False when nothing could be arranged; the remainder then stays.
   virtual bool Schedule(const Remainder& remainder) = 0;
 };

@@ -18,12 +18,17 @@ using platform::kIdYes;
 
 class RecordingSelfRemoval : public uninstall::SelfRemoval {
  public:
+  explicit RecordingSelfRemoval(platform::Platform& system) : system_(system) {}
+  bool IsRunningFrom(const std::string& path) override { return path == system_.ModuleFileName(); }
   bool Schedule(const uninstall::Remainder& remainder) override {
     scheduled = remainder;
     return succeeds;
   }
   bool succeeds = true;
   std::optional<uninstall::Remainder> scheduled;
+
+ private:
+  platform::Platform& system_;
 };
 
 class UninstallTest : public InstallTest {
@@ -61,7 +66,7 @@ class UninstallTest : public InstallTest {
     EXPECT_TRUE(machine.KeyExists(RootKey::LocalMachine, kXEClientKey));
   }
 
-  RecordingSelfRemoval selfRemoval;
+  RecordingSelfRemoval selfRemoval{machine};
   size_t dialogsBefore = 0;
 };
 

@@ -5,6 +5,8 @@
 # in the links and in the registry. Source it after lib.sh's variables are known:
 #   source install_lib.sh TEMPLATE BUILD_DIR SCENARIO_NAME
 # Texts are written as wininspect prints them: \xNN for a byte above 0x7E, \r and \n escaped.
+# The dialog shows every line join as CR LF (a static control breaks lines only there), so the
+# texts joined by LF CR read back with CR LF; the host tests check the bytes the installer passes.
 
 INST_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 INST_TEMPLATE=$1
@@ -18,8 +20,8 @@ INST_CAPTION='Ostrelia - Instalador 1.0.4.6'
 INST_TITLE='Instalador M\xF3dulo de Captura - Sistema Lumentra'
 TXT_SUCCESS='La instalaci\xF3n ha terminado con exito'
 TXT_CANCELLED='La instalaci\xF3n ha sido cancelada'
-TXT_RESTART='Para que se termine de actualizar los cambios, es necesario reiniciar el equipo,\n\r\xBFSi desea reiniciar el equipo en este momento presione si o no para reiniciarlo mas tarde?'
-TXT_NO_CLIENT='No se ha encontrado un Cliente de Oracle valido,\n\rse instalara el Cliente de Oracle XE.'
+TXT_RESTART='Para que se termine de actualizar los cambios, es necesario reiniciar el equipo,\r\n\xBFSi desea reiniciar el equipo en este momento presione si o no para reiniciarlo mas tarde?'
+TXT_NO_CLIENT='No se ha encontrado un Cliente de Oracle valido,\r\nse instalara el Cliente de Oracle XE.'
 TXT_WAIT='Debe esperar a que el instalador del Cliente de Oracle XE termine.\r\nUna vez terminada la instaci\xF3n presione en Yes para continuar o No para cancelar la instalaci\xF3n.'
 SETUP_CAPTION='Oracle XE Client'
 XE_HOME='C:\oraclexe\app\oracle\product\10.2.0\client'
@@ -36,6 +38,12 @@ inst_prefix() {
   if [ "$arch" = win32 ]; then template=$(wine_make_template win32) || return 1; fi
   INST_NAME=$INST_SCENARIO-$name
   PREFIX=$(wine_clone_prefix "$template" "$name") || return 1
+  # Wine links the user's Desktop, Documents, ... to the host's home folder: links written
+  # there would land outside the prefix and outlive it. Real folders keep them in.
+  local folder
+  for folder in "$PREFIX"/drive_c/users/*/*; do
+    if [ -L "$folder" ]; then rm -f "$folder" && mkdir "$folder"; fi
+  done
   if [ -d "$PREFIX/drive_c/Program Files (x86)" ]; then PF='C:\Program Files (x86)'; else PF='C:\Program Files'; fi
   PRODUCT="$PF\\Vesko\\Lumentra"
   DESKTOP=$(wine_reg_query "$PREFIX" "$shell" Desktop)
@@ -83,7 +91,8 @@ inst_dialog() {
            sed -n 's/^window hwnd=\([^ ]*\) .*/\1/p' | grep -v -x -F "$INST_ANSWERED" | head -n 1)
     if [ -n "$hwnd" ]; then
       DIALOG_HWND=$hwnd
-      DIALOG_TEXT=$(echo "$listing" | grep "parent=$hwnd id=100 " | wine_field text)
+      # The message: the dialog's text control (ours has id 100, the system's message box 65535).
+      DIALOG_TEXT=$(echo "$listing" | grep "parent=$hwnd " | grep 'class="Static"' | grep -v ' text="" ' | wine_field text)
       return 0
     fi
     sleep 0.5

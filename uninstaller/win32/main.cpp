@@ -36,18 +36,40 @@ class UniqueHandle {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
+// The temporary folder, with its trailing backslash; empty when there is none.
+std::string TempFolder() {
+  char folder[MAX_PATH + 1] = "";
+  const DWORD length = GetTempPathA(sizeof folder, folder);
+  return length == 0 || length > MAX_PATH ? std::string() : std::string(folder, length);
+}
+
+// The long, full form of a path, so names given in 8.3 form or relative compare equal.
+std::string LongPath(const std::string& path) {
+  char full[MAX_PATH + 1] = "";
+  const DWORD fullLength = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  if (fullLength == 0 || fullLength > MAX_PATH) return path;
+  char longer[MAX_PATH + 1] = "";
+  const DWORD longLength = GetLongPathNameA(full, longer, sizeof longer);
+  if (longLength == 0 || longLength > MAX_PATH) return full;
+  return longer;
+}
+
+bool SamePath(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
+
 // Copies the uninstaller to the temporary folder and starts the copy, which
 // waits on an inherited handle of this process before it deletes anything.
 class Win32SelfRemoval : public uninstall::SelfRemoval {
  public:
   explicit Win32SelfRemoval(platform::Platform& system) : system_(system) {}
 
+  bool IsRunningFrom(const std::string& path) override {
+    return SamePath(LongPath(system_.ModuleFileName()), LongPath(path));
+  }
+
   bool Schedule(const uninstall::Remainder& remainder) override {
-    char tempFolder[MAX_PATH + 1] = "";
-    const DWORD length = GetTempPathA(sizeof tempFolder, tempFolder);
-    if (length == 0 || length > MAX_PATH) return false;
-    const std::string copy =
-        std::string(tempFolder) + "DesInstalador-" + std::to_string(GetCurrentProcessId()) + ".exe";
+    const std::string tempFolder = TempFolder();
+    if (tempFolder.empty()) return false;
+    const std::string copy = tempFolder + "DesInstalador-" + std::to_string(GetCurrentProcessId()) + ".exe";
     if (!CopyFileA(system_.ModuleFileName().c_str(), copy.c_str(), FALSE)) return false;
 
     UniqueHandle self;
@@ -64,8 +86,10 @@ class Win32SelfRemoval : public uninstall::SelfRemoval {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(copy.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    // Started in the temporary folder: a process whose current folder is the product folder
+    // would keep that folder from being removed.
+    if (!CreateProcessA(copy.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, tempFolder.c_str(),
+                        &startup, &process)) {
       DeleteFileA(copy.c_str());
       return false;
     }
@@ -96,6 +120,9 @@ int Finish(platform::Platform& system, int argc, char** argv) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   platform::Win32Platform system;
+  // Started from its link, the current folder is the product folder, which is to be removed.
+  const std::string tempFolder = TempFolder();
+  if (!tempFolder.empty()) SetCurrentDirectoryA(tempFolder.c_str());
   if (__argc >= 2 && std::strcmp(__argv[1], kFinishSwitch) == 0) return Finish(system, __argc, __argv);
   TFormInstalador form(system);
   Win32SelfRemoval selfRemoval(system);

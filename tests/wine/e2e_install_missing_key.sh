@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The user's Start-menu folder key is missing: the application's error box says
+# "User Program Path Error." and nothing is written; the window goes on with "Instalar" enabled.
+# Usage: e2e_install_missing_key.sh TEMPLATE_PREFIX BUILD_DIR
+set -uo pipefail
+source "$(dirname "$0")/install_lib.sh" "$1" "$2" install-missing-key
+
+inst_prefix win64 || exit 1
+# Wine's desktop process fills the Shell Folders key again when it starts (with the first window
+# of a session): keep this prefix's session alive, let a window start the desktop, and only then
+# remove the key.
+WINEPREFIX=$PREFIX wineserver -p >/dev/null 2>&1
+wine_start "$PREFIX" 60 "$WINE_WORK/warm-up" "$WINE_BIN/Pliegorama.exe"
+wine_inspect "$PREFIX" wait 'Pliegorama*' --timeout 30 >/dev/null
+wine_inspect "$PREFIX" close 'Pliegorama*' >/dev/null
+wine_wait_exit "$WINE_LAST_PID" 30
+wine_check "the Shell Folders key is removed" wine_run "$PREFIX" 60 "$WINE_WORK/reg-delete" reg delete \
+  'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' /f
+inst_start
+inst_click_install
+inst_expect_dialog "the error box" "$INST_TITLE" 'User Program Path Error.' OK error-box
+sleep 1
+wine_check "the window goes on" wine_inspect "$PREFIX" wait "$INST_CAPTION" --timeout 5
+wine_check "\"Instalar\" stays enabled" bash -c "grep 'text=\"Instalar\"' | grep -q ' enabled=1 '" \
+  <<<"$(wine_inspect "$PREFIX" list)"
+inst_expect_gone "no organisation folder" "$PF\\Vesko"
+inst_expect_gone "no desktop link" "$DESKTOP\\Sistema de Lumentra.lnk"
+inst_expect_gone "no temporary copy" 'C:\windows\Temp\Pliegorama.exe'
+inst_expect_no_window "no setup program" "$SETUP_CAPTION" 1
+wine_inspect "$PREFIX" click "$INST_CAPTION" Cerrar >/dev/null
+inst_expect_exit "\"Cerrar\" ends the installer"
+inst_end
+wine_checks_done
