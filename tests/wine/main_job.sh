@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The main job: runs the built Instalador.exe under Wine in a throwaway prefix. On the user's
 # display the installer is left to the user, and the job ends when the installer does. Without a
-# display it runs under Xvfb: it starts the installer, saves a screenshot of the window, closes
-# the window with "Cerrar" and prints where the screenshot is.
+# display it runs a whole install under Xvfb, as a user on a machine without an Oracle client
+# would: "Instalar", the Oracle XE client setup (its stand-in's "Instalar cliente" pressed while
+# the wait dialog shows), Yes; then it prints what was installed (files, links, registry, the
+# tnsnames.ora entry) and where the screenshots of each dialog are.
 # Usage: tests/wine/main_job.sh [BUILD_DIR]        (default: build/win32)
-# Each step is a function, so later steps (a whole install) can be added between them.
+# Each step is a function, so steps can be added between them.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 export WINE_BUILD_DIR=${1:-${WINE_BUILD_DIR:-$here/../../build/win32}}
@@ -12,55 +14,101 @@ export WINE_HARNESS_NAME=main-job
 export WINE_ARTIFACTS=${WINE_ARTIFACTS:-$(cd "$here/../.." && pwd)/artifacts/main-job}
 interactive=0
 [ -n "${DISPLAY:-}" ] && interactive=1
-# shellcheck source=lib.sh
-source "$here/lib.sh"
-wine_lib_init || exit 1
+# shellcheck source=install_lib.sh
+source "$here/install_lib.sh" "" "$WINE_BUILD_DIR" main-job || exit 1
 
-caption="Ostrelia - Instalador 1.0.4.6"
 exe=$WINE_BIN/Instalador.exe
 
 fail() { echo "main job: $*" >&2; exit 1; }
 
 prepare_prefix() {
-  local template
   [ -f "$exe" ] || fail "$exe is not built (scripts/build.sh builds it)"
-  template=$(wine_make_template) || fail "could not create a Wine prefix"
-  prefix=$(wine_clone_prefix "$template" installer) || fail "could not copy the Wine prefix"
+  INST_TEMPLATE=$(wine_make_template) || fail "could not create a Wine prefix"
+  inst_prefix installer "$(basename "$INST_TEMPLATE" | sed 's/^template-//')" || fail "could not copy the Wine prefix"
 }
 
 start_installer() {  # start_installer SECONDS
-  wine_start "$prefix" "$1" "$WINE_WORK/instalador" "$exe"
-  installer_pid=$WINE_LAST_PID
+  wine_start "$PREFIX" "$1" "$WINE_WORK/instalador" "$exe"
+  INST_PID=$WINE_LAST_PID
 }
 
 wait_for_window() {
-  window=$(wine_inspect "$prefix" wait "$caption" --timeout 60) || {
-    wine_screenshot main-job-no-window >/dev/null
+  wine_inspect "$PREFIX" wait "$INST_CAPTION" --timeout 60 >/dev/null || {
+    inst_shot no-window
     fail "the installer window did not appear (screen saved in $WINE_ARTIFACTS)"
   }
+  inst_shot window
 }
 
-save_screenshot() {
-  screenshot=$(wine_screenshot instalador "$caption") || fail "could not take the screenshot"
+# "Instalar", then the setup road of a machine without an Oracle client: the setup stand-in
+# registers the client while the wait dialog shows, and Yes lets the installer finish and end.
+install_with_oracle_setup() {
+  inst_click_install
+  wine_inspect "$PREFIX" wait "$SETUP_CAPTION" --timeout 60 >/dev/null ||
+    { inst_shot no-setup; fail "the Oracle XE client setup did not start"; }
+  inst_dialog Confirm 60 || { inst_shot no-wait-dialog; fail "the wait dialog did not show"; }
+  wine_expect_eq "the wait dialog" "$TXT_WAIT" "$DIALOG_TEXT"
+  inst_shot setup-and-wait-dialog
+  wine_inspect "$PREFIX" click "$SETUP_CAPTION" 'Instalar cliente' >/dev/null || fail "could not press \"Instalar cliente\""
+  wine_inspect "$PREFIX" gone "$SETUP_CAPTION" --timeout 30 >/dev/null || fail "the setup stand-in did not end"
+  inst_answer Confirm '&Yes' wait-yes
+  inst_expect_exit "the installer ends by itself once the client is in place"
+  inst_shot after-install
 }
 
-close_with_cerrar() {
-  wine_inspect "$prefix" click "$caption" Cerrar >/dev/null || fail "could not press \"Cerrar\""
-  wine_wait_exit "$installer_pid" 30 main-job-not-closed
-  local status=$?
-  [ "$status" -eq 0 ] || fail "the installer ended with status $status"
+# What the install left on the machine, as a person would look it up.
+print_installed() {
+  local file link out
+  echo
+  echo "Installed files:"
+  for file in "$PRODUCT\\Pliegorama.exe" "$PRODUCT\\DesInstalador.exe"; do
+    if [ -f "$(inst_host "$file")" ]; then
+      printf '  %s  %s bytes, version %s\n' "$file" "$(stat -c %s "$(inst_host "$file")")" \
+        "$(wine_inspect "$PREFIX" version "$file" 2>/dev/null | sed -n 's/^file_version=//p')"
+    else
+      printf '  %s  MISSING\n' "$file"
+    fi
+  done
+  echo "Links:"
+  for link in "$DESKTOP\\Sistema de Lumentra.lnk" "$GROUP\\Sistema de Lumentra.lnk" "$GROUP\\DesInstalador.lnk"; do
+    out=$(wine_read_link "$PREFIX" "$link" 2>/dev/null) || { printf '  %s  MISSING\n' "$link"; continue; }
+    printf '  %s\n' "$link"
+    printf '%b\n' "$out" | sed 's/^/      /'
+  done
+  echo "Registry (HKLM, the view of a 32-bit program):"
+  printf '  SOFTWARE\\ORACLE\\KEY_XEClient ORACLE_HOME = %s\n' \
+    "$(wine_reg_query "$PREFIX" 'HKLM\SOFTWARE\ORACLE\KEY_XEClient' ORACLE_HOME /reg:32)"
+  printf '  SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OracleXEClient DisplayName = %s\n' \
+    "$(wine_reg_query "$PREFIX" 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\OracleXEClient' DisplayName /reg:32)"
+  echo "Net service entry ($XE_TNSNAMES):"
+  if [ -f "$(inst_host "$XE_TNSNAMES")" ]; then
+    tr -d '\r' < "$(inst_host "$XE_TNSNAMES")" | sed 's/^/  /'
+  else
+    echo "  MISSING"
+  fi
+  echo "Screenshots of each step and dialog:"
+  ls "$WINE_ARTIFACTS"/main-job-installer-*.png 2>/dev/null | sed 's/^/  /'
 }
 
+check_installed() {
+  inst_expect_product installed
+  inst_expect_file "tnsnames.ora in the XE client's home" "$XE_TNSNAMES" "$CARRIED_TNSNAMES"
+  inst_expect_gone "the setup program is gone" "$PRODUCT\\OracleXEClient.exe"
+}
+
+rm -f "$WINE_ARTIFACTS"/main-job-installer-*.png
 prepare_prefix
 if [ "$interactive" = 1 ]; then
   echo "Starting Instalador.exe on $DISPLAY in a throwaway Wine prefix; close it to end the job."
   start_installer 86400
-  wait "$installer_pid"
+  wait "$INST_PID"
   echo "Instalador.exe ended with status $?."
 else
-  start_installer 300
+  start_installer 600
   wait_for_window
-  save_screenshot
-  close_with_cerrar
-  echo "Screenshot of the installer window: $screenshot"
+  install_with_oracle_setup
+  check_installed
+  print_installed
+  inst_end
+  wine_checks_done
 fi
