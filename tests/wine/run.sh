@@ -4,7 +4,8 @@
 # then "N passed, N failed"; exit status 1 when anything failed.
 # Usage: tests/wine/run.sh [BUILD_DIR]        (default: build/win32)
 #   WINE_ONLY=REGEX        run only the items whose name matches
-#   WINE_ALSO_WIN32=1      on a 64-bit Wine, run the *_tests.exe again in a 32-bit prefix
+#   WINE_ALSO_WIN32=0      on a 64-bit Wine, do not run the *_tests.exe again in a 32-bit prefix
+#                          (they do by default: the installer meets both kinds of machine)
 #   WINE_TEST_TIMEOUT=S    per test executable (default 600); WINE_SCENARIO_TIMEOUT=S per scenario (900)
 # A scenario gets the template prefix and the build folder as its arguments; exit status 77 means
 # "skipped" (for instance: the program it drives is not built).
@@ -41,7 +42,7 @@ started=$(date +%s)
 template=$(wine_make_template "$arch") || { report FAIL "template prefix ($arch)" "wineboot failed"; finish; }
 echo "wine: $(wine --version), $arch template prefix in $(($(date +%s) - started)) s, display $DISPLAY"
 archs=("$arch")
-[ "${WINE_ALSO_WIN32:-}" = 1 ] && [ "$arch" = win64 ] && archs+=(win32)
+[ "${WINE_ALSO_WIN32:-1}" = 1 ] && [ "$arch" = win64 ] && archs+=(win32)
 
 # run_test_exe EXE ARCH TEMPLATE
 run_test_exe() {
