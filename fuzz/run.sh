@@ -13,6 +13,9 @@ case "$mode" in
   *) echo "usage: $0 short|long" >&2; exit 2 ;;
 esac
 jobs=${FUZZ_JOBS:-1}
+# Parallel workers write fuzz-N.log files in the current folder: only ask for them when wanted.
+parallel=()
+[ "$jobs" -gt 1 ] && parallel=(-jobs="$jobs" -workers="$jobs")
 build=build/fuzz
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DINSTALADOR_FUZZ=ON -DINSTALADOR_SANITIZE=ON \
@@ -30,7 +33,7 @@ for target in form_reader_fuzz pe_image_fuzz; do
   "$build/bin/make_seeds" "$build/seeds/form_reader_fuzz" "$build/seeds/pe_image_fuzz" 2>/dev/null || mkdir -p "$seeds"
   echo "fuzz: $target for ${seconds}s"
   if ! "$build/bin/$target" "$corpus" "$seeds" "$regressions" -max_total_time="$seconds" -timeout=10 \
-      -rss_limit_mb=2048 -max_len=65536 -jobs="$jobs" -workers="$jobs" -print_final_stats=1 \
+      -rss_limit_mb=2048 -max_len=65536 "${parallel[@]}" -print_final_stats=1 \
       -artifact_prefix="$artifacts/" >"$build/$target.log" 2>&1; then
     status=1
     tail -40 "$build/$target.log"
