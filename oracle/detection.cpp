@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "framework/classes.h"
+
 namespace {
 
 using platform::KeyAccess;
@@ -20,21 +22,10 @@ constexpr char kUninstallStringValue[] = "UninstallString";
 // Compared exactly: case, blanks and every character count.
 constexpr char kXEClientDisplayName[] = "Oracle Client 10g Express Edition";
 
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // The name as the registry lists it, looked up without regard to case.
 const std::string* FindName(const std::vector<std::string>& names, const std::string& wanted) {
   for (const std::string& name : names) {
-    if (SameNameIgnoringCase(name, wanted)) return &name;
+    if (SameText(name, wanted)) return &name;
   }
   return nullptr;
 }
@@ -73,16 +64,16 @@ void TFormInstalador::ReadOracleHome() {
 }
 
 bool TFormInstalador::FindXEClientUninstallEntry() {
-  // Full access, as the entries have always been opened; without the right to
-  // open them so (no administrator) nothing is found.
+  // Read access is all the search needs; asking for full access would make it
+  // find nothing for a user without the right to change uninstall entries.
   std::vector<std::string> subkeys;
-  if (auto uninstall = Platform().OpenKey(RootKey::LocalMachine, kUninstallKey, KeyAccess::AllAccess)) {
+  if (auto uninstall = Platform().OpenKey(RootKey::LocalMachine, kUninstallKey, KeyAccess::Read)) {
     subkeys = uninstall->SubkeyNames();
   }
   bool found = false;
   for (const std::string& subkey : subkeys) {
     auto entry = Platform().OpenKey(RootKey::LocalMachine, std::string(kUninstallKey) + "\\" + subkey,
-                                    KeyAccess::AllAccess);
+                                    KeyAccess::Read);
     if (!entry) continue;
     const std::vector<std::string> values = entry->ValueNames();
     const std::string* displayName = FindName(values, kDisplayNameValue);
