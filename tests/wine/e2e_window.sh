@@ -14,7 +14,7 @@ exe=$WINE_BIN/Instalador.exe
 [ -f "$exe" ] || { echo "Instalador.exe is not built"; exit 77; }
 caption="Ostrelia - Instalador 1.0.4.6"
 
-# child_line LIST CLASS TEXT: the wininspect line of the child window with that class and text.
+# child_line LIST CLASS TEXT: the winprobe line of the child window with that class and text.
 child_line() { grep -E "^ +child .* class=\"$2\" text=\"$3\" " <<<"$1" | head -n 1; }
 # visible_windows PID LIST: the visible top-level windows of one process.
 visible_windows() { grep -E "^window .* pid=$1 .* visible=1" <<<"$2"; }

@@ -4,7 +4,7 @@
 # would, a screenshot of every dialog before it is answered, and checks of what ends up on disk,
 # in the links and in the registry. Source it after lib.sh's variables are known:
 #   source install_lib.sh TEMPLATE BUILD_DIR SCENARIO_NAME
-# Texts are written as wininspect prints them: \xNN for a byte above 0x7E, \r and \n escaped.
+# Texts are written as winprobe prints them: \xNN for a byte above 0x7E, \r and \n escaped.
 # The dialog shows every line join as CR LF (a static control breaks lines only there), so the
 # texts joined by LF CR read back with CR LF; the host tests check the bytes the installer passes.
 
@@ -38,12 +38,6 @@ inst_prefix() {
   if [ "$arch" = win32 ]; then template=$(wine_make_template win32) || return 1; fi
   INST_NAME=$INST_SCENARIO-$name
   PREFIX=$(wine_clone_prefix "$template" "$name") || return 1
-  # Wine links the user's Desktop, Documents, ... to the host's home folder: links written
-  # there would land outside the prefix and outlive it. Real folders keep them in.
-  local folder
-  for folder in "$PREFIX"/drive_c/users/*/*; do
-    if [ -L "$folder" ]; then rm -f "$folder" && mkdir "$folder"; fi
-  done
   if [ -d "$PREFIX/drive_c/Program Files (x86)" ]; then PF='C:\Program Files (x86)'; else PF='C:\Program Files'; fi
   PRODUCT="$PF\\Vesko\\Lumentra"
   DESKTOP=$(wine_reg_query "$PREFIX" "$shell" Desktop)

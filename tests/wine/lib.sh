@@ -109,6 +109,12 @@ wine_make_template() {
   WINEPREFIX=$template timeout -k 10 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f \
     >>"$WINE_WORK/template-$arch.log" 2>&1 || { wine_log "could not configure $template"; return 1; }
   WINEPREFIX=$template timeout 60 wineserver -w >/dev/null 2>&1 || wine_end_prefix "$template"
+  # Wine links the user's Desktop, Documents, ... to the host's home folder: links that a
+  # program writes there would land outside the prefix and outlive it. Real folders keep them in.
+  local folder
+  for folder in "$template"/drive_c/users/*/*; do
+    if [ -L "$folder" ]; then rm -f "$folder" && mkdir "$folder"; fi
+  done
   touch "$template/.ready"
   echo "$template"
 }
@@ -158,7 +164,7 @@ wine_wait_exit() {
   wait "$pid"
 }
 
-# wine_inspect PREFIX ARGS...: runs wininspect.exe in PREFIX and prints what it printed;
+# wine_inspect PREFIX ARGS...: runs winprobe.exe in PREFIX and prints what it printed;
 # returns its status (0 found/done, 1 not found or timed out, 2 usage).
 wine_inspect() {
   local prefix=$1 seconds=30 arg prev=""
@@ -169,7 +175,7 @@ wine_inspect() {
   done
   local outbase
   outbase=$(mktemp "$WINE_WORK/inspect.XXXXXX")
-  wine_run "$prefix" "$seconds" "$outbase" "$WINE_BIN/wininspect.exe" "$@"
+  wine_run "$prefix" "$seconds" "$outbase" "$WINE_BIN/winprobe.exe" "$@"
   local status=$?
   tr -d '\r' < "$outbase.out"
   grep -v '^$' "$outbase.err" >&2
@@ -178,7 +184,7 @@ wine_inspect() {
 }
 
 # wine_read_link PREFIX LINK: prints target=, arguments=, workdir= of a shell link. Like
-# wininspect's, the values are escaped (\\ for a backslash, \xNN for other bytes); printf '%b'
+# winprobe's, the values are escaped (\\ for a backslash, \xNN for other bytes); printf '%b'
 # turns them back into the raw text.
 wine_read_link() {
   local outbase
@@ -226,7 +232,7 @@ wine_screenshot() {
   echo "$file"
 }
 
-# wine_field KEY: the value of KEY in the first wininspect line on stdin (quotes removed,
+# wine_field KEY: the value of KEY in the first winprobe line on stdin (quotes removed,
 # escapes kept), e.g.  wine_inspect "$p" wait Pliegorama | wine_field size
 wine_field() {
   sed -n -e "s/^.* $1=\"\(\([^\"\\\\]\|\\\\.\)*\)\".*\$/\1/p" -e t -e "s/^.* $1=\([^ ]*\).*\$/\1/p" | head -n 1

@@ -20,14 +20,14 @@ constexpr int kUsage = 2;
 
 void Usage() {
   std::fputs(
-      "usage: wininspect list [--all]\n"
-      "       wininspect wait CAPTION [--timeout SECONDS]      (a visible window with that caption)\n"
-      "       wininspect gone CAPTION [--timeout SECONDS]      (no visible window with that caption)\n"
-      "       wininspect click CAPTION BUTTON [--timeout SECONDS]\n"
-      "       wininspect key CAPTION KEY                        (Return, Escape, Tab, Space, Left, Right,\n"
+      "usage: winprobe list [--all]\n"
+      "       winprobe wait CAPTION [--timeout SECONDS]      (a visible window with that caption)\n"
+      "       winprobe gone CAPTION [--timeout SECONDS]      (no visible window with that caption)\n"
+      "       winprobe click CAPTION BUTTON [--timeout SECONDS]\n"
+      "       winprobe key CAPTION KEY                        (Return, Escape, Tab, Space, Left, Right,\n"
       "                                                          Up, Down, one character, or a VK number)\n"
-      "       wininspect close CAPTION\n"
-      "       wininspect version FILE\n"
+      "       winprobe close CAPTION\n"
+      "       winprobe version FILE\n"
       "CAPTION and BUTTON match exactly, or as a prefix when they end in '*'; they take the\n"
       "escapes the output uses (\\xF3 for a byte). BUTTON also matches with its '&' removed.\n",
       stderr);
@@ -169,7 +169,7 @@ bool WaitFor(double timeoutSeconds, Predicate found) {
 int Wait(const std::string& caption, double timeout) {
   HWND hwnd = nullptr;
   if (!WaitFor(timeout, [&] { return (hwnd = FindTopLevel(caption)) != nullptr; })) {
-    std::fprintf(stderr, "wininspect: no window \"%s\" after %g s\n", EscapeText(caption).c_str(), timeout);
+    std::fprintf(stderr, "winprobe: no window \"%s\" after %g s\n", EscapeText(caption).c_str(), timeout);
     return kNotFound;
   }
   PrintWindow(hwnd, 0, ThreadInfo(hwnd));
@@ -178,7 +178,7 @@ int Wait(const std::string& caption, double timeout) {
 
 int Gone(const std::string& caption, double timeout) {
   if (!WaitFor(timeout, [&] { return FindTopLevel(caption) == nullptr; })) {
-    std::fprintf(stderr, "wininspect: window \"%s\" still there after %g s\n", EscapeText(caption).c_str(), timeout);
+    std::fprintf(stderr, "winprobe: window \"%s\" still there after %g s\n", EscapeText(caption).c_str(), timeout);
     return kNotFound;
   }
   return kOk;
@@ -192,12 +192,12 @@ int Click(const std::string& caption, const std::string& buttonText, double time
     return button && IsWindowEnabled(button);
   });
   if (!button) {
-    std::fprintf(stderr, "wininspect: no button \"%s\" in a window \"%s\"\n", EscapeText(buttonText).c_str(),
+    std::fprintf(stderr, "winprobe: no button \"%s\" in a window \"%s\"\n", EscapeText(buttonText).c_str(),
                  EscapeText(caption).c_str());
     return kNotFound;
   }
   if (!IsWindowEnabled(button)) {
-    std::fprintf(stderr, "wininspect: button \"%s\" is disabled\n", EscapeText(buttonText).c_str());
+    std::fprintf(stderr, "winprobe: button \"%s\" is disabled\n", EscapeText(buttonText).c_str());
     return kNotFound;
   }
   // Posted, not sent: the click may open modal dialogs, and a sent message would block
@@ -233,12 +233,12 @@ int Key(const std::string& caption, const std::string& keyName) {
   char character = 0;
   const UINT key = VirtualKey(keyName, &character);
   if (!key) {
-    std::fprintf(stderr, "wininspect: unknown key \"%s\"\n", keyName.c_str());
+    std::fprintf(stderr, "winprobe: unknown key \"%s\"\n", keyName.c_str());
     return kUsage;
   }
   HWND window = FindTopLevel(caption);
   if (!window) {
-    std::fprintf(stderr, "wininspect: no window \"%s\"\n", EscapeText(caption).c_str());
+    std::fprintf(stderr, "winprobe: no window \"%s\"\n", EscapeText(caption).c_str());
     return kNotFound;
   }
   // Keys go where the keyboard would deliver them: the focused control of that window.
@@ -257,7 +257,7 @@ int Key(const std::string& caption, const std::string& keyName) {
 int Close(const std::string& caption) {
   HWND window = FindTopLevel(caption);
   if (!window) {
-    std::fprintf(stderr, "wininspect: no window \"%s\"\n", EscapeText(caption).c_str());
+    std::fprintf(stderr, "winprobe: no window \"%s\"\n", EscapeText(caption).c_str());
     return kNotFound;
   }
   PostMessageA(window, WM_CLOSE, 0, 0);
@@ -273,7 +273,7 @@ int Version(const std::string& file) {
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeA(file.c_str(), &ignored);
   if (size == 0) {
-    std::fprintf(stderr, "wininspect: no version resource in %s\n", file.c_str());
+    std::fprintf(stderr, "winprobe: no version resource in %s\n", file.c_str());
     return kNotFound;
   }
   std::vector<char> data(size);
