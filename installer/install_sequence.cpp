@@ -3,6 +3,7 @@
 // the outcome and the restart offer.
 #include "installer/form_instalador.h"
 
+#include "installer/install_paths.h"
 #include "installer/texts.h"
 #include "storage/mxStorage.h"
 
@@ -10,20 +11,7 @@ namespace {
 
 using platform::DialogButtons;
 using platform::DialogType;
-
-constexpr int kProductItem = 0;      // Pliegorama.exe
-constexpr int kUninstallerItem = 3;  // DesInstalador.exe
-
-constexpr char kOrganisationFolder[] = "\\Vesko";
-constexpr char kProductFolder[] = "\\Vesko\\Lumentra";
-constexpr char kProductExe[] = "\\Vesko\\Lumentra\\Pliegorama.exe";
-constexpr char kUninstallerExe[] = "\\Vesko\\Lumentra\\DesInstalador.exe";
-constexpr char kWorkingFolder[] = "\\Vesko\\Lumentra\\";
-constexpr char kTempFolder[] = "\\Temp";
-constexpr char kTempCopy[] = "\\Temp\\Pliegorama.exe";
-constexpr char kStartMenuGroup[] = "\\Ostrelia";
-constexpr char kProductLink[] = "Sistema de Lumentra.lnk";
-constexpr char kUninstallerLink[] = "DesInstalador.lnk";
+using namespace paths;
 
 void DeleteTempCopy(platform::Platform& system, const std::string& windowsDir) {
   // Before the folders are first known there is no copy to delete; a path
@@ -67,10 +55,10 @@ void TFormInstalador::InstallProduct() {
 
     // The desktop link comes before the group folder is looked at, so it is
     // there even when the group cannot be made.
-    CreateShortcut(productExe, "", workingFolder, kProductLink, GetDesktopDir());
+    CreateShortcut(productExe, "", workingFolder, kProductLinkName, GetDesktopDir());
     if (!system.DirectoryExists(group)) system.CreateDirectory(group);
-    CreateShortcut(productExe, "", workingFolder, kProductLink, group);
-    CreateShortcut(uninstaller, "", workingFolder, kUninstallerLink, group);
+    CreateShortcut(productExe, "", workingFolder, kProductLinkName, group);
+    CreateShortcut(uninstaller, "", workingFolder, kUninstallerLinkName, group);
 
     if (EnsureOracleClient()) {
       system.MessageDialog(texts::kInstallSucceeded, DialogType::Information, DialogButtons::Ok);

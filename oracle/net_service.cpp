@@ -4,20 +4,17 @@
 #include <vector>
 
 #include "framework/errors.h"
+#include "installer/install_paths.h"
 #include "oracle/tnsnames.h"
 #include "storage/mxStorage.h"
 
 namespace {
 
-constexpr int kNetServiceItem = 1;  // the payload's tnsnames.ora
+using paths::InHome;
+using paths::kNetServiceItem;
+
 constexpr char kOtherHomeFile[] = "\\network\\ADMIN\\tnsnames.ora";
 constexpr char kNotATextFile[] = "Cannot edit file \"%s\". It is not a text file";
-
-// Home and suffix joined by one backslash, none added after a trailing one.
-std::string InHome(const std::string& home, const std::string& suffix) {
-  if (!home.empty() && home.back() == '\\') return home + suffix;
-  return home + "\\" + suffix;
-}
 
 // Puts the entry into an existing file. The file is replaced in one step, so
 // a failed write leaves the user's entries as they were.

@@ -3,34 +3,13 @@
 // setup and waits for the user; a cancel rolls the install back.
 #include "installer/form_instalador.h"
 
+#include "installer/install_paths.h"
 #include "installer/texts.h"
 #include "storage/mxStorage.h"
 
-namespace {
-
 using platform::DialogButtons;
 using platform::DialogType;
-
-constexpr int kOracleSetupItem = 2;  // OracleXEClient.exe
-
-constexpr char kProductFolder[] = "\\Vesko\\Lumentra";
-constexpr char kOrganisationFolder[] = "\\Vesko\\";
-constexpr char kOracleSetupExe[] = "\\Vesko\\Lumentra\\OracleXEClient.exe";
-constexpr char kProductExe[] = "\\Vesko\\Lumentra\\Pliegorama.exe";
-constexpr char kUninstallerExe[] = "\\Vesko\\Lumentra\\DesInstalador.exe";
-constexpr char kDesktopLink[] = "\\Sistema de Lumentra.lnk";
-constexpr char kStartMenuGroup[] = "\\Ostrelia";
-constexpr char kGroupProductLink[] = "\\Ostrelia\\Sistema de Lumentra.lnk";
-constexpr char kGroupUninstallerLink[] = "\\Ostrelia\\DesInstalador.lnk";
-
-// Where the net service configuration writes in the XE client's home: home
-// and suffix joined by one backslash, none added after a trailing one.
-std::string InHome(const std::string& home, const std::string& suffix) {
-  if (!home.empty() && home.back() == '\\') return home + suffix;
-  return home + "\\" + suffix;
-}
-
-}  // namespace
+using namespace paths;
 
 bool TFormInstalador::EnsureOracleClient() {
   platform::Platform& system = Platform();
@@ -86,15 +65,15 @@ void TFormInstalador::RollBackInstall() {
     deleteIfPresent(ProgramFilesDir + kUninstallerExe);
     // Only when empty: a file that could not be deleted keeps its folders.
     system.RemoveDirectory(ProgramFilesDir + kProductFolder);
-    system.RemoveDirectory(ProgramFilesDir + kOrganisationFolder);
+    system.RemoveDirectory(ProgramFilesDir + kOrganisationFolder + "\\");
     // An unknown desktop would make this a file at the root of the drive.
     const std::string desktop = GetDesktopDir();
-    if (!desktop.empty()) system.DeleteFile(desktop + kDesktopLink);
+    if (!desktop.empty()) system.DeleteFile(desktop + "\\" + kProductLinkName);
   }
 
   if (system.DirectoryExists(ProgramsDir + kStartMenuGroup)) {
-    system.DeleteFile(ProgramsDir + kGroupProductLink);
-    system.DeleteFile(ProgramsDir + kGroupUninstallerLink);
+    system.DeleteFile(ProgramsDir + kStartMenuGroup + "\\" + kProductLinkName);
+    system.DeleteFile(ProgramsDir + kStartMenuGroup + "\\" + kUninstallerLinkName);
     system.RemoveDirectory(ProgramsDir + kStartMenuGroup);
   }
 

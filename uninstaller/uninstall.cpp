@@ -3,6 +3,7 @@
 
 #include "framework/errors.h"
 #include "installer/form_instalador.h"
+#include "installer/install_paths.h"
 #include "installer/texts.h"
 
 namespace uninstall {
@@ -12,14 +13,7 @@ using platform::DialogButtons;
 using platform::DialogType;
 
 // The same places the install sequence writes.
-constexpr char kOrganisationFolder[] = "\\Vesko";
-constexpr char kProductFolder[] = "\\Vesko\\Lumentra";
-constexpr char kProductExe[] = "\\Vesko\\Lumentra\\Pliegorama.exe";
-constexpr char kUninstallerExe[] = "\\Vesko\\Lumentra\\DesInstalador.exe";
-constexpr char kOracleSetupExe[] = "\\Vesko\\Lumentra\\OracleXEClient.exe";
-constexpr char kStartMenuGroup[] = "\\Ostrelia";
-constexpr char kProductLink[] = "\\Sistema de Lumentra.lnk";
-constexpr char kUninstallerLink[] = "\\DesInstalador.lnk";
+using namespace paths;
 
 // True when the file is gone (or was never there).
 bool Remove(platform::Platform& system, const std::string& path) {
@@ -54,9 +48,9 @@ int RunUninstaller(TFormInstalador& form, SelfRemoval& selfRemoval) {
   const std::string desktop = form.GetDesktopDir();
   std::vector<std::string> links;
   // An unknown desktop names no file: nothing to remove there.
-  if (!desktop.empty()) links.push_back(desktop + kProductLink);
-  links.push_back(group + kProductLink);
-  links.push_back(group + kUninstallerLink);
+  if (!desktop.empty()) links.push_back(desktop + "\\" + kProductLinkName);
+  links.push_back(group + "\\" + kProductLinkName);
+  links.push_back(group + "\\" + kUninstallerLinkName);
 
   bool installed = system.DirectoryExists(product) || system.DirectoryExists(group);
   for (const std::string& link : links) installed = installed || system.FileExists(link);
