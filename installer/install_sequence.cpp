@@ -44,8 +44,11 @@ void TFormInstalador::InstallProduct() {
       if (IsNewerVersion(productExe, tempCopy)) {
         // Replaced from the copy in one step, never deleted first: when the
         // installed program is running (or the write fails) it stays as it
-        // was, and the error is reported.
-        if (!system.MoveFileReplacing(tempCopy, productExe)) system.ReplaceFile(productExe, system.ReadFile(tempCopy));
+        // was, and the error is reported. Written anew in the product folder,
+        // not moved there: a moved file keeps the permissions it had in the
+        // Windows Temp folder, where other users may not read it, so they
+        // could no longer run the product.
+        system.ReplaceFile(productExe, system.ReadFile(tempCopy));
       }
     } else {
       StoredItem(kProductItem).ExtractToFile(productExe, system);

@@ -199,19 +199,38 @@ TEST_F(InstallTest, RunningProductIsKeptAndTheErrorShown) {
   EXPECT_TRUE(view.installEnabled.empty());
 }
 
-TEST_F(InstallTest, NewerProductComesFromTheCopyWithoutASecondWrite) {
-  // Room for the copy and the small files only: the newer product must be
-  // moved into place from the copy, not deleted and written again.
+TEST_F(InstallTest, NewerProductIsWrittenInItsFolderNotMovedFromTheCopy) {
+  // A file moved out of the Windows Temp folder keeps the permissions it had
+  // there; the product must be a new file of the product folder, so the copy
+  // is still there until the sequence ends.
   CarryProduct(FileVersion{1, 0, 4, 7});
   InstallProductOfVersion(FileVersion{1, 0, 4, 6});
   RegisterXEClient();
-  machine.SetDiskSpace(carriedProduct.size() + 200);
-  machine.QueueDialogAnswers({kIdOk, kIdNo});
+  bool copyKeptWhileReporting = false;
+  machine.SetDialogCallback([&](const platform::DialogRecord& dialog) {
+    copyKeptWhileReporting = machine.FileExists(kTempCopy);
+    return dialog.buttons == DialogButtons::Ok ? kIdOk : kIdNo;
+  });
 
   form->InstallProduct();
 
+  EXPECT_TRUE(copyKeptWhileReporting);
   EXPECT_EQ(Read(kProductExe), carriedProduct);
   EXPECT_FALSE(machine.FileExists(kTempCopy));
+}
+
+TEST_F(InstallTest, DiskTooFullForTheNewerProductKeepsTheInstalledOne) {
+  // Room for the copy and the small files, not for the new product beside it.
+  CarryProduct(FileVersion{1, 0, 4, 7});
+  InstallProductOfVersion(FileVersion{1, 0, 4, 6});
+  machine.SetDiskSpace(carriedProduct.size() + 200);
+
+  EXPECT_THROW(form->InstallProduct(), Exception);
+
+  machine.SetDiskSpace(std::nullopt);
+  EXPECT_EQ(Read(kProductExe), installedProduct);
+  EXPECT_FALSE(machine.FileExists(kTempCopy));
+  EXPECT_TRUE(view.installEnabled.empty());
 }
 
 TEST_F(InstallTest, SecondInstallOfTheSameBuildRewritesTheUninstaller) {
