@@ -1,7 +1,6 @@
 // The storage component, its item collection and the stored-item codec.
 #include "storage/mxStorage.h"
 
-#include <cstdio>
 #include <vector>
 
 #include "framework/errors.h"
@@ -60,11 +59,16 @@ int32_t ReadInt32(TStream& stream) {
 
 std::string RatioText(int32_t numerator, int32_t denominator) {
   if (denominator == 0) return "100%";
-  const long double value = static_cast<long double>(numerator) / denominator * 100;
-  char text[64];
+  // Hundredths of a percent from the exact quotient, rounded half away from
+  // zero: printf rounds the binary value half to even, which gives 1/800 as
+  // "0.12%" instead of "0.13%", and not the same way on every C library.
+  const int64_t num = numerator, den = denominator;
+  const bool negative = (num < 0) != (den < 0);
+  const int64_t n = (num < 0 ? -num : num) * 10000, d = den < 0 ? -den : den;
+  const int64_t hundredths = (2 * n + d) / (2 * d);
   // Fixed point with a full stop: the stored streams and the tools' output use it.
-  std::snprintf(text, sizeof text, "%.2f%%", static_cast<double>(value));
-  return text;
+  return Format("%s%lld.%02lld%%", negative && hundredths != 0 ? "-" : "", static_cast<long long>(hundredths / 100),
+                static_cast<long long>(hundredths % 100));
 }
 
 // ---- TmxStoredItem ----

@@ -71,7 +71,10 @@ TEST(RatioText, MatchesTheWorkedExamples) {
   for (const Case& c : {Case{130, 147, "88.44%"}, Case{1581616, 2997248, "52.77%"},
                         Case{27966086, 34413191, "81.27%"}, Case{26131948, 30943220, "84.45%"},
                         Case{252392, 472576, "53.41%"}, Case{5, 0, "100%"}, Case{0, 0, "100%"},
-                        Case{300, 200, "150.00%"}})
+                        Case{300, 200, "150.00%"},
+                        // Ties round half up, whatever the C library does with them.
+                        Case{1, 800, "0.13%"}, Case{5, 800, "0.63%"}, Case{17689, 20000, "88.45%"},
+                        Case{2, 3, "66.67%"}, Case{1, 30000, "0.00%"}})
     EXPECT_EQ(RatioText(c.size, c.fileSize), c.text) << c.size << "/" << c.fileSize;
 }
 
