@@ -66,6 +66,11 @@ bool TComponent::ReadProperty(const std::string& name, ValueReader& value) {
   return false;
 }
 
+ObjectProperty TComponent::FindObjectProperty(const std::string& name) {
+  if (SameText(name, "Tag")) return {ObjectProperty::Kind::NotAnObject, nullptr};
+  return TPersistent::FindObjectProperty(name);
+}
+
 void TComponent::InsertComponent(TComponent* component) { components_.push_back(component); }
 
 void TComponent::RemoveComponent(TComponent* component) {

@@ -126,6 +126,7 @@ class TComponent : public TPersistent {
   virtual void ChildCreated(TComponent* child, TComponent* parent);
 
   bool ReadProperty(const std::string& name, ValueReader& value) override;
+  ObjectProperty FindObjectProperty(const std::string& name) override;
 
  protected:
   virtual void Loaded() {}

@@ -65,6 +65,7 @@ class TmxStoredItem : public TCollectionItem {
   void SetDisplayName(const std::string& name) override { SetName(name); }
 
   bool ReadProperty(const std::string& name, ValueReader& value) override;
+  ObjectProperty FindObjectProperty(const std::string& name) override;
   bool ReadComputedProperty(const std::string& name, ValueReader& value) override;
   void WriteProperties(ValueWriter& out) const override;
 
@@ -126,6 +127,7 @@ class TmxStorage : public TComponent {
   TmxAfterExtract OnAfterExtract;
 
   bool ReadProperty(const std::string& name, ValueReader& value) override;
+  ObjectProperty FindObjectProperty(const std::string& name) override;
   bool ReadComputedProperty(const std::string& name, ValueReader& value) override;
   void WriteProperties(ValueWriter& out) const override;
 
