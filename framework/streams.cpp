@@ -46,7 +46,8 @@ void TMemoryStream::SetSize(int64_t size) {
   Reserve(n);
   if (n > size_) std::memset(data_.get() + size_, 0, n - size_);
   size_ = n;
-  if (position_ > size) position_ = size;
+  // Compared with the clamped size: a negative request must not leave a negative position.
+  if (position_ > static_cast<int64_t>(n)) position_ = static_cast<int64_t>(n);
 }
 
 void TMemoryStream::SetPosition(int64_t position) { position_ = std::max<int64_t>(position, 0); }

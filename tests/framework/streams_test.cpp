@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "framework/errors.h"
 
 namespace {
@@ -28,6 +30,18 @@ TEST(MemoryStream, ReadPastEndFailsWithStreamReadError) {
     FAIL();
   } catch (const EReadError& e) {
     EXPECT_EQ(e.Message(), "Stream read error");
+  }
+}
+
+TEST(MemoryStream, ShrinkingKeepsThePositionInsideTheStream) {
+  for (int64_t newSize : {int64_t{2}, int64_t{0}, int64_t{-1}}) {
+    TMemoryStream stream;
+    stream.WriteBuffer("abcdef", 6);
+    stream.SetSize(newSize);
+    EXPECT_EQ(stream.Size(), std::max<int64_t>(newSize, 0)) << newSize;
+    EXPECT_EQ(stream.Position(), stream.Size()) << newSize;
+    char out;
+    EXPECT_EQ(stream.Read(&out, 1), 0u) << newSize;
   }
 }
 
