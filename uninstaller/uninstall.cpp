@@ -73,6 +73,9 @@ int RunUninstaller(TFormInstalador& form, SelfRemoval& selfRemoval) {
   }
   // Only when empty: links the user put there stay, and so does the group.
   system.RemoveDirectory(group);
+  // The report asks for another try, so a link that stays keeps the
+  // uninstaller (and its folders) for it.
+  if (!left.empty()) return ReportLeft(system, left);
 
   const Remainder remainder{uninstaller, {product, organisation}};
   if (selfRemoval.IsRunningFrom(uninstaller)) {

@@ -130,6 +130,26 @@ TEST_F(UninstallTest, RunningProductStopsBeforeAnythingIsRemoved) {
   EXPECT_EQ(machine.Dialogs().back().type, DialogType::Error);
 }
 
+TEST_F(UninstallTest, LinkThatCannotGoKeepsTheUninstallerForAnotherTry) {
+  Install();
+  machine.SetModuleFileName(kUninstallerExe);
+  machine.SetFileLock(kDesktopLink, FileLock::Exclusive);
+
+  EXPECT_EQ(Uninstall({kIdYes, kIdOk}), uninstall::kIncomplete);
+
+  EXPECT_EQ(UninstallDialogs().back(), std::string(texts::kUninstallIncomplete) + "\r\n" + kDesktopLink);
+  EXPECT_FALSE(selfRemoval.scheduled.has_value());
+  EXPECT_TRUE(machine.FileExists(kUninstallerExe));
+  EXPECT_FALSE(machine.FileExists(kProductExe));
+  EXPECT_FALSE(machine.FileExists(kGroupProductLink));
+
+  // The second try, once the link is free, finishes the job.
+  machine.SetFileLock(kDesktopLink, FileLock::None);
+  EXPECT_EQ(Uninstall({kIdYes, kIdOk}), uninstall::kUninstalled);
+  ExpectProductRemoved();
+  EXPECT_TRUE(selfRemoval.scheduled.has_value());
+}
+
 TEST_F(UninstallTest, UnschedulableSelfRemovalIsReported) {
   Install();
   machine.SetModuleFileName(kUninstallerExe);
