@@ -67,8 +67,13 @@ std::string RatioText(int32_t numerator, int32_t denominator) {
   const int64_t n = (num < 0 ? -num : num) * 10000, d = den < 0 ? -den : den;
   const int64_t hundredths = (2 * n + d) / (2 * d);
   // Fixed point with a full stop: the stored streams and the tools' output use it.
-  return Format("%s%lld.%02lld%%", negative && hundredths != 0 ? "-" : "", static_cast<long long>(hundredths / 100),
-                static_cast<long long>(hundredths % 100));
+  const int cents = static_cast<int>(hundredths % 100);
+  std::string text = negative && hundredths != 0 ? "-" : "";
+  text += std::to_string(hundredths / 100);
+  text += '.';
+  text += static_cast<char>('0' + cents / 10);
+  text += static_cast<char>('0' + cents % 10);
+  return text + "%";
 }
 
 // ---- TmxStoredItem ----

@@ -74,7 +74,8 @@ TEST(RatioText, MatchesTheWorkedExamples) {
                         Case{300, 200, "150.00%"},
                         // Ties round half up, whatever the C library does with them.
                         Case{1, 800, "0.13%"}, Case{5, 800, "0.63%"}, Case{17689, 20000, "88.45%"},
-                        Case{2, 3, "66.67%"}, Case{1, 30000, "0.00%"}})
+                        Case{2, 3, "66.67%"}, Case{1, 30000, "0.00%"},
+                        Case{2147483647, 1, "214748364700.00%"}})
     EXPECT_EQ(RatioText(c.size, c.fileSize), c.text) << c.size << "/" << c.fileSize;
 }
 
