@@ -82,18 +82,6 @@ std::string TFormInstalador::GetFileVersionText(const std::string& fileName) {
          "." + std::to_string(FileVerBuild);
 }
 
-bool TFormInstalador::ReadProperty(const std::string& name, ValueReader& value) {
-  return TForm::ReadProperty(name, value);
-}
-
-ObjectProperty TFormInstalador::FindObjectProperty(const std::string& name) {
-  return TForm::FindObjectProperty(name);
-}
-
-bool TFormInstalador::ReadComputedProperty(const std::string& name, ValueReader& value) {
-  return TForm::ReadComputedProperty(name, value);
-}
-
 std::unique_ptr<TComponent> TFormInstalador::CreateChild(const std::string& className) {
   // The classes of the declared fields first, then the registered ones.
   if (SameText(className, "TPanel")) return std::make_unique<TPanel>(this);

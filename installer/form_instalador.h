@@ -105,9 +105,6 @@ class TFormInstalador : public TForm {
   bool ConfigureNetService();
 
   // Form-stream hooks for the window's own stream.
-  bool ReadProperty(const std::string& name, ValueReader& value) override;
-  ObjectProperty FindObjectProperty(const std::string& name) override;
-  bool ReadComputedProperty(const std::string& name, ValueReader& value) override;
   std::unique_ptr<TComponent> CreateChild(const std::string& className) override;
   TNotifyEvent FindNotifyHandler(const std::string& name) override;
   void ChildCreated(TComponent* child, TComponent* parent) override;
