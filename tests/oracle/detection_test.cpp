@@ -127,10 +127,11 @@ TEST_F(OracleTest, OracleKeyWithoutHomeValueEmptiesOracleHome) {
   EXPECT_EQ(Form().OracleHome, "");
 }
 
-// A value of another type is not text: the read fails with the value's name.
+// A value of another type is not text: the read fails with the value's name,
+// also in an uninstall entry, and the error leaves the detection.
 struct WrongTypeCase {
   const char* label;
-  const char* key;
+  const char* key;  // nullptr: an uninstall entry with a numeric DisplayName
   const char* value;
   bool (*detect)(TFormInstalador&);
 };
@@ -138,7 +139,11 @@ struct WrongTypeCase {
 class WrongType : public OracleTest, public testing::WithParamInterface<WrongTypeCase> {};
 
 TEST_P(WrongType, RaisesInvalidDataType) {
-  machine_->SetDword(platform::RootKey::LocalMachine, GetParam().key, GetParam().value, 7);
+  if (GetParam().key) {
+    machine_->SetDword(platform::RootKey::LocalMachine, GetParam().key, GetParam().value, 7);
+  } else {
+    AddUnreadableUninstallEntry();
+  }
   try {
     GetParam().detect(Form());
     FAIL() << "no error";
@@ -153,6 +158,8 @@ INSTANTIATE_TEST_SUITE_P(
                                   [](TFormInstalador& form) { return form.DetectXEClient(); }},
                     WrongTypeCase{"home_counter", kAllHomesKey, "HOME_COUNTER",
                                   [](TFormInstalador& form) { return form.DetectOracleHomes(); }},
+                    WrongTypeCase{"uninstall_display_name", nullptr, "DisplayName",
+                                  [](TFormInstalador& form) { return form.DetectXEClient(); }},
                     WrongTypeCase{"oracle_home", kOracleKey, "ORACLE_HOME",
                                   [](TFormInstalador& form) {
                                     form.ReadOracleHome();
