@@ -17,5 +17,5 @@ if [ ${#need[@]} -gt 0 ]; then
   fi
   echo "setup: installing ${need[*]}"
   $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need[@]}" >/dev/null
 fi
