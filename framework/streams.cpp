@@ -109,48 +109,44 @@ size_t TReadOnlyMemoryStream::Read(void* buffer, size_t count) {
 
 size_t TReadOnlyMemoryStream::Write(const void*, size_t) { return 0; }
 
+TStdioFileStream::~TStdioFileStream() { std::fclose(file_); }
+
+int64_t TStdioFileStream::Size() const {
+  const long here = std::ftell(file_);
+  std::fseek(file_, 0, SEEK_END);
+  const long end = std::ftell(file_);
+  std::fseek(file_, here, SEEK_SET);
+  return end;
+}
+
+void TStdioFileStream::SetSize(int64_t) { throw EStreamError(msg::kStreamWriteError); }
+
+int64_t TStdioFileStream::Position() const { return std::ftell(file_); }
+
+void TStdioFileStream::SetPosition(int64_t position) { std::fseek(file_, static_cast<long>(position), SEEK_SET); }
+
+size_t TStdioFileStream::Read(void* buffer, size_t count) { return std::fread(buffer, 1, count, file_); }
+
+size_t TStdioFileStream::Write(const void* buffer, size_t count) {
+  const size_t n = std::fwrite(buffer, 1, count, file_);
+  // Surface a full disk here rather than at close.
+  if (n == count && std::fflush(file_) != 0) return 0;
+  return n;
+}
+
 namespace {
-
-class StdioFileStream : public TStream {
- public:
-  explicit StdioFileStream(std::FILE* file) : file_(file) {}
-  ~StdioFileStream() override { std::fclose(file_); }
-  StdioFileStream(const StdioFileStream&) = delete;
-  StdioFileStream& operator=(const StdioFileStream&) = delete;
-
-  int64_t Size() const override {
-    const long here = std::ftell(file_);
-    std::fseek(file_, 0, SEEK_END);
-    const long end = std::ftell(file_);
-    std::fseek(file_, here, SEEK_SET);
-    return end;
-  }
-  void SetSize(int64_t) override { throw EStreamError(msg::kStreamWriteError); }
-  int64_t Position() const override { return std::ftell(file_); }
-  void SetPosition(int64_t position) override { std::fseek(file_, static_cast<long>(position), SEEK_SET); }
-  size_t Read(void* buffer, size_t count) override { return std::fread(buffer, 1, count, file_); }
-  size_t Write(const void* buffer, size_t count) override {
-    const size_t n = std::fwrite(buffer, 1, count, file_);
-    // Surface a full disk here rather than at close.
-    if (n == count && std::fflush(file_) != 0) return 0;
-    return n;
-  }
-
- private:
-  std::FILE* file_;
-};
 
 class NativeFiles : public FileSystem {
  public:
   std::unique_ptr<TStream> CreateFileStream(const std::string& path) override {
     std::FILE* file = std::fopen(path.c_str(), "w+b");
     if (!file) throw EFCreateError(Format(msg::kFCreateError, path.c_str(), std::strerror(errno)));
-    return std::make_unique<StdioFileStream>(file);
+    return std::make_unique<TStdioFileStream>(file);
   }
   std::unique_ptr<TStream> OpenFileStream(const std::string& path) override {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) throw EFOpenError(Format(msg::kFOpenError, path.c_str(), std::strerror(errno)));
-    return std::make_unique<StdioFileStream>(file);
+    return std::make_unique<TStdioFileStream>(file);
   }
 };
 

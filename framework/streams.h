@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -78,6 +79,28 @@ class TReadOnlyMemoryStream : public TStream {
   const uint8_t* data_;
   size_t size_;
   int64_t position_ = 0;
+};
+
+// A file opened through the C library; it closes the file when destroyed.
+class TStdioFileStream : public TStream {
+ public:
+  explicit TStdioFileStream(std::FILE* file) : file_(file) {}
+  ~TStdioFileStream() override;
+  TStdioFileStream(const TStdioFileStream&) = delete;
+  TStdioFileStream& operator=(const TStdioFileStream&) = delete;
+
+  int64_t Size() const override;
+  void SetSize(int64_t size) override;  // not supported: "Stream write error"
+  int64_t Position() const override;
+  void SetPosition(int64_t position) override;
+  size_t Read(void* buffer, size_t count) override;
+  size_t Write(const void* buffer, size_t count) override;
+
+ protected:
+  std::FILE* File() const { return file_; }
+
+ private:
+  std::FILE* file_;
 };
 
 // Where files come from: the native one here, the Win32 and host ones in platform/.

@@ -236,47 +236,35 @@ namespace {
 
 using host_detail::Machine;
 
-class HostFileStream : public TStream {
+class HostFileStream : public TStdioFileStream {
  public:
   HostFileStream(std::shared_ptr<Machine> machine, std::string key, std::string hostPath, std::FILE* file,
                  bool writable)
-      : machine_(std::move(machine)), key_(std::move(key)), hostPath_(std::move(hostPath)), file_(file),
-        writable_(writable) {
+      : TStdioFileStream(file), machine_(std::move(machine)), key_(std::move(key)),
+        hostPath_(std::move(hostPath)), writable_(writable) {
     auto& count = machine_->open[key_];
     (writable_ ? count.exclusive : count.readers)++;
   }
   ~HostFileStream() override {
-    std::fclose(file_);
     auto& count = machine_->open[key_];
     (writable_ ? count.exclusive : count.readers)--;
     if (!count.exclusive && !count.readers) machine_->open.erase(key_);
   }
-  HostFileStream(const HostFileStream&) = delete;
-  HostFileStream& operator=(const HostFileStream&) = delete;
 
-  int64_t Size() const override {
-    const long here = std::ftell(file_);
-    std::fseek(file_, 0, SEEK_END);
-    const long end = std::ftell(file_);
-    std::fseek(file_, here, SEEK_SET);
-    return end;
-  }
   void SetSize(int64_t size) override {
     if (!writable_ || size < 0) throw EStreamError(msg::kStreamWriteError);
-    std::fflush(file_);
+    std::fflush(File());
     std::error_code error;
     fs::resize_file(hostPath_, static_cast<uintmax_t>(size), error);
     if (error) throw EStreamError(msg::kStreamWriteError);
     if (Position() > size) SetPosition(size);
   }
-  int64_t Position() const override { return std::ftell(file_); }
-  void SetPosition(int64_t position) override { std::fseek(file_, static_cast<long>(position), SEEK_SET); }
-  size_t Read(void* buffer, size_t count) override { return std::fread(buffer, 1, count, file_); }
   size_t Write(const void* buffer, size_t count) override {
     if (!writable_) return 0;
+    // The machine may let only part through: a disk that fills up.
     const size_t allowed = machine_->Allow(count);
-    const size_t written = std::fwrite(buffer, 1, allowed, file_);
-    std::fflush(file_);
+    const size_t written = std::fwrite(buffer, 1, allowed, File());
+    std::fflush(File());
     return written;
   }
 
@@ -284,7 +272,6 @@ class HostFileStream : public TStream {
   std::shared_ptr<Machine> machine_;
   std::string key_;
   std::string hostPath_;
-  std::FILE* file_;
   bool writable_;
 };
 
