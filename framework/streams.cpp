@@ -1,10 +1,17 @@
 // Stream basics, the memory streams and the C-library file system.
 #include "framework/streams.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <random>
+#include <system_error>
 
 #include "framework/errors.h"
 #include "framework/messages.h"
@@ -134,7 +141,58 @@ size_t TStdioFileStream::Write(const void* buffer, size_t count) {
   return n;
 }
 
+TReplacementFile::TReplacementFile(std::unique_ptr<TStream> file,
+                                   std::function<void(std::unique_ptr<TStream>)> commit,
+                                   std::function<void()> discard)
+    : file_(std::move(file)), commit_(std::move(commit)), discard_(std::move(discard)) {}
+
+TReplacementFile::~TReplacementFile() {
+  if (done_) return;
+  file_.reset();
+  discard_();
+}
+
+void TReplacementFile::Commit() {
+  if (done_) return;
+  done_ = true;
+  try {
+    commit_(std::move(file_));
+  } catch (...) {
+    file_.reset();
+    discard_();
+    throw;
+  }
+}
+
+void FileSystem::ReplaceFile(const std::string& path, const std::vector<uint8_t>& content) {
+  std::unique_ptr<TReplacementFile> file = CreateReplacement(path);
+  file->WriteBuffer(content.data(), content.size());
+  file->Commit();
+}
+
+std::string UnpredictableName() {
+  uint64_t bits = 0;
+  try {
+    std::random_device random;  // the system's generator (RtlGenRandom on Windows, getrandom here)
+    bits = static_cast<uint64_t>(random()) << 32 | random();
+  } catch (const std::exception&) {
+    // No generator: still unique, and exclusive creation keeps a prepared name from being taken over.
+    static uint64_t counter = 0;
+    bits = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) * 0x9E3779B97F4A7C15u +
+           ++counter;
+  }
+  static const char kDigits[] = "0123456789abcdef";
+  std::string name(16, '0');
+  for (size_t i = 0; i < name.size(); ++i) name[i] = kDigits[(bits >> (60 - 4 * i)) & 0xF];
+  return name;
+}
+
 namespace {
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+}
 
 class NativeFiles : public FileSystem {
  public:
@@ -148,6 +206,42 @@ class NativeFiles : public FileSystem {
     if (!file) throw EFOpenError(Format(msg::kFOpenError, path.c_str(), std::strerror(errno)));
     return std::make_unique<TStdioFileStream>(file);
   }
+  std::unique_ptr<TReplacementFile> CreateReplacement(const std::string& path) override {
+    std::string temporary;
+    std::FILE* file = nullptr;
+    for (int attempt = 0; !file; ++attempt) {
+      temporary = FolderOf(path) + ".~" + UnpredictableName() + ".tmp";
+      const int descriptor = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | kBinary, 0644);
+      if (descriptor < 0) {
+        if (errno == EEXIST && attempt < 8) continue;
+        throw EFCreateError(Format(msg::kFCreateError, path.c_str(), std::strerror(errno)));
+      }
+      file = ::fdopen(descriptor, "w+b");
+      if (!file) {
+        const int error = errno;
+        ::close(descriptor);
+        std::remove(temporary.c_str());
+        throw EFCreateError(Format(msg::kFCreateError, path.c_str(), std::strerror(error)));
+      }
+    }
+    return std::make_unique<TReplacementFile>(
+        std::make_unique<TStdioFileStream>(file),
+        [temporary, path](std::unique_ptr<TStream> stream) {
+          stream.reset();
+          std::error_code error;
+          // Replaces an existing target in one step, on Windows as well.
+          std::filesystem::rename(temporary, path, error);
+          if (error) throw EFCreateError(Format(msg::kFCreateError, path.c_str(), error.message().c_str()));
+        },
+        [temporary] { std::remove(temporary.c_str()); });
+  }
+
+ private:
+#ifdef O_BINARY
+  static constexpr int kBinary = O_BINARY;
+#else
+  static constexpr int kBinary = 0;
+#endif
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -103,6 +104,39 @@ class TStdioFileStream : public TStream {
   std::FILE* file_;
 };
 
+// A new file written beside the file it is to replace, under a name nobody
+// can guess, created exclusively; Commit() moves it over its target in one
+// step. Until then the target keeps its old content (or stays missing), and a
+// replacement destroyed without Commit() deletes its file: a failed write never
+// leaves a part of a file at the target's path.
+class TReplacementFile : public TStream {
+ public:
+  // `file` is the new file's stream. `commit` gets it back to flush, close and
+  // move over the target (raising EFCreateError naming the target when it
+  // cannot); `discard` deletes the new file.
+  TReplacementFile(std::unique_ptr<TStream> file, std::function<void(std::unique_ptr<TStream> file)> commit,
+                   std::function<void()> discard);
+  ~TReplacementFile() override;
+  TReplacementFile(const TReplacementFile&) = delete;
+  TReplacementFile& operator=(const TReplacementFile&) = delete;
+
+  int64_t Size() const override { return file_->Size(); }
+  void SetSize(int64_t size) override { file_->SetSize(size); }
+  int64_t Position() const override { return file_->Position(); }
+  void SetPosition(int64_t position) override { file_->SetPosition(position); }
+  size_t Read(void* buffer, size_t count) override { return file_->Read(buffer, count); }
+  size_t Write(const void* buffer, size_t count) override { return file_->Write(buffer, count); }
+
+  // Once; the new file is deleted when the move fails.
+  void Commit();
+
+ private:
+  std::unique_ptr<TStream> file_;
+  std::function<void(std::unique_ptr<TStream>)> commit_;
+  std::function<void()> discard_;
+  bool done_ = false;
+};
+
 // Where files come from: the native one here, the Win32 and host ones in platform/.
 class FileSystem {
  public:
@@ -112,7 +146,18 @@ class FileSystem {
   virtual std::unique_ptr<TStream> CreateFileStream(const std::string& path) = 0;
   // Opens an existing file for reading. Raises EFOpenError "Cannot open file "%s". %s".
   virtual std::unique_ptr<TStream> OpenFileStream(const std::string& path) = 0;
+  // A replacement for `path` (see TReplacementFile). Raises EFCreateError
+  // naming `path` when its folder cannot take the new file.
+  virtual std::unique_ptr<TReplacementFile> CreateReplacement(const std::string& path) = 0;
+
+  // Replaces (or creates) `path` with `content` through a replacement: the
+  // file holds its old or its new content at every instant.
+  void ReplaceFile(const std::string& path, const std::vector<uint8_t>& content);
 };
+
+// Sixteen hexadecimal digits from the system's random generator: names of
+// temporary files that another user cannot guess or prepare in advance.
+std::string UnpredictableName();
 
 // The process's own files through the C library (tools, native tests).
 FileSystem& NativeFileSystem();

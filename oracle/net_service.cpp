@@ -11,6 +11,7 @@
 namespace {
 
 using paths::InHome;
+using paths::IsFullPath;
 using paths::kNetServiceItem;
 
 constexpr char kOtherHomeFile[] = "\\network\\ADMIN\\tnsnames.ora";
@@ -32,10 +33,11 @@ void EditNetServiceFile(platform::Platform& system, const std::string& path) {
 bool TFormInstalador::ConfigureNetService() {
   platform::Platform& system = Platform();
   if (DetectXEClient()) {
-    // Known only by its uninstall entry: no home, so nowhere safe to write (a
-    // path built from an empty home would be relative to the current folder).
-    // The client is there all the same, which is what the caller asks.
-    if (XEClientHome.empty()) return true;
+    // Known only by its uninstall entry, or by a home that is no full path:
+    // nowhere safe to write (a path built from it would count from the
+    // current drive or folder, which another user may have prepared). The
+    // client is there all the same, which is what the caller asks.
+    if (!IsFullPath(XEClientHome)) return true;
     const std::string network = InHome(XEClientHome, "NETWORK");
     const std::string admin = InHome(XEClientHome, "NETWORK\\ADMIN");
     const std::string file = InHome(XEClientHome, "NETWORK\\ADMIN\\tnsnames.ora");
@@ -47,17 +49,17 @@ bool TFormInstalador::ConfigureNetService() {
       EditNetServiceFile(system, file);
       return true;
     }
-    try {
-      StoredItem(kNetServiceItem).ExtractToFile(file, system);
-    } catch (...) {
-      // No half-written file left behind for the next run to edit.
-      system.DeleteFile(file);
-      throw;
-    }
+    // Extraction moves the finished file into place: a failed one leaves no
+    // half-written file behind for the next run to edit.
+    StoredItem(kNetServiceItem).ExtractToFile(file, system);
     return true;
   }
   if (DetectOracleHomes()) {
     ReadOracleHome();
+    // A home that is no full path ("" when the value is missing) counts as a
+    // home without the file: its path would lie under the current drive's
+    // root, where any user may create it and link it elsewhere.
+    if (!IsFullPath(OracleHome)) return false;
     const std::string file = OracleHome + kOtherHomeFile;
     if (!system.FileExists(file)) return false;
     EditNetServiceFile(system, file);

@@ -75,14 +75,19 @@ class Platform : public FileSystem {
   virtual bool CreateDirectory(const std::string& path) = 0;  // one level
   virtual bool RemoveDirectory(const std::string& path) = 0;  // only when empty
   virtual bool DeleteFile(const std::string& path) = 0;
+  // Asks Windows to delete a file, or a folder once it is empty, at the next
+  // restart (a running program's own file, for one); false when it cannot.
+  virtual bool DeleteFileAtRestart(const std::string& path) = 0;
   // Whole content of an existing file; EFOpenError "Cannot open file "%s". %s".
   virtual std::vector<uint8_t> ReadFile(const std::string& path) = 0;
-  // Replaces (or creates) `path` so that it holds either its old or its new
-  // content at every instant: a temporary file in the same folder, flushed,
-  // then moved over. Raises EFCreateError or EWriteError; the old file stays.
-  virtual void ReplaceFile(const std::string& path, const std::vector<uint8_t>& content) = 0;
-  // Moves `from` over `to` in one step (same volume); false when it could not.
-  virtual bool MoveFileReplacing(const std::string& from, const std::string& to) = 0;
+  // Creates a file that must not exist yet (CREATE_NEW), for reading and
+  // writing with no sharing: whatever stood at that path cannot be taken
+  // over. Raises EFCreateError "Cannot create file "%s". %s" when something
+  // is there or the file cannot be made.
+  virtual std::unique_ptr<TStream> CreateNewFileStream(const std::string& path) = 0;
+  // Moves `from` to `to` in one step (same volume), never over an existing
+  // file; false when it could not. A running program's file may be moved.
+  virtual bool MoveFile(const std::string& from, const std::string& to) = 0;
 
   // Shell link through CLSID_ShellLink, IShellLinkA and IPersistFile. Raises
   // EOleSysError when the link object cannot be created and EIntfCastError
@@ -91,10 +96,10 @@ class Platform : public FileSystem {
   virtual void CreateShellLink(const std::string& target, const std::string& arguments,
                                const std::string& workingFolder, const std::string& linkPath) = 0;
 
-  // Starts a program without waiting for it (show state SW_SHOWNORMAL). The
-  // application is named explicitly, so a path with blanks cannot start
-  // another program.
-  virtual void StartProgram(const std::string& path) = 0;
+  // Starts a program without waiting for it (show state SW_SHOWNORMAL), with
+  // `currentFolder` as its current folder. The application is named
+  // explicitly, so a path with blanks cannot start another program.
+  virtual void StartProgram(const std::string& path, const std::string& currentFolder) = 0;
 
   // The fixed file version; nullopt when the file has no version information.
   virtual std::optional<FileVersion> ReadFileVersion(const std::string& path) = 0;

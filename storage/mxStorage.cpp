@@ -164,8 +164,12 @@ void TmxStoredItem::SaveToStream(TStream* stream) {
 }
 
 void TmxStoredItem::ExtractToFile(const std::string& path, FileSystem& files) {
-  std::unique_ptr<TStream> file = files.CreateFileStream(path);
+  // Written beside the target and moved over it once complete: a failed
+  // extraction (a full disk, a damaged stream, a target in use) leaves the
+  // old file, or none, never a truncated program at an install path.
+  std::unique_ptr<TReplacementFile> file = files.CreateReplacement(path);
   SaveToStream(file.get());
+  file->Commit();
 }
 
 void TmxStoredItem::ReadStoredItem(TStream& stream) {

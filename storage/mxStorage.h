@@ -55,7 +55,9 @@ class TmxStoredItem : public TCollectionItem {
   void LoadFromStream(TStream* stream);
   // Decodes StoredData at `stream`'s position; `stream` may be null.
   void SaveToStream(TStream* stream);
-  // Writes the decoded file at `path` (created or emptied) through `files`.
+  // Writes the decoded file at `path` through `files`: into a new file beside
+  // it, moved over `path` in one step once complete. On failure `path` keeps
+  // what it held (or stays missing) and no other file is left.
   void ExtractToFile(const std::string& path, FileSystem& files = NativeFileSystem());
   // The "StoredItem" value: a 32-bit count and that many stored bytes.
   void ReadStoredItem(TStream& stream);

@@ -26,6 +26,7 @@ constexpr char kPathNotFound[] = "The system cannot find the path specified.";
 constexpr char kAccessDenied[] = "Access is denied.";
 constexpr char kSharingViolation[] = "The process cannot access the file because it is being used by another process.";
 constexpr char kInvalidName[] = "The filename, directory name, or volume label syntax is incorrect.";
+constexpr char kFileExists[] = "The file exists.";
 }  // namespace reason
 
 namespace {
@@ -170,7 +171,6 @@ struct Machine {
   std::map<std::string, FileLock> locks;  // by folded full path
   std::map<std::string, OpenCount> open;  // streams this process holds
   std::optional<uint64_t> diskSpace;
-  unsigned temporaryCounter = 0;
 
   std::shared_ptr<KeyNode> Root(RootKey root) { return root == RootKey::LocalMachine ? localMachine : currentUser; }
 
@@ -188,6 +188,7 @@ struct Machine {
     const OpenCount count = OpenOf(path);
     if (lock == FileLock::Exclusive || count.exclusive || count.readers) return reason::kSharingViolation;
     if (lock == FileLock::Running) return reason::kSharingViolation;
+    if (lock == FileLock::ReadOnly) return reason::kAccessDenied;
     return nullptr;
   }
   const char* ReadRefusal(const WinPath& path) const {
@@ -220,6 +221,32 @@ struct Machine {
   // A trailing separator names a folder, never a file.
   bool IsFile(const WinPath& path) const { return !path.trailingSeparator && fs::is_regular_file(Status(path)); }
   bool IsFolder(const WinPath& path) const { return fs::is_directory(Status(path)); }
+
+  // Renames a file in one step, over an existing one only with `replace`. A
+  // running program or a read-only file may be renamed, a file held open may not.
+  bool Rename(const WinPath& source, const WinPath& target, bool replace) {
+    if (source.parts.empty() || target.parts.empty()) return false;
+    if (!IsFile(source) || !IsFolder(target.Parent())) return false;
+    if (LockOf(source) == FileLock::Exclusive || OpenOf(source).exclusive || OpenOf(source).readers) return false;
+    const bool sameFile = source.Key() == target.Key();
+    if (!sameFile && fs::exists(Status(target))) {
+      if (!replace || IsFolder(target) || WriteRefusal(target)) return false;
+    }
+    const std::string sourceHost = Resolve(source);
+    std::string targetHost = Resolve(target);
+    std::error_code error;
+    if (!sameFile && fs::exists(targetHost)) fs::remove(targetHost, error);
+    // The new name takes the case it is given, as on Windows.
+    targetHost = (fs::path(targetHost).parent_path() / target.parts.back()).string();
+    fs::rename(sourceHost, targetHost, error);
+    if (error) return false;
+    const auto lock = locks.find(source.Key());
+    if (lock != locks.end() && !sameFile) {
+      locks[target.Key()] = lock->second;
+      locks.erase(source.Key());
+    }
+    return true;
+  }
 
   // Bytes a write may still add; a full disk writes what fits.
   size_t Allow(size_t count) {
@@ -563,65 +590,85 @@ std::vector<uint8_t> HostPlatform::ReadFile(const std::string& path) {
   return ReadAll(*stream);
 }
 
-void HostPlatform::ReplaceFile(const std::string& path, const std::vector<uint8_t>& content) {
+std::unique_ptr<TStream> HostPlatform::CreateNewFileStream(const std::string& path) {
   const auto parsed = ParsePath(path);
   if (!parsed || parsed->parts.empty()) ThrowCreate(path, reason::kInvalidName);
   const std::string full = parsed->Full();
-  const WinPath folder = parsed->Parent();
-  if (!machine_->IsFolder(folder)) ThrowCreate(full, reason::kPathNotFound);
-  if (machine_->IsFolder(*parsed)) ThrowCreate(full, reason::kAccessDenied);
-
-  WinPath temporary = folder;
-  do {
-    temporary.parts = folder.parts;
-    temporary.parts.push_back("~ins" + std::to_string(++machine_->temporaryCounter) + ".tmp");
-  } while (fs::exists(machine_->Status(temporary)));
-  const std::string temporaryPath = temporary.Full();
-  {
-    auto stream = CreateFileStream(temporaryPath);
-    if (stream->Write(content.data(), content.size()) != content.size()) {
-      stream.reset();
-      DeleteFile(temporaryPath);
-      throw EWriteError(msg::kStreamWriteError);
-    }
-  }
-  if (const char* why = machine_->WriteRefusal(*parsed)) {
-    DeleteFile(temporaryPath);
-    ThrowCreate(full, why);
-  }
-  if (!MoveFileReplacing(temporaryPath, full)) {
-    DeleteFile(temporaryPath);
-    ThrowCreate(full, reason::kAccessDenied);
-  }
+  if (!machine_->IsFolder(parsed->Parent())) ThrowCreate(full, reason::kPathNotFound);
+  // A file or a folder: whatever is there stays, and is not used.
+  if (fs::exists(machine_->Status(*parsed))) ThrowCreate(full, reason::kFileExists);
+  return CreateFileStream(path);
 }
 
-bool HostPlatform::MoveFileReplacing(const std::string& from, const std::string& to) {
+std::unique_ptr<TReplacementFile> HostPlatform::CreateReplacement(const std::string& path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || parsed->parts.empty()) ThrowCreate(path, reason::kInvalidName);
+  const WinPath target = *parsed;
+  const std::string full = target.Full();
+  if (!machine_->IsFolder(target.Parent())) ThrowCreate(full, reason::kPathNotFound);
+  WinPath temporary = target.Parent();
+  temporary.parts.push_back("~ins" + UnpredictableName() + ".tmp");
+  const std::string temporaryPath = temporary.Full();
+  std::unique_ptr<TStream> file = CreateNewFileStream(temporaryPath);
+  const std::shared_ptr<Machine> machine = machine_;
+  return std::make_unique<TReplacementFile>(
+      std::move(file),
+      [machine, temporary, target, full](std::unique_ptr<TStream> stream) {
+        stream.reset();
+        if (machine->IsFolder(target)) ThrowCreate(full, reason::kAccessDenied);
+        if (const char* why = machine->WriteRefusal(target)) ThrowCreate(full, why);
+        if (!machine->Rename(temporary, target, true)) ThrowCreate(full, reason::kAccessDenied);
+      },
+      [machine, temporary] {
+        std::error_code error;
+        fs::remove(machine->Resolve(temporary), error);
+      });
+}
+
+bool HostPlatform::MoveFile(const std::string& from, const std::string& to) {
   const auto source = ParsePath(from);
   const auto target = ParsePath(to);
-  if (!source || !target || source->parts.empty() || target->parts.empty()) return false;
-  if (!machine_->IsFile(*source) || !machine_->IsFolder(target->Parent())) return false;
-  // A running program may be renamed; a file held open without sharing may not.
-  if (machine_->LockOf(*source) == FileLock::Exclusive || machine_->OpenOf(*source).exclusive ||
-      machine_->OpenOf(*source).readers)
-    return false;
-  const bool sameFile = source->Key() == target->Key();
-  if (!sameFile && fs::exists(machine_->Status(*target))) {
-    if (machine_->IsFolder(*target) || machine_->WriteRefusal(*target)) return false;
-  }
-  const std::string sourceHost = machine_->Resolve(*source);
-  std::string targetHost = machine_->Resolve(*target);
-  std::error_code error;
-  if (!sameFile && fs::exists(targetHost)) fs::remove(targetHost, error);
-  // The new name takes the case it is given, as on Windows.
-  targetHost = (fs::path(targetHost).parent_path() / target->parts.back()).string();
-  fs::rename(sourceHost, targetHost, error);
-  if (error) return false;
-  const auto lock = machine_->locks.find(source->Key());
-  if (lock != machine_->locks.end() && !sameFile) {
-    machine_->locks[target->Key()] = lock->second;
-    machine_->locks.erase(source->Key());
-  }
+  return source && target && machine_->Rename(*source, *target, false);
+}
+
+bool HostPlatform::DeleteFileAtRestart(const std::string& path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || parsed->parts.empty() || deletionsAtRestartRefused_) return false;
+  deletionsAtRestart_.push_back(parsed->Full());
   return true;
+}
+
+std::vector<std::string> HostPlatform::AllPaths() {
+  std::vector<std::string> paths;
+  std::error_code error;
+  for (const auto& drive : fs::directory_iterator(machine_->root, error)) {
+    const std::string letter = drive.path().filename().string();
+    for (auto it = fs::recursive_directory_iterator(drive.path(), error); it != fs::recursive_directory_iterator();
+         it.increment(error)) {
+      std::string path = letter + ":\\" + fs::relative(it->path(), drive.path(), error).string();
+      std::replace(path.begin(), path.end(), '/', '\\');
+      paths.push_back(Fold(path));
+    }
+  }
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+void HostPlatform::Restart() {
+  // Every process has ended: nothing holds a file any more.
+  for (auto it = machine_->locks.begin(); it != machine_->locks.end();) {
+    it = it->second == FileLock::ReadOnly ? std::next(it) : machine_->locks.erase(it);
+  }
+  for (const std::string& path : deletionsAtRestart_) {
+    const WinPath parsed = *ParsePath(path);
+    std::error_code error;
+    if (machine_->IsFile(parsed)) {
+      fs::remove(machine_->Resolve(parsed), error);
+    } else if (machine_->IsFolder(parsed) && fs::is_empty(machine_->Resolve(parsed), error)) {
+      fs::remove(machine_->Resolve(parsed), error);
+    }
+  }
+  deletionsAtRestart_.clear();
 }
 
 // --- Shell links, programs, versions ---
@@ -660,11 +707,12 @@ std::optional<ShellLinkRecord> HostPlatform::ReadShellLink(const std::string& li
   return ShellLinkRecord{lines[1], lines[2], lines[3]};
 }
 
-void HostPlatform::StartProgram(const std::string& path) {
+void HostPlatform::StartProgram(const std::string& path, const std::string& currentFolder) {
   // Nothing starts from a missing file; a started program holds its file
   // until a test lifts the lock (the program has ended).
   if (!FileExists(path)) return;
   startedPrograms_.push_back(path);
+  startedProgramFolders_.push_back(currentFolder);
   SetFileLock(path, FileLock::Running);
   if (startHook_) startHook_(path);
 }
@@ -674,6 +722,7 @@ std::optional<FileVersion> HostPlatform::ReadFileVersion(const std::string& path
   if (!parsed || !machine_->IsFile(*parsed) || machine_->ReadRefusal(*parsed)) return std::nullopt;
   const std::vector<uint8_t> bytes = ReadFile(path);
   const std::optional<PeFileVersion> version = ReadFixedFileVersion(bytes.data(), bytes.size());
+  if (versionReadHook_) versionReadHook_(path);
   if (!version) return std::nullopt;
   return FileVersion{version->major, version->minor, version->release, version->build};
 }

@@ -26,9 +26,11 @@ inline constexpr uint32_t kRegQword = 11;
 // What the current user may do with a registry key.
 enum class KeyPermission { Full, ReadOnly, Denied };
 
-// How another process holds a file: a running program can still be read but
-// not written, deleted or replaced; an exclusive holder lets nothing through.
-enum class FileLock { None, Running, Exclusive };
+// How another process holds a file: a running program can still be read (and
+// renamed) but not written, deleted or replaced; an exclusive holder lets
+// nothing through. A read-only file (its attribute, not a holder) can be read
+// and renamed, not written, deleted or replaced.
+enum class FileLock { None, Running, Exclusive, ReadOnly };
 
 // One message dialog as the installer asked for it.
 struct DialogRecord {
@@ -81,7 +83,7 @@ class HostPlatform : public Platform {
   void AddDrive(char letter);
   void SetFileLock(const std::string& path, FileLock lock);
   // Every write after `bytes` more bytes fails, as on a full disk; nullopt
-  // lifts the limit. Counts writes of created file streams and ReplaceFile.
+  // lifts the limit. Counts writes of created file streams and replacements.
   void SetDiskSpace(std::optional<uint64_t> bytes);
   void WriteFileBytes(const std::string& path, const std::string& bytes);  // parents must exist
 
@@ -99,6 +101,22 @@ class HostPlatform : public Platform {
   // Programs: every start is recorded, then the hook plays the program.
   void SetStartProgramHook(std::function<void(const std::string& path)> hook) { startHook_ = std::move(hook); }
   const std::vector<std::string>& StartedPrograms() const { return startedPrograms_; }
+  // The current folder each of them was started in.
+  const std::vector<std::string>& StartedProgramFolders() const { return startedProgramFolders_; }
+
+  // Runs once a file's version has been read (another process may act then).
+  void SetVersionReadHook(std::function<void(const std::string& path)> hook) { versionReadHook_ = std::move(hook); }
+
+  // What is to be deleted at the next restart, in order; Restart() does it,
+  // as Windows does while it starts (a folder goes only when empty).
+  const std::vector<std::string>& DeletionsAtRestart() const { return deletionsAtRestart_; }
+  void Restart();
+  // Without administrator rights Windows refuses to note such deletions.
+  void SetDeletionsAtRestartRefused(bool refused) { deletionsAtRestartRefused_ = refused; }
+
+  // Every file and folder on the machine's drives, as full Windows paths in
+  // upper case, sorted: what a test compares before and after a run.
+  std::vector<std::string> AllPaths();
 
   // Dialogs: answered from the queue of answers, or else by the callback; a
   // dialog that neither can answer fails the test (std::logic_error).
@@ -117,6 +135,7 @@ class HostPlatform : public Platform {
   // --- Platform ---
   std::unique_ptr<TStream> CreateFileStream(const std::string& path) override;
   std::unique_ptr<TStream> OpenFileStream(const std::string& path) override;
+  std::unique_ptr<TReplacementFile> CreateReplacement(const std::string& path) override;
   std::unique_ptr<RegistryKey> OpenKey(RootKey root, const std::string& path, KeyAccess access) override;
   bool KeyExists(RootKey root, const std::string& path) override;
   std::string WindowsDirectory() override { return windowsDirectory_; }
@@ -128,12 +147,13 @@ class HostPlatform : public Platform {
   bool CreateDirectory(const std::string& path) override;
   bool RemoveDirectory(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
+  bool DeleteFileAtRestart(const std::string& path) override;
   std::vector<uint8_t> ReadFile(const std::string& path) override;
-  void ReplaceFile(const std::string& path, const std::vector<uint8_t>& content) override;
-  bool MoveFileReplacing(const std::string& from, const std::string& to) override;
+  std::unique_ptr<TStream> CreateNewFileStream(const std::string& path) override;
+  bool MoveFile(const std::string& from, const std::string& to) override;
   void CreateShellLink(const std::string& target, const std::string& arguments, const std::string& workingFolder,
                        const std::string& linkPath) override;
-  void StartProgram(const std::string& path) override;
+  void StartProgram(const std::string& path, const std::string& currentFolder) override;
   std::optional<FileVersion> ReadFileVersion(const std::string& path) override;
   int MessageDialog(const std::string& text, DialogType type, DialogButtons buttons) override;
   void ProcessMessages() override;
@@ -151,6 +171,10 @@ class HostPlatform : public Platform {
   ShellLinkFailure shellLinkFailure_ = ShellLinkFailure::None;
   std::function<void(const std::string&)> startHook_;
   std::vector<std::string> startedPrograms_;
+  std::vector<std::string> startedProgramFolders_;
+  std::function<void(const std::string&)> versionReadHook_;
+  std::vector<std::string> deletionsAtRestart_;
+  bool deletionsAtRestartRefused_ = false;
   std::deque<int> dialogAnswers_;
   std::function<int(const DialogRecord&)> dialogCallback_;
   std::vector<DialogRecord> dialogs_;

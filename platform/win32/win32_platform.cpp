@@ -7,10 +7,12 @@
 #include <shobjidl.h>
 
 #include <algorithm>
+#include <limits>
 
 #include "framework/errors.h"
 #include "framework/messages.h"
 #include "platform/win32/message_dialog.h"
+#include "storage/pe_image.h"
 
 namespace platform {
 namespace {
@@ -58,6 +60,20 @@ class UniqueFind {
 
  private:
   HANDLE handle_;
+};
+
+class UniqueView {
+ public:
+  explicit UniqueView(const void* view) : view_(view) {}
+  ~UniqueView() {
+    if (view_) UnmapViewOfFile(view_);
+  }
+  UniqueView(const UniqueView&) = delete;
+  UniqueView& operator=(const UniqueView&) = delete;
+  const uint8_t* get() const { return static_cast<const uint8_t*>(view_); }
+
+ private:
+  const void* view_;
 };
 
 template <typename T>
@@ -358,40 +374,47 @@ std::vector<uint8_t> Win32Platform::ReadFile(const std::string& path) {
   return ReadAll(*stream);
 }
 
-void Win32Platform::ReplaceFile(const std::string& path, const std::vector<uint8_t>& content) {
-  // The temporary lives beside the file, so the final move is a rename on
-  // one volume: the file holds its old or its new content, never a part.
-  char temporary[MAX_PATH + 1] = {};
-  if (!GetTempFileNameA(FolderOf(path).c_str(), "ins", 0, temporary)) ThrowCreate(path, GetLastError());
-  {
-    UniqueHandle file(CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) {
-      const DWORD error = GetLastError();
-      DeleteFileA(temporary);
-      ThrowCreate(path, error);
-    }
-    size_t written = 0;
-    while (written < content.size()) {
-      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(content.size() - written, 1u << 30));
-      DWORD put = 0;
-      if (!::WriteFile(file.get(), content.data() + written, chunk, &put, nullptr) || put == 0) break;
-      written += put;
-    }
-    if (written != content.size() || !FlushFileBuffers(file.get())) {
-      file.reset();
-      DeleteFileA(temporary);
-      throw EWriteError(msg::kStreamWriteError);
-    }
-  }
-  if (!MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    const DWORD error = GetLastError();
-    DeleteFileA(temporary);
-    ThrowCreate(path, error);
-  }
+std::unique_ptr<TStream> Win32Platform::CreateNewFileStream(const std::string& path) {
+  const HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) ThrowCreate(path, GetLastError());
+  return std::make_unique<Win32FileStream>(file);
 }
 
-bool Win32Platform::MoveFileReplacing(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+std::unique_ptr<TReplacementFile> Win32Platform::CreateReplacement(const std::string& path) {
+  // Beside the target, so the final move is a rename on one volume, and the
+  // new file takes the folder's permissions as a file made there would.
+  const std::string folder = FolderOf(path);
+  const std::string separator = folder.back() == '\\' || folder.back() == '/' ? "" : "\\";
+  std::string temporary;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; file == INVALID_HANDLE_VALUE; ++attempt) {
+    temporary = folder + separator + "~ins" + UnpredictableName() + ".tmp";
+    file = CreateFileA(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+    if (file != INVALID_HANDLE_VALUE) break;
+    const DWORD error = GetLastError();
+    if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt >= 8) ThrowCreate(path, error);
+  }
+  return std::make_unique<TReplacementFile>(
+      std::make_unique<Win32FileStream>(file),
+      [file, temporary, path](std::unique_ptr<TStream> stream) {
+        const bool flushed = FlushFileBuffers(file) != 0;
+        const DWORD flushError = GetLastError();
+        stream.reset();
+        if (!flushed) ThrowCreate(path, flushError);
+        if (!MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+          ThrowCreate(path, GetLastError());
+      },
+      [temporary] { DeleteFileA(temporary.c_str()); });
+}
+
+bool Win32Platform::MoveFile(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool Win32Platform::DeleteFileAtRestart(const std::string& path) {
+  return MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 }
 
 // --- Shell links, programs, versions ---
@@ -423,7 +446,7 @@ void Win32Platform::CreateShellLink(const std::string& target, const std::string
   file->Save(wide.c_str(), FALSE);
 }
 
-void Win32Platform::StartProgram(const std::string& path) {
+void Win32Platform::StartProgram(const std::string& path, const std::string& currentFolder) {
   // The application is named on its own, and quoted on the command line, so a
   // path with blanks ("C:\Program Files\...") cannot start C:\Program.exe.
   std::string commandLine = "\"" + path + "\"";
@@ -432,33 +455,32 @@ void Win32Platform::StartProgram(const std::string& path) {
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION process = {};
-  if (CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                     &process)) {
+  if (CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                     currentFolder.empty() ? nullptr : currentFolder.c_str(), &startup, &process)) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
 }
 
 std::optional<FileVersion> Win32Platform::ReadFileVersion(const std::string& path) {
+  // Read with our own PE reader over a read-only view of the file: the
+  // system's version functions live in a DLL outside the KnownDLLs, which an
+  // elevated program must not load. Only the pages the reader touches are read.
   if (!FileExists(path)) return std::nullopt;
-  DWORD unused = 0;
-  const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &unused);
-  if (size == 0) return std::nullopt;
-  std::vector<uint8_t> buffer(size);
-  if (!GetFileVersionInfoA(path.c_str(), 0, size, buffer.data())) return std::nullopt;
-  void* block = nullptr;
-  UINT length = 0;
-  char root[] = "\\";
-  if (!VerQueryValueA(buffer.data(), root, &block, &length) || !block || length < sizeof(VS_FIXEDFILEINFO))
+  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return std::nullopt;
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 ||
+      static_cast<uint64_t>(size.QuadPart) > std::numeric_limits<size_t>::max())
     return std::nullopt;
-  const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(block);
-  if (fixed->dwSignature != 0xFEEF04BD) return std::nullopt;
-  FileVersion version;
-  version.major = HIWORD(fixed->dwFileVersionMS);
-  version.minor = LOWORD(fixed->dwFileVersionMS);
-  version.release = HIWORD(fixed->dwFileVersionLS);
-  version.build = LOWORD(fixed->dwFileVersionLS);
-  return version;
+  UniqueHandle mapping(CreateFileMappingA(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+  if (!mapping.valid()) return std::nullopt;
+  UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+  if (!view.get()) return std::nullopt;
+  const std::optional<PeFileVersion> version = ReadFixedFileVersion(view.get(), static_cast<size_t>(size.QuadPart));
+  if (!version) return std::nullopt;
+  return FileVersion{version->major, version->minor, version->release, version->build};
 }
 
 // --- Dialogs, messages, restart, resources ---

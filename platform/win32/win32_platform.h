@@ -35,6 +35,7 @@ class Win32Platform : public Platform {
 
   std::unique_ptr<TStream> CreateFileStream(const std::string& path) override;
   std::unique_ptr<TStream> OpenFileStream(const std::string& path) override;
+  std::unique_ptr<TReplacementFile> CreateReplacement(const std::string& path) override;
   std::unique_ptr<RegistryKey> OpenKey(RootKey root, const std::string& path, KeyAccess access) override;
   bool KeyExists(RootKey root, const std::string& path) override;
   std::string WindowsDirectory() override;
@@ -46,12 +47,13 @@ class Win32Platform : public Platform {
   bool CreateDirectory(const std::string& path) override;
   bool RemoveDirectory(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
+  bool DeleteFileAtRestart(const std::string& path) override;
   std::vector<uint8_t> ReadFile(const std::string& path) override;
-  void ReplaceFile(const std::string& path, const std::vector<uint8_t>& content) override;
-  bool MoveFileReplacing(const std::string& from, const std::string& to) override;
+  std::unique_ptr<TStream> CreateNewFileStream(const std::string& path) override;
+  bool MoveFile(const std::string& from, const std::string& to) override;
   void CreateShellLink(const std::string& target, const std::string& arguments, const std::string& workingFolder,
                        const std::string& linkPath) override;
-  void StartProgram(const std::string& path) override;
+  void StartProgram(const std::string& path, const std::string& currentFolder) override;
   std::optional<FileVersion> ReadFileVersion(const std::string& path) override;
   int MessageDialog(const std::string& text, DialogType type, DialogButtons buttons) override;
   void ProcessMessages() override;

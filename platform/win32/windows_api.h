@@ -8,5 +8,6 @@
 #undef CreateDirectory
 #undef DeleteFile
 #undef FindResource
+#undef MoveFile
 #undef RemoveDirectory
 #undef ReplaceFile

@@ -119,7 +119,7 @@ TEST_F(HostPlatformTest, RunningProgramCanBeReadButNotReplaced) {
   EXPECT_THROW(host_.ReplaceFile(exe, {'n'}), EFCreateError);
   EXPECT_EQ(Read(exe), "old");
   // Renaming a running program is allowed, and the lock goes with it.
-  EXPECT_TRUE(host_.MoveFileReplacing(exe, "C:\\Program Files\\q.exe"));
+  EXPECT_TRUE(host_.MoveFile(exe, "C:\\Program Files\\q.exe"));
   EXPECT_FALSE(host_.DeleteFile("C:\\Program Files\\q.exe"));
   host_.SetFileLock("C:\\Program Files\\q.exe", FileLock::None);
   EXPECT_TRUE(host_.DeleteFile("C:\\Program Files\\q.exe"));
@@ -130,7 +130,32 @@ TEST_F(HostPlatformTest, ExclusiveHolderBlocksReading) {
   host_.SetFileLock("C:\\T.ORA", FileLock::Exclusive);
   EXPECT_THROW(host_.ReadFile("C:\\t.ora"), EFOpenError);
   EXPECT_FALSE(host_.ReadFileVersion("C:\\t.ora"));
-  EXPECT_FALSE(host_.MoveFileReplacing("C:\\t.ora", "C:\\u.ora"));
+  EXPECT_FALSE(host_.MoveFile("C:\\t.ora", "C:\\u.ora"));
+}
+
+TEST_F(HostPlatformTest, ReadOnlyFileCanBeReadAndRenamedOnly) {
+  host_.WriteFileBytes("C:\\r.exe", "old");
+  host_.SetFileLock("C:\\r.exe", FileLock::ReadOnly);
+  EXPECT_EQ(Read("C:\\r.exe"), "old");
+  EXPECT_FALSE(host_.DeleteFile("C:\\r.exe"));
+  EXPECT_THROW(host_.CreateFileStream("C:\\r.exe"), EFCreateError);
+  EXPECT_THROW(host_.ReplaceFile("C:\\r.exe", {'n'}), EFCreateError);
+  EXPECT_EQ(Read("C:\\r.exe"), "old");
+  EXPECT_TRUE(host_.MoveFile("C:\\r.exe", "C:\\s.exe"));
+}
+
+TEST_F(HostPlatformTest, RestartDeletesWhatWasAskedInOrder) {
+  host_.CreateDirectory("C:\\gone");
+  host_.WriteFileBytes("C:\\gone\\running.exe", "MZ");
+  host_.SetFileLock("C:\\gone\\running.exe", FileLock::Running);
+  host_.CreateDirectory("C:\\kept");
+  host_.WriteFileBytes("C:\\kept\\data.txt", "x");
+  for (const char* path : {"C:\\gone\\running.exe", "C:\\gone", "C:\\kept"}) EXPECT_TRUE(host_.DeleteFileAtRestart(path));
+  EXPECT_TRUE(host_.FileExists("C:\\gone\\running.exe"));
+  host_.Restart();
+  EXPECT_FALSE(host_.DirectoryExists("C:\\gone"));
+  EXPECT_TRUE(host_.FileExists("C:\\kept\\data.txt"));  // a folder goes only when empty
+  EXPECT_TRUE(host_.DeletionsAtRestart().empty());
 }
 
 TEST_F(HostPlatformTest, FullDiskFailsWritesAfterTheLimit) {
@@ -181,11 +206,12 @@ TEST_F(HostPlatformTest, StartedProgramRunsItsHookAndHoldsItsFile) {
     EXPECT_EQ(path, setup);
     host_.SetString(RootKey::LocalMachine, "\\SOFTWARE\\ORACLE\\KEY_XEClient", "ORACLE_HOME", "C:\\XE");
   });
-  host_.StartProgram(setup);  // not extracted: nothing starts
+  host_.StartProgram(setup, "C:\\Program Files");  // not extracted: nothing starts
   EXPECT_TRUE(host_.StartedPrograms().empty());
   host_.WriteFileBytes(setup, "MZ");
-  host_.StartProgram(setup);
+  host_.StartProgram(setup, "C:\\Program Files");
   EXPECT_EQ(host_.StartedPrograms(), std::vector<std::string>{setup});
+  EXPECT_EQ(host_.StartedProgramFolders(), std::vector<std::string>{"C:\\Program Files"});
   EXPECT_TRUE(host_.KeyExists(RootKey::LocalMachine, "\\SOFTWARE\\ORACLE\\KEY_XEClient"));
   EXPECT_FALSE(host_.DeleteFile(setup));  // still running
 }

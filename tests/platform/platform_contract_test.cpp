@@ -266,14 +266,61 @@ TEST_F(PlatformContract, ReplaceFileInMissingFolderRaises) {
   EXPECT_THROW(P().ReplaceFile(In("missing\\t.ora"), {'x'}), EFCreateError);
 }
 
-TEST_F(PlatformContract, MoveFileReplacingMovesOverAnExistingFile) {
+TEST_F(PlatformContract, MoveFileNeverMovesOverAFile) {
   machine_->WriteFile(In("from"), "new");
-  machine_->WriteFile(In("to"), "old");
-  EXPECT_TRUE(P().MoveFileReplacing(In("from"), In("to")));
+  machine_->WriteFile(In("taken"), "old");
+  EXPECT_FALSE(P().MoveFile(In("from"), In("taken")));
+  EXPECT_EQ(Read(In("taken")), "old");
+  EXPECT_TRUE(P().MoveFile(In("from"), In("to")));
   EXPECT_FALSE(P().FileExists(In("from")));
   EXPECT_EQ(Read(In("to")), "new");
-  EXPECT_FALSE(P().MoveFileReplacing(In("from"), In("to")));
-  EXPECT_EQ(Read(In("to")), "new");
+  EXPECT_FALSE(P().MoveFile(In("from"), In("again")));
+}
+
+// Whatever already stands at the path stays and is not used; the message
+// names the path.
+TEST_F(PlatformContract, NewFileStreamTakesOverNothing) {
+  machine_->WriteFile(In("taken.exe"), "someone else's");
+  P().CreateDirectory(In("folder.exe"));
+  for (const char* name : {"taken.exe", "folder.exe"}) {
+    try {
+      P().CreateNewFileStream(In(name));
+      ADD_FAILURE() << name << ": no error";
+    } catch (const EFCreateError& error) {
+      ExpectFileError(error.Message(), "create", In(name));
+    }
+  }
+  EXPECT_EQ(Read(In("taken.exe")), "someone else's");
+  EXPECT_TRUE(P().DirectoryExists(In("folder.exe")));
+  auto stream = P().CreateNewFileStream(In("new.exe"));
+  stream->WriteBuffer("ours", 4);
+  EXPECT_THROW(P().OpenFileStream(In("new.exe")), EFOpenError);  // shared with nobody
+  stream.reset();
+  EXPECT_EQ(Read(In("new.exe")), "ours");
+}
+
+TEST_F(PlatformContract, ReplacementIsInvisibleUntilCommitted) {
+  machine_->WriteFile(In("p.exe"), "old");
+  {
+    auto first = P().CreateReplacement(In("p.exe"));
+    auto second = P().CreateReplacement(In("p.exe"));  // names that do not collide
+    first->WriteBuffer("new", 3);
+    EXPECT_EQ(Read(In("p.exe")), "old");
+    first->Commit();
+  }
+  EXPECT_EQ(Read(In("p.exe")), "new");
+  // Only the file itself is left: the abandoned one went with its stream.
+  EXPECT_TRUE(P().DeleteFile(In("p.exe")));
+  EXPECT_TRUE(P().RemoveDirectory(scratch_)) << "a temporary file was left behind";
+}
+
+TEST_F(PlatformContract, ReplacementInMissingFolderNamesTheTarget) {
+  try {
+    P().CreateReplacement(In("missing\\p.exe"));
+    FAIL() << "no error";
+  } catch (const EFCreateError& error) {
+    ExpectFileError(error.Message(), "create", In("missing\\p.exe"));
+  }
 }
 
 // --- Shell links ---
