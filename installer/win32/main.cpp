@@ -2,9 +2,11 @@
 #include "installer/form_instalador.h"
 #include "installer/win32/application.h"
 #include "installer/win32/form_window.h"
+#include "platform/win32/dll_search.h"
 #include "platform/win32/win32_platform.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  platform::RestrictDllSearchToSystemFolder();
   platform::ComInitialization com;  // single-threaded apartment for shell links
   platform::Win32Platform system;
   try {
