@@ -40,15 +40,21 @@ void TFormInstalador::InstallProduct() {
       const std::string tempFolder = WindowsDir + kTempFolder;
       const std::string tempCopy = WindowsDir + kTempCopy;
       if (!system.DirectoryExists(tempFolder)) system.CreateDirectory(tempFolder);
-      StoredItem(kProductItem).ExtractToFile(tempCopy, system);
+      // The copy serves the version test only. Other users may create files
+      // in the Windows Temp folder, so it is made fresh and exclusively: a
+      // file someone prepared there is removed first, and what cannot be
+      // removed (a folder, a read-only file) ends the install with the error.
+      system.DeleteFile(tempCopy);
+      {
+        const std::unique_ptr<TStream> copy = system.CreateNewFileStream(tempCopy);
+        StoredItem(kProductItem).SaveToStream(copy.get());
+      }
       if (IsNewerVersion(productExe, tempCopy)) {
-        // Replaced from the copy in one step, never deleted first: when the
-        // installed program is running (or the write fails) it stays as it
-        // was, and the error is reported. Written anew in the product folder,
-        // not moved there: a moved file keeps the permissions it had in the
-        // Windows Temp folder, where other users may not read it, so they
-        // could no longer run the product.
-        system.ReplaceFile(productExe, system.ReadFile(tempCopy));
+        // From the payload, never from the copy, which is not ours alone.
+        // Extraction replaces the installed file in one step: when it is
+        // running (or the write fails) it stays as it was, and the error is
+        // reported.
+        StoredItem(kProductItem).ExtractToFile(productExe, system);
       }
     } else {
       StoredItem(kProductItem).ExtractToFile(productExe, system);

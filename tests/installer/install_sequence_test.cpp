@@ -180,6 +180,92 @@ INSTANTIATE_TEST_SUITE_P(
                     UpdateCase{"OlderBuild", FileVersion{1, 0, 4, 7}, {1, 0, 4, 6}, false}),
     [](const testing::TestParamInfo<UpdateCase>& info) { return std::string(info.param.name); });
 
+// --- The temporary copy: the Windows Temp folder is open to every user ---
+
+// Another user's process rewrites the copy at the worst moments: the product
+// is written from the payload, never from the copy.
+struct CopySwapCase {
+  const char* name;
+  const char* swapAfterReading;          // the file whose version read is followed by the swap
+  std::optional<FileVersion> planted;    // the version of the file put in its place
+  bool replaced;
+};
+
+class TempCopySwapTest : public InstallTest, public testing::WithParamInterface<CopySwapCase> {};
+
+TEST_P(TempCopySwapTest, ProductComesFromThePayload) {
+  const CopySwapCase& c = GetParam();
+  CarryProduct(FileVersion{1, 0, 4, 7});
+  InstallProductOfVersion(FileVersion{1, 0, 4, 6});
+  RegisterXEClient();
+  machine.QueueDialogAnswers({kIdOk, kIdNo});
+  const std::string planted = BuildPeImage(c.planted) + "planted by another user";
+  machine.SetVersionReadHook([&](const std::string& path) {
+    if (path == c.swapAfterReading) machine.WriteFileBytes(kTempCopy, planted);
+  });
+
+  form->InstallProduct();
+
+  EXPECT_EQ(Read(kProductExe), c.replaced ? carriedProduct : installedProduct);
+  EXPECT_FALSE(machine.FileExists(kTempCopy));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Moments, TempCopySwapTest,
+    testing::Values(CopySwapCase{"BeforeTheVersionTestNewer", kProductExe, FileVersion{9, 9, 9, 9}, true},
+                    CopySwapCase{"BeforeTheVersionTestOlder", kProductExe, FileVersion{1, 0, 4, 5}, false},
+                    CopySwapCase{"BeforeTheVersionTestNoVersion", kProductExe, std::nullopt, false},
+                    CopySwapCase{"AfterTheVersionTest", kTempCopy, FileVersion{9, 9, 9, 9}, true}),
+    [](const testing::TestParamInfo<CopySwapCase>& info) { return std::string(info.param.name); });
+
+// Something already at the copy's path is removed, and what cannot be removed
+// ends the install before anything but the folders is written.
+struct StaleCopyCase {
+  const char* name;
+  std::function<void(platform::HostPlatform&)> prepare;
+  bool installs;
+};
+
+class StaleTempCopyTest : public InstallTest, public testing::WithParamInterface<StaleCopyCase> {};
+
+TEST_P(StaleTempCopyTest, IsMadeFreshOrEndsTheInstall) {
+  const StaleCopyCase& c = GetParam();
+  CarryProduct(FileVersion{1, 0, 4, 7});
+  InstallProductOfVersion(FileVersion{1, 0, 4, 6});
+  RegisterXEClient();
+  c.prepare(machine);
+  machine.QueueDialogAnswers({kIdOk, kIdNo});
+
+  if (c.installs) {
+    form->InstallProduct();
+    EXPECT_EQ(Read(kProductExe), carriedProduct);
+    EXPECT_FALSE(machine.FileExists(kTempCopy));
+    return;
+  }
+  try {
+    form->InstallProduct();
+    FAIL() << "no error";
+  } catch (const EFCreateError& error) {
+    EXPECT_EQ(error.Message(), std::string("Cannot create file \"") + kTempCopy + "\". The file exists.");
+  }
+  EXPECT_EQ(Read(kProductExe), installedProduct);
+  EXPECT_FALSE(machine.FileExists(kUninstallerExe));
+  EXPECT_FALSE(machine.FileExists(kDesktopLink));
+  EXPECT_TRUE(view.installEnabled.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Leftovers, StaleTempCopyTest,
+    testing::Values(StaleCopyCase{"File", [](platform::HostPlatform& m) { m.WriteFileBytes(kTempCopy, "old"); }, true},
+                    StaleCopyCase{"ReadOnlyFile",
+                                  [](platform::HostPlatform& m) {
+                                    m.WriteFileBytes(kTempCopy, "someone else's");
+                                    m.SetFileLock(kTempCopy, FileLock::ReadOnly);
+                                  },
+                                  false},
+                    StaleCopyCase{"Folder", [](platform::HostPlatform& m) { m.CreateDirectory(kTempCopy); }, false}),
+    [](const testing::TestParamInfo<StaleCopyCase>& info) { return std::string(info.param.name); });
+
 TEST_F(InstallTest, RunningProductIsKeptAndTheErrorShown) {
   CarryProduct(FileVersion{1, 0, 4, 7});
   InstallProductOfVersion(FileVersion{1, 0, 4, 6});
