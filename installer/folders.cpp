@@ -3,6 +3,7 @@
 #include "installer/form_instalador.h"
 
 #include "framework/errors.h"
+#include "installer/install_paths.h"
 
 namespace {
 
@@ -24,10 +25,14 @@ void TFormInstalador::ReadInstallFolders() {
   // An expandable value is taken as stored: the references are ours to expand.
   const std::string programFilesDir = ExpandEnvVars(programFiles->ReadString(kProgramFilesValue).value_or(""));
   programFiles.reset();
+  // A missing value, or one that names no full path, would put the product
+  // under the current drive's root, where any user can prepare its folder.
+  if (!paths::IsFullPath(programFilesDir)) throw Exception(kProgramFilesPathError);
 
   auto shellFolders = system.OpenKey(platform::RootKey::CurrentUser, kShellFoldersKey, platform::KeyAccess::Read);
   if (!shellFolders) throw Exception(kUserProgramPathError);
   const std::string programsDir = ExpandEnvVars(shellFolders->ReadString(kProgramsValue).value_or(""));
+  if (!paths::IsFullPath(programsDir)) throw Exception(kUserProgramPathError);
 
   // All three or none: a failed look-up leaves the previous folders in place.
   WindowsDir = windowsDir;

@@ -30,6 +30,16 @@ inline constexpr int kNetServiceItem = 1;   // tnsname: tnsnames.ora
 inline constexpr int kOracleSetupItem = 2;  // oracle: OracleXEClient.exe
 inline constexpr int kUninstallerItem = 3;  // desinstalar: DesInstalador.exe
 
+// A full path: a drive letter, ":" and "\\", or a UNC path. A folder read
+// from the registry or the environment that is not one would be taken from
+// the current drive or folder, which another user may have prepared: such a
+// folder is not used.
+inline bool IsFullPath(const std::string& path) {
+  const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  if (path.size() >= 3 && letter(path[0]) && path[1] == ':' && path[2] == '\\') return true;
+  return path.size() > 2 && path[0] == '\\' && path[1] == '\\' && path[2] != '\\';
+}
+
 // A place in an Oracle home: home and suffix joined by one backslash, none
 // added after a home that already ends in one.
 inline std::string InHome(const std::string& home, const std::string& suffix) {

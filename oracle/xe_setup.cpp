@@ -41,7 +41,8 @@ void TFormInstalador::OracleXESetup(bool start) {
     StoredItem(kOracleSetupItem).ExtractToFile(setupExe, system);
     // Named as the program to run, not parsed from a command line: with the
     // blanks of "Program Files" an unquoted line could start another program.
-    system.StartProgram(setupExe);
+    // It starts in the product folder, not in ours (often Downloads).
+    system.StartProgram(setupExe, ProgramFilesDir + kProductFolder);
     return;
   }
   // Still running from that file, it cannot be deleted: left for the user.
@@ -77,7 +78,8 @@ void TFormInstalador::RollBackInstall() {
     system.RemoveDirectory(ProgramsDir + kStartMenuGroup);
   }
 
-  if (!XEClientHome.empty() && system.DirectoryExists(InHome(XEClientHome, "NETWORK\\ADMIN"))) {
+  // Only in a home that is a full path: only there can the install have written.
+  if (IsFullPath(XEClientHome) && system.DirectoryExists(InHome(XEClientHome, "NETWORK\\ADMIN"))) {
     system.DeleteFile(InHome(XEClientHome, "NETWORK\\ADMIN\\tnsnames.ora"));
     system.RemoveDirectory(InHome(XEClientHome, "NETWORK\\ADMIN"));
     system.RemoveDirectory(InHome(XEClientHome, "NETWORK"));

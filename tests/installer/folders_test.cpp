@@ -175,14 +175,42 @@ INSTANTIATE_TEST_SUITE_P(
                     MissingKeyCase{"shell_folders", RootKey::CurrentUser, kShellFoldersKey, "User Program Path Error"}),
     [](const testing::TestParamInfo<MissingKeyCase>& info) { return std::string(info.param.label); });
 
-TEST_F(Folders, MissingValuesGiveEmptyFolders) {
-  SetFolders("C:\\Program Files", "C:\\Programs");
-  Host(*machine_).DeleteValue(RootKey::LocalMachine, kCurrentVersionKey, "ProgramFilesPath");
-  Host(*machine_).DeleteValue(RootKey::CurrentUser, kShellFoldersKey, "Programs");
-  Form().ReadInstallFolders();
+// A folder that is no full path would count from the current drive's root,
+// where any user can prepare it: it is refused like a missing key, before
+// anything is written.
+struct NotFullCase {
+  const char* label;
+  std::optional<std::string> programFiles, programs;  // nullopt: the value is missing
+  const char* message;
+};
+
+class FolderNotFull : public Folders, public testing::WithParamInterface<NotFullCase> {};
+
+TEST_P(FolderNotFull, RaisesTheFolderError) {
+  const NotFullCase& c = GetParam();
+  SetFolders(c.programFiles.value_or("C:\\Program Files"), c.programs.value_or("C:\\Programs"));
+  if (!c.programFiles) Host(*machine_).DeleteValue(RootKey::LocalMachine, kCurrentVersionKey, "ProgramFilesPath");
+  if (!c.programs) Host(*machine_).DeleteValue(RootKey::CurrentUser, kShellFoldersKey, "Programs");
+  try {
+    Form().ReadInstallFolders();
+    FAIL() << "no error";
+  } catch (const Exception& error) {
+    EXPECT_EQ(error.Message(), c.message);
+  }
   EXPECT_EQ(Form().ProgramFilesDir, "");
-  EXPECT_EQ(Form().ProgramsDir, "");
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, FolderNotFull,
+    testing::Values(NotFullCase{"program_files_missing", std::nullopt, "C:\\Programs", "Program Files Path Error"},
+                    NotFullCase{"programs_missing", "C:\\Program Files", std::nullopt, "User Program Path Error"},
+                    NotFullCase{"program_files_relative", "Archivos", "C:\\Programs", "Program Files Path Error"},
+                    NotFullCase{"program_files_rooted", "\\Archivos", "C:\\Programs", "Program Files Path Error"},
+                    NotFullCase{"program_files_drive_relative", "C:Archivos", "C:\\Programs", "Program Files Path Error"},
+                    NotFullCase{"program_files_unset_variable", "%INSTALADOR_T_UNSET%\\X", "C:\\Programs",
+                                "Program Files Path Error"},
+                    NotFullCase{"programs_relative", "C:\\Program Files", "Start Menu", "User Program Path Error"}),
+    [](const testing::TestParamInfo<NotFullCase>& info) { return std::string(info.param.label); });
 #endif
 
 }  // namespace

@@ -162,6 +162,51 @@ TEST_F(NetService, FailedExtractionLeavesNoFile) {
   Host(*machine_).SetDiskSpace(std::nullopt);
   EXPECT_FALSE(System().FileExists(home_ + "\\NETWORK\\ADMIN\\tnsnames.ora"));
 }
+
+// A home that is no full path names a place under the current drive's root
+// or folder, which any user may have prepared (with a link elsewhere): it is
+// not used, even when a tnsnames.ora waits there.
+struct PartialHomeCase {
+  const char* label;
+  std::string home;
+};
+
+class PartialHome : public NetService, public testing::WithParamInterface<PartialHomeCase> {
+ protected:
+  // The folders and file the home's paths would reach.
+  void Prepare(const std::string& network, const std::string& admin) {
+    if (!GetParam().home.empty()) System().CreateDirectory(GetParam().home);
+    System().CreateDirectory(GetParam().home + network);
+    System().CreateDirectory(GetParam().home + admin);
+    machine_->WriteFile(GetParam().home + admin + "\\tnsnames.ora", kOtherEntries);
+  }
+  std::string FileUnder(const std::string& admin) {
+    return machine_->ReadFile(GetParam().home + admin + "\\tnsnames.ora");
+  }
+};
+
+TEST_P(PartialHome, OtherHomeIsNotUsable) {
+  Prepare("\\network", "\\network\\ADMIN");
+  SetHomeCounter("1");
+  SetOracleHome(GetParam().home);
+  EXPECT_FALSE(Form().ConfigureNetService());
+  EXPECT_EQ(FileUnder("\\network\\ADMIN"), kOtherEntries);
+}
+
+// Registered, but where is unknown: true, and nothing written (an empty home
+// registers no client at all).
+TEST_P(PartialHome, XEHomeCountsAsUnknown) {
+  Prepare("\\NETWORK", "\\NETWORK\\ADMIN");
+  SetXEClientHome(GetParam().home);
+  EXPECT_EQ(Form().ConfigureNetService(), !GetParam().home.empty());
+  EXPECT_EQ(FileUnder("\\NETWORK\\ADMIN"), kOtherEntries);
+}
+
+INSTANTIATE_TEST_SUITE_P(Homes, PartialHome,
+                         testing::Values(PartialHomeCase{"empty", ""}, PartialHomeCase{"relative", "oracle"},
+                                         PartialHomeCase{"rooted", "\\ora"},
+                                         PartialHomeCase{"drive_relative", "C:ora"}),
+                         [](const testing::TestParamInfo<PartialHomeCase>& info) { return std::string(info.param.label); });
 #endif
 
 }  // namespace

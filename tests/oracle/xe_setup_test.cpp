@@ -107,6 +107,8 @@ TEST_F(XESetupTest, SetupIsStartedFromTheProductFolderWithItsCarriedBytes) {
   machine.QueueDialogAnswers({kIdNo});
   form->EnsureOracleClient();
   EXPECT_EQ(machine.StartedPrograms(), std::vector<std::string>{kSetupExe});
+  // In the product folder, not in the installer's own (often Downloads).
+  EXPECT_EQ(machine.StartedProgramFolders(), std::vector<std::string>{kProductFolder});
   EXPECT_EQ(started, kSetupBytes);  // an earlier file of that name is overwritten
 }
 
@@ -240,7 +242,12 @@ INSTANTIATE_TEST_SUITE_P(
                     NetworkCase{"Home", kXEHome, false, true, true, true},
                     NetworkCase{"HomeWithTrailingSeparator",
                                 "C:\\oraclexe\\app\\oracle\\product\\10.2.0\\client\\", false, true, true, true},
-                    NetworkCase{"OtherFilesStay", kXEHome, true, true, false, false}),
+                    NetworkCase{"OtherFilesStay", kXEHome, true, true, false, false},
+                    // No full path: the install wrote nothing there, whatever that path finds.
+                    NetworkCase{"RootedHome", "\\oraclexe\\app\\oracle\\product\\10.2.0\\client", false, false,
+                                false, false},
+                    NetworkCase{"RelativeHome", "oraclexe\\app\\oracle\\product\\10.2.0\\client", false, false,
+                                false, false}),
     [](const testing::TestParamInfo<NetworkCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
