@@ -32,6 +32,9 @@ inline constexpr char kUninstallQuestion[] =
     "Se quitar\xE1n el programa, el desinstalador y sus accesos directos. "
     "El Cliente de Oracle y el archivo tnsnames.ora no se modifican.";
 inline constexpr char kUninstallSucceeded[] = "El Sistema de Lumentra ha sido desinstalado.";
+// Followed by one line per file or folder that goes at the next restart.
+inline constexpr char kUninstallSucceededAtRestart[] =
+    "El Sistema de Lumentra ha sido desinstalado. Al reiniciar el equipo se quitar\xE1n tambi\xE9n:";
 // Followed by one line per file or folder that is still there.
 inline constexpr char kUninstallIncomplete[] =
     "No se pudo quitar todo el Sistema de Lumentra. Cierre el programa si est\xE1 abierto y vuelva a "

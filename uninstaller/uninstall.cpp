@@ -29,7 +29,7 @@ int ReportLeft(platform::Platform& system, const std::vector<std::string>& left)
 
 }  // namespace
 
-int RunUninstaller(TFormInstalador& form, SelfRemoval& selfRemoval) {
+int RunUninstaller(TFormInstalador& form, const RunningFrom& runningFrom) {
   platform::Platform& system = form.Platform();
   if (system.MessageDialog(texts::kUninstallQuestion, DialogType::Confirmation, DialogButtons::YesNo) !=
       platform::kIdYes) {
@@ -77,26 +77,39 @@ int RunUninstaller(TFormInstalador& form, SelfRemoval& selfRemoval) {
   // uninstaller (and its folders) for it.
   if (!left.empty()) return ReportLeft(system, left);
 
-  const Remainder remainder{uninstaller, {product, organisation}};
-  if (selfRemoval.IsRunningFrom(uninstaller)) {
-    if (!selfRemoval.Schedule(remainder)) left.push_back(uninstaller);
-  } else if (!FinishRemoval(system, remainder, 1, [] {})) {
+  std::vector<std::string> atRestart;
+  if (runningFrom(uninstaller) && system.FileExists(uninstaller)) {
+    // Renamed out of the product folder, which can then go at once; a name
+    // nobody can guess, and never over an existing file.
+    const std::string parked =
+        form.WindowsDir + kTempFolder + "\\~DesInstalador-" + UnpredictableName() + ".tmp";
+    if (system.MoveFile(uninstaller, parked)) {
+      system.DeleteFileAtRestart(parked);
+    } else if (system.DeleteFileAtRestart(uninstaller)) {
+      // Another volume, or no Temp folder: the file stays until the restart,
+      // and with it the folders, asked to go after it (each only when empty).
+      atRestart = {uninstaller, product, organisation};
+      system.DeleteFileAtRestart(product);
+      system.DeleteFileAtRestart(organisation);
+    } else {
+      left.push_back(uninstaller);
+    }
+  } else if (!Remove(system, uninstaller)) {
     left.push_back(uninstaller);
   }
   if (!left.empty()) return ReportLeft(system, left);
+  // Only when empty: files the user put there stay, and so do their folders.
+  system.RemoveDirectory(product);
+  system.RemoveDirectory(organisation);
 
+  if (!atRestart.empty()) {
+    std::string text = texts::kUninstallSucceededAtRestart;
+    for (const std::string& path : atRestart) text += "\r\n" + path;
+    system.MessageDialog(text, DialogType::Information, DialogButtons::Ok);
+    return kUninstalledAtRestart;
+  }
   system.MessageDialog(texts::kUninstallSucceeded, DialogType::Information, DialogButtons::Ok);
   return kUninstalled;
-}
-
-bool FinishRemoval(platform::Platform& system, const Remainder& remainder, int attempts,
-                   const std::function<void()>& pause) {
-  for (int attempt = 1; !Remove(system, remainder.uninstaller); ++attempt) {
-    if (attempt >= attempts) return false;
-    pause();
-  }
-  for (const std::string& folder : remainder.folders) system.RemoveDirectory(folder);
-  return true;
 }
 
 }  // namespace uninstall

@@ -5,7 +5,6 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "platform/platform.h"
 
@@ -13,36 +12,24 @@ class TFormInstalador;
 
 namespace uninstall {
 
-// A running program cannot delete its own file: the uninstaller and the
-// folders above it go once it has ended.
-struct Remainder {
-  std::string uninstaller;
-  std::vector<std::string> folders;  // innermost first, each removed only when empty
-};
-
-// Hands the remainder to a process that outlives the uninstaller.
-class SelfRemoval {
- public:
-  virtual ~SelfRemoval() = default;
-  // Whether this process runs from that file (under whatever name it was started).
-  virtual bool IsRunningFrom(const std::string& path) = 0;
-  // False when nothing could be arranged; the remainder then stays.
-  virtual bool Schedule(const Remainder& remainder) = 0;
-};
+// Whether this process runs from that file (under whatever name it was started).
+using RunningFrom = std::function<bool(const std::string& path)>;
 
 // Exit codes of the uninstaller.
 inline constexpr int kUninstalled = 0;
 inline constexpr int kDeclined = 1;
 inline constexpr int kIncomplete = 2;
+// Removed, but the uninstaller's own file and its folders go at the next restart.
+inline constexpr int kUninstalledAtRestart = 3;
 
-// Asks the user, removes the product and reports the outcome. Uses the
+// Asks the user, removes the product and reports what it did. Uses the
 // installer's folder look-up, so it finds exactly what an install made.
-int RunUninstaller(TFormInstalador& form, SelfRemoval& selfRemoval);
-
-// Run by the process that outlives the uninstaller: deletes its file once it
-// can (up to `attempts` tries with `pause` between them), then the folders.
-// False when the file is still there.
-bool FinishRemoval(platform::Platform& system, const Remainder& remainder, int attempts,
-                   const std::function<void()>& pause);
+//
+// A running program's file cannot be deleted, so the uninstaller does not
+// delete its own: it moves it out of the product folder into the Windows
+// Temp folder under a name nobody can guess (then the folders can go at once)
+// and asks Windows to delete it there at the next restart. Nothing is copied
+// or started: no elevated code runs from a folder that other users can write.
+int RunUninstaller(TFormInstalador& form, const RunningFrom& runningFrom);
 
 }  // namespace uninstall

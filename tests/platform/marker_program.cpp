@@ -1,4 +1,6 @@
-// Started by the tests: leaves "<its own path>.ran" behind to show it ran.
+// Started by the tests: leaves "<its own path>.ran" behind to show it ran,
+// holding the current folder it was started in. Written under another name
+// and renamed, so the file is complete once it is there.
 #include <windows.h>
 
 int main() {
@@ -6,8 +8,16 @@ int main() {
   const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return 1;
   lstrcatA(path, ".ran");
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  char partial[MAX_PATH + 16] = {};
+  lstrcpyA(partial, path);
+  lstrcatA(partial, ".part");
+  char folder[MAX_PATH + 1] = {};
+  const DWORD folderLength = GetCurrentDirectoryA(sizeof folder, folder);
+  if (folderLength == 0 || folderLength > MAX_PATH) return 1;
+  HANDLE file = CreateFileA(partial, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 1;
+  DWORD written = 0;
+  WriteFile(file, folder, folderLength, &written, nullptr);
   CloseHandle(file);
-  return 0;
+  return MoveFileA(partial, path) ? 0 : 1;
 }

@@ -96,10 +96,12 @@ TEST(Win32Platform, StartedProgramPathWithBlanksStartsThatProgram) {
   ASSERT_TRUE(platform.CreateDirectory(scratch + "\\a b"));
   ASSERT_TRUE(CopyFileA(marker.c_str(), program.c_str(), FALSE));
   ASSERT_TRUE(CopyFileA(marker.c_str(), decoy.c_str(), FALSE));
-  platform.StartProgram(program);
+  platform.StartProgram(program, scratch);
   for (int i = 0; i < 200 && !platform.FileExists(program + ".ran"); ++i) Sleep(50);
-  EXPECT_TRUE(platform.FileExists(program + ".ran"));
+  ASSERT_TRUE(platform.FileExists(program + ".ran"));
   EXPECT_FALSE(platform.FileExists(decoy + ".ran"));
+  // It ran in the folder it was given, not in ours.
+  EXPECT_EQ(machine->ReadFile(program + ".ran"), scratch);
   for (int i = 0; i < 100 && !platform.DeleteFile(program); ++i) Sleep(50);  // until it has ended
 }
 

@@ -2,7 +2,8 @@
 // it leaves, and how it reports files that cannot go.
 #include <gtest/gtest.h>
 
-#include <optional>
+#include <algorithm>
+#include <cctype>
 
 #include "installer/texts.h"
 #include "tests/installer/install_machine.h"
@@ -16,21 +17,6 @@ using platform::kIdNo;
 using platform::kIdOk;
 using platform::kIdYes;
 
-class RecordingSelfRemoval : public uninstall::SelfRemoval {
- public:
-  explicit RecordingSelfRemoval(platform::Platform& system) : system_(system) {}
-  bool IsRunningFrom(const std::string& path) override { return path == system_.ModuleFileName(); }
-  bool Schedule(const uninstall::Remainder& remainder) override {
-    scheduled = remainder;
-    return succeeds;
-  }
-  bool succeeds = true;
-  std::optional<uninstall::Remainder> scheduled;
-
- private:
-  platform::Platform& system_;
-};
-
 class UninstallTest : public InstallTest {
  protected:
   // A finished install with the XE client configured, as the user leaves it.
@@ -43,10 +29,18 @@ class UninstallTest : public InstallTest {
     dialogsBefore = machine.Dialogs().size();
   }
 
+  // Started from its shortcut: the process runs from the uninstaller's file,
+  // which it therefore cannot delete.
+  void RunFromItsShortcut() {
+    machine.SetModuleFileName(kUninstallerExe);
+    machine.SetFileLock(kUninstallerExe, FileLock::Running);
+  }
+
   int Uninstall(std::initializer_list<int> answers) {
     machine.QueueDialogAnswers(answers);
     TFormInstalador uninstallerForm(machine);
-    return uninstall::RunUninstaller(uninstallerForm, selfRemoval);
+    return uninstall::RunUninstaller(uninstallerForm,
+                                     [this](const std::string& path) { return path == machine.ModuleFileName(); });
   }
 
   std::vector<std::string> UninstallDialogs() {
@@ -66,29 +60,35 @@ class UninstallTest : public InstallTest {
     EXPECT_TRUE(machine.KeyExists(RootKey::LocalMachine, kXEClientKey));
   }
 
-  RecordingSelfRemoval selfRemoval{machine};
   size_t dialogsBefore = 0;
 };
 
-TEST_F(UninstallTest, StartedFromItsShortcutRemovesEverythingAfterItEnds) {
+// Where the uninstaller's own file waits for the restart.
+bool IsParkedUninstaller(const std::string& path) {
+  const std::string prefix = "C:\\windows\\Temp\\~DesInstalador-";
+  return path.compare(0, prefix.size(), prefix) == 0 && path.size() == prefix.size() + 16 + 4 &&
+         path.compare(path.size() - 4, 4, ".tmp") == 0;
+}
+
+TEST_F(UninstallTest, StartedFromItsShortcutRemovesEverythingAtOnce) {
   Install();
-  machine.SetModuleFileName(kUninstallerExe);
+  RunFromItsShortcut();
 
   EXPECT_EQ(Uninstall({kIdYes, kIdOk}), uninstall::kUninstalled);
 
   ExpectProductRemoved();
   ExpectOracleClientKept();
   EXPECT_EQ(UninstallDialogs(), (std::vector<std::string>{texts::kUninstallQuestion, texts::kUninstallSucceeded}));
-  // Its own file and the folders above it wait for the process that outlives it.
-  ASSERT_TRUE(selfRemoval.scheduled.has_value());
-  EXPECT_EQ(selfRemoval.scheduled->uninstaller, kUninstallerExe);
-  EXPECT_EQ(selfRemoval.scheduled->folders, (std::vector<std::string>{kProductFolder, kOrganisationFolder}));
-  EXPECT_TRUE(machine.FileExists(kUninstallerExe));
-
-  EXPECT_TRUE(uninstall::FinishRemoval(machine, *selfRemoval.scheduled, 1, [] {}));
+  // Its own file was moved out, so the folders could go; it goes at the restart.
   EXPECT_FALSE(machine.FileExists(kUninstallerExe));
   EXPECT_FALSE(machine.DirectoryExists(kOrganisationFolder));
   EXPECT_TRUE(machine.DirectoryExists(kProgramFiles));
+  ASSERT_EQ(machine.DeletionsAtRestart().size(), 1u);
+  const std::string parked = machine.DeletionsAtRestart()[0];
+  EXPECT_TRUE(IsParkedUninstaller(parked)) << parked;
+  EXPECT_EQ(Read(parked), kUninstallerBytes);
+  machine.Restart();
+  EXPECT_FALSE(machine.FileExists(parked));
 }
 
 TEST_F(UninstallTest, StartedFromElsewhereRemovesTheUninstallerAtOnce) {
@@ -99,10 +99,92 @@ TEST_F(UninstallTest, StartedFromElsewhereRemovesTheUninstallerAtOnce) {
 
   ExpectProductRemoved();
   ExpectOracleClientKept();
-  EXPECT_FALSE(selfRemoval.scheduled.has_value());
+  EXPECT_TRUE(machine.DeletionsAtRestart().empty());
   EXPECT_FALSE(machine.FileExists(kUninstallerExe));
   EXPECT_FALSE(machine.DirectoryExists(kOrganisationFolder));
 }
+
+// Nothing is copied, started or written outside the install's own places: the
+// only new file is the uninstaller's own, moved (not copied) out of the way.
+TEST_F(UninstallTest, TouchesOnlyWhatTheInstallMade) {
+  Install();
+  RunFromItsShortcut();
+  const std::vector<std::string> before = machine.AllPaths();
+
+  EXPECT_EQ(Uninstall({kIdYes, kIdOk}), uninstall::kUninstalled);
+
+  const std::vector<std::string> after = machine.AllPaths();
+  const auto within = [](const std::string& path, const std::string& folder) {
+    std::string upper = folder;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return path == upper || path.compare(0, upper.size() + 1, upper + "\\") == 0;
+  };
+  for (const std::string& path : before) {
+    if (std::binary_search(after.begin(), after.end(), path)) continue;
+    EXPECT_TRUE(within(path, kOrganisationFolder) || within(path, kGroup) || within(path, kDesktopLink))
+        << "removed " << path;
+  }
+  for (const std::string& path : after) {
+    if (std::binary_search(before.begin(), before.end(), path)) continue;
+    EXPECT_TRUE(path.rfind("C:\\WINDOWS\\TEMP\\~DESINSTALADOR-", 0) == 0) << "added " << path;
+  }
+  for (const std::string& path : machine.DeletionsAtRestart()) EXPECT_TRUE(IsParkedUninstaller(path)) << path;
+  EXPECT_TRUE(machine.StartedPrograms().empty());
+}
+
+// When its file cannot be moved out (no Temp folder, another volume), it and
+// its folders go at the restart, and the user is told so.
+struct OwnFileCase {
+  const char* name;
+  bool temporaryFolder;
+  bool restartDeletionsAllowed;
+  int result;
+};
+
+class UninstallOwnFileTest : public UninstallTest, public testing::WithParamInterface<OwnFileCase> {};
+
+TEST_P(UninstallOwnFileTest, SaysWhatGoesWhen) {
+  const OwnFileCase& c = GetParam();
+  Install();
+  RunFromItsShortcut();
+  if (!c.temporaryFolder) {
+    ASSERT_TRUE(machine.RemoveDirectory("C:\\windows\\Temp"));
+  }
+  machine.SetDeletionsAtRestartRefused(!c.restartDeletionsAllowed);
+
+  EXPECT_EQ(Uninstall({kIdYes, kIdOk}), c.result);
+
+  ExpectProductRemoved();
+  const std::string last = UninstallDialogs().back();
+  switch (c.result) {
+    case uninstall::kUninstalled:
+      EXPECT_EQ(last, texts::kUninstallSucceeded);
+      EXPECT_FALSE(machine.DirectoryExists(kOrganisationFolder));
+      break;
+    case uninstall::kUninstalledAtRestart:
+      EXPECT_EQ(last, std::string(texts::kUninstallSucceededAtRestart) + "\r\n" + kUninstallerExe + "\r\n" +
+                          kProductFolder + "\r\n" + kOrganisationFolder);
+      EXPECT_EQ(machine.Dialogs().back().type, DialogType::Information);
+      EXPECT_EQ(machine.DeletionsAtRestart(),
+                (std::vector<std::string>{kUninstallerExe, kProductFolder, kOrganisationFolder}));
+      EXPECT_TRUE(machine.FileExists(kUninstallerExe));
+      break;
+    default:
+      EXPECT_EQ(last, std::string(texts::kUninstallIncomplete) + "\r\n" + kUninstallerExe);
+      EXPECT_EQ(machine.Dialogs().back().type, DialogType::Error);
+      EXPECT_TRUE(machine.FileExists(kUninstallerExe));
+  }
+  machine.Restart();
+  EXPECT_EQ(machine.DirectoryExists(kOrganisationFolder), c.result == uninstall::kIncomplete);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Roads, UninstallOwnFileTest,
+    testing::Values(OwnFileCase{"MovedOut", true, true, uninstall::kUninstalled},
+                    OwnFileCase{"MovedOutEvenWhenRestartRefusesIt", true, false, uninstall::kUninstalled},
+                    OwnFileCase{"AtTheRestart", false, true, uninstall::kUninstalledAtRestart},
+                    OwnFileCase{"NotAtAll", false, false, uninstall::kIncomplete}),
+    [](const testing::TestParamInfo<OwnFileCase>& info) { return std::string(info.param.name); });
 
 TEST_F(UninstallTest, NoLeavesEverything) {
   Install();
@@ -114,7 +196,7 @@ TEST_F(UninstallTest, NoLeavesEverything) {
 
 TEST_F(UninstallTest, RunningProductStopsBeforeAnythingIsRemoved) {
   Install();
-  machine.SetModuleFileName(kUninstallerExe);
+  RunFromItsShortcut();
   machine.SetFileLock(kProductExe, FileLock::Running);
 
   EXPECT_EQ(Uninstall({kIdYes, kIdOk}), uninstall::kIncomplete);
@@ -123,7 +205,7 @@ TEST_F(UninstallTest, RunningProductStopsBeforeAnythingIsRemoved) {
   EXPECT_TRUE(machine.FileExists(kProductExe));
   EXPECT_TRUE(machine.FileExists(kGroupUninstallerLink));
   EXPECT_TRUE(machine.FileExists(kDesktopLink));
-  EXPECT_FALSE(selfRemoval.scheduled.has_value());
+  EXPECT_TRUE(machine.DeletionsAtRestart().empty());
   const std::vector<std::string> dialogs = UninstallDialogs();
   ASSERT_EQ(dialogs.size(), 2u);
   EXPECT_EQ(dialogs[1], std::string(texts::kUninstallIncomplete) + "\r\n" + kProductExe);
@@ -132,13 +214,13 @@ TEST_F(UninstallTest, RunningProductStopsBeforeAnythingIsRemoved) {
 
 TEST_F(UninstallTest, LinkThatCannotGoKeepsTheUninstallerForAnotherTry) {
   Install();
-  machine.SetModuleFileName(kUninstallerExe);
+  RunFromItsShortcut();
   machine.SetFileLock(kDesktopLink, FileLock::Exclusive);
 
   EXPECT_EQ(Uninstall({kIdYes, kIdOk}), uninstall::kIncomplete);
 
   EXPECT_EQ(UninstallDialogs().back(), std::string(texts::kUninstallIncomplete) + "\r\n" + kDesktopLink);
-  EXPECT_FALSE(selfRemoval.scheduled.has_value());
+  EXPECT_TRUE(machine.DeletionsAtRestart().empty());
   EXPECT_TRUE(machine.FileExists(kUninstallerExe));
   EXPECT_FALSE(machine.FileExists(kProductExe));
   EXPECT_FALSE(machine.FileExists(kGroupProductLink));
@@ -147,29 +229,16 @@ TEST_F(UninstallTest, LinkThatCannotGoKeepsTheUninstallerForAnotherTry) {
   machine.SetFileLock(kDesktopLink, FileLock::None);
   EXPECT_EQ(Uninstall({kIdYes, kIdOk}), uninstall::kUninstalled);
   ExpectProductRemoved();
-  EXPECT_TRUE(selfRemoval.scheduled.has_value());
-}
-
-TEST_F(UninstallTest, UnschedulableSelfRemovalIsReported) {
-  Install();
-  machine.SetModuleFileName(kUninstallerExe);
-  selfRemoval.succeeds = false;
-
-  EXPECT_EQ(Uninstall({kIdYes, kIdOk}), uninstall::kIncomplete);
-
-  ExpectProductRemoved();
-  EXPECT_EQ(UninstallDialogs().back(), std::string(texts::kUninstallIncomplete) + "\r\n" + kUninstallerExe);
+  EXPECT_FALSE(machine.FileExists(kUninstallerExe));
 }
 
 TEST_F(UninstallTest, WhatTheUserAddedStays) {
   Install();
-  machine.SetModuleFileName(kUninstallerExe);
+  RunFromItsShortcut();
   machine.CreateShellLink("C:\\otro.exe", "", "C:\\", std::string(kGroup) + "\\Otro.lnk");
   machine.WriteFileBytes(std::string(kProductFolder) + "\\datos.txt", "user data");
 
   EXPECT_EQ(Uninstall({kIdYes, kIdOk}), uninstall::kUninstalled);
-  ASSERT_TRUE(selfRemoval.scheduled.has_value());
-  EXPECT_TRUE(uninstall::FinishRemoval(machine, *selfRemoval.scheduled, 1, [] {}));
 
   EXPECT_TRUE(machine.FileExists(std::string(kGroup) + "\\Otro.lnk"));
   EXPECT_FALSE(machine.FileExists(kGroupProductLink));
@@ -195,37 +264,6 @@ TEST_F(UninstallTest, FolderErrorIsShownInTheErrorBoxForm) {
   EXPECT_EQ(Uninstall({kIdYes, kIdOk}), uninstall::kIncomplete);
   EXPECT_EQ(UninstallDialogs().back(), "Program Files Path Error.");
 }
-
-struct FinishCase {
-  const char* name;
-  int attemptsWhileRunning;  // tries that find the uninstaller still running
-  int attempts;
-  bool removed;
-};
-
-class FinishRemovalTest : public UninstallTest, public testing::WithParamInterface<FinishCase> {};
-
-TEST_P(FinishRemovalTest, WaitsForTheUninstallerToLetGo) {
-  const FinishCase& c = GetParam();
-  Install();
-  machine.SetFileLock(kUninstallerExe, FileLock::Running);
-  int pauses = 0;
-  auto pause = [&] {
-    if (++pauses == c.attemptsWhileRunning) machine.SetFileLock(kUninstallerExe, FileLock::None);
-  };
-  machine.DeleteFile(kProductExe);
-
-  const bool removed =
-      uninstall::FinishRemoval(machine, {kUninstallerExe, {kProductFolder, kOrganisationFolder}}, c.attempts, pause);
-
-  EXPECT_EQ(removed, c.removed);
-  EXPECT_EQ(machine.DirectoryExists(kOrganisationFolder), !c.removed);
-}
-
-INSTANTIATE_TEST_SUITE_P(Tries, FinishRemovalTest,
-                         testing::Values(FinishCase{"EndsSoon", 2, 5, true}, FinishCase{"EndsOnLastTry", 4, 5, true},
-                                         FinishCase{"NeverEnds", 10, 5, false}),
-                         [](const testing::TestParamInfo<FinishCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace install_test
