@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Run elevated from the user's Downloads folder, beside a version.dll that someone left there, and
+# with another in the user's temporary folder: a whole install (over an installed product, so the
+# copy in the Windows Temp folder and the version test run too) and the uninstaller, with Windows'
+# DLL search order (version=n,b). Neither program ever loads the planted DLL, which would note
+# every program that loads it in C:\version-marker.log; the same DLL beside a program that imports
+# version.dll does get loaded, so the check can fail. The uninstaller copies and starts nothing:
+# its own file waits in the Windows Temp folder for the restart, which removes it.
+# Usage: e2e_planted_dll.sh TEMPLATE_PREFIX BUILD_DIR
+set -uo pipefail
+source "$(dirname "$0")/install_lib.sh" "$1" "$2" planted-dll
+planted="version uxtheme msimg32 winmm shdocvw comctl32 dwmapi propsys oleacc userenv profapi cryptbase apphelp ntmarta wtsapi32 dbghelp mpr netapi32 wintrust crypt32 secur32 iphlpapi dnsapi bcrypt ncrypt riched20 hhctrl sxs dxgi d3d9 opengl32 winspool usp10 wldp"
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;${planted// /,}=n,b"
+
+[ -f "$WINE_BIN/marker_version.dll" ] || { echo "marker_version.dll is not built"; exit 77; }
+inst_prefix win64 || exit 1
+marker_log=$(inst_host 'C:\version-marker.log')
+downloads="${DESKTOP%\\*}\\Downloads"
+temp=$(wine_run "$PREFIX" 60 "$WINE_WORK/temp" cmd /c echo '%TEMP%' && tr -d '\r\n' < "$WINE_WORK/temp.out")
+mkdir -p "$(inst_host "$downloads")" "$(inst_host "$temp")"
+cp "$WINE_BIN/Instalador.exe" "$(inst_host "$downloads")/"
+for folder in "$downloads" "$temp"; do
+  for name in $planted; do cp "$WINE_BIN/marker_version.dll" "$(inst_host "$folder")/$name.dll"; done
+done
+
+# The marker works: a program that imports version.dll, started beside it, loads it.
+cp "$WINE_BIN/winprobe.exe" "$(inst_host "$downloads")/"
+wine_run "$PREFIX" 60 "$WINE_WORK/control" "$downloads\\winprobe.exe" version "$downloads\\Instalador.exe"
+wine_check "the planted DLL is loaded by a program that imports it" grep -qi 'Downloads\\winprobe.exe' "$marker_log"
+rm -f "$marker_log" "$(inst_host "$downloads")/winprobe.exe"
+
+mkdir -p "$(inst_host "$PRODUCT")"
+cp "$WINE_BIN/Pliegorama.exe" "$(inst_host "$PRODUCT\\Pliegorama.exe")"
+inst_register_xe_client
+inst_start "$downloads\\Instalador.exe"
+inst_click_install
+inst_expect_dialog "install: success" Information "$TXT_SUCCESS" OK success
+inst_expect_dialog "install: restart question" Confirm "$TXT_RESTART" '&No' restart-no
+wine_inspect "$PREFIX" click "$INST_CAPTION" Cerrar >/dev/null
+inst_expect_exit "install: \"Cerrar\" ends the installer"
+inst_expect_product installed
+
+wine_start "$PREFIX" 300 "$WINE_WORK/uninstaller" start /wait "$GROUP\\DesInstalador.lnk"
+uninstaller_pid=$WINE_LAST_PID
+inst_expect_dialog "the uninstaller asks first" Confirm \
+  '\xBFDesea desinstalar el Sistema de Lumentra de este equipo?\r\n\r\nSe quitar\xE1n el programa, el desinstalador y sus accesos directos. El Cliente de Oracle y el archivo tnsnames.ora no se modifican.' \
+  '&Yes' uninstall-question
+inst_expect_dialog "the uninstaller reports the outcome" Information 'El Sistema de Lumentra ha sido desinstalado.' OK \
+  uninstall-done
+wine_wait_exit "$uninstaller_pid" 60 "$INST_NAME-uninstaller-not-ended"
+wine_expect_eq "the uninstaller ends with status 0" 0 $?
+inst_expect_gone "uninstalled: the organisation folder is gone at once" "$PF\\Vesko"
+shopt -s nullglob
+parked=("$PREFIX"/drive_c/windows/[tT]emp/~DesInstalador-*.tmp)
+copies=("$(inst_host "$temp")"/DesInstalador*)
+shopt -u nullglob
+wine_expect_eq "the uninstaller's own file waits in the Windows Temp folder" 1 "${#parked[@]}"
+wine_expect_eq "no copy of the uninstaller in the user's temporary folder" 0 "${#copies[@]}"
+wine_check "it is to go at the restart" grep -qi 'DesInstalador-' <<<"$(wine_reg_query "$PREFIX" \
+  'HKLM\System\CurrentControlSet\Control\Session Manager' PendingFileRenameOperations)"
+
+# Wine's own user32 imports version.dll (Windows' does not), so under Wine the loader brings the
+# planted one in for it before the program's first instruction; the marker tells that apart from
+# the program importing it, or anything loading one later.
+[ -e "$marker_log" ] && sed 's/^/      noted: /' "$marker_log"
+wine_expect_eq "neither program loaded a planted DLL for itself" "" \
+  "$(tr -d '\r' < "$marker_log" 2>/dev/null | grep -v 'Downloads\\version.dll at start-up, for a system DLL$')"
+
+# A restart: every program ends, then Windows starts and deletes what it was asked to.
+wine_end_prefix "$PREFIX"
+WINEPREFIX=$PREFIX timeout -k 10 120 wineboot -r >/dev/null 2>&1
+wine_check "the restart removes it" test ! -e "${parked[0]:-/nonexistent}"
+inst_end
+wine_checks_done
