@@ -24,11 +24,9 @@ int main(int argc, char** argv) {
     const size_t slash = input.find_last_of('/');
     const std::string baseDir = slash == std::string::npos ? "." : input.substr(0, slash);
     const FormObject root = ParseFormText(std::string(text.begin(), text.end()), input, baseDir);
-    const std::vector<uint8_t> bytes = WriteFormTree(root);
-    std::unique_ptr<TStream> out = NativeFileSystem().CreateFileStream(output);
-    out->WriteBuffer(bytes.data(), bytes.size());
+    // Moved into place once complete: no half-written stream for the build to pick up.
+    NativeFileSystem().ReplaceFile(output, WriteFormTree(root));
   } catch (const Exception& error) {
-    std::remove(output.c_str());  // no half-written stream for the build to pick up
     std::fprintf(stderr, "formc: %s\n", error.Message().c_str());
     return 1;
   }

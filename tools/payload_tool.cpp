@@ -2,7 +2,6 @@
 // written outside the folder the user gave.
 #include "tools/payload_tool.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -45,19 +44,7 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
 
 // Writes beside the target first, so a failed run leaves no half-written file.
 void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  const std::string temporary = path + ".tmp";
-  try {
-    std::unique_ptr<TStream> file = NativeFileSystem().CreateFileStream(temporary);
-    file->WriteBuffer(bytes.data(), bytes.size());
-  } catch (...) {
-    std::remove(temporary.c_str());
-    throw;
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    const std::string reason = std::strerror(errno);
-    std::remove(temporary.c_str());
-    throw EFCreateError(Format(msg::kFCreateError, path.c_str(), reason.c_str()));
-  }
+  NativeFileSystem().ReplaceFile(path, bytes);
 }
 
 std::string BaseName(const std::string& path) {
@@ -198,12 +185,9 @@ int Extract(const std::vector<std::string>& args, std::ostream& out, std::ostrea
       continue;
     }
     const std::string path = dir + "/" + name;
-    try {
-      item.ExtractToFile(path);
-    } catch (...) {
-      std::remove(path.c_str());  // no partly decoded file that looks like the real one
-      throw;
-    }
+    // Moved into place once complete: a damaged item leaves no partly decoded
+    // file that looks like the real one, and an earlier file of that name stays.
+    item.ExtractToFile(path);
     written.push_back(name);
     out << path << '\n';
   }
