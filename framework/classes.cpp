@@ -134,6 +134,9 @@ void TCollection::Assign(const TPersistent& source) {
     TPersistent::Assign(source);
     return;
   }
+  // Clearing first would leave nothing to copy: a collection assigned to
+  // itself keeps its items.
+  if (other == this) return;
   BeginUpdate();
   try {
     Clear();

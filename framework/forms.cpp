@@ -122,6 +122,15 @@ bool TFont::ReadProperty(const std::string& name, ValueReader& value) {
   return true;
 }
 
+ObjectProperty TFont::FindObjectProperty(const std::string& name) {
+  // A font's properties all hold plain values: a dotted name through one is a
+  // bad path, not a missing property.
+  static const char* const kPlain[] = {"Charset", "Color", "Height", "Name", "Style"};
+  for (const char* plain : kPlain)
+    if (SameText(name, plain)) return {ObjectProperty::Kind::NotAnObject, nullptr};
+  return TPersistent::FindObjectProperty(name);
+}
+
 void TFont::WriteProperties(ValueWriter& out, const std::string& prefix) const {
   WriteNamedInteger(out, prefix + "Charset", Charset, kCharsetIdents, kCharsetIdentCount);
   WriteNamedInteger(out, prefix + "Color", Color, kColorIdents, kColorIdentCount);

@@ -47,6 +47,7 @@ class TFont : public TPersistent {
   TFontStyles Style = 0;
 
   bool ReadProperty(const std::string& name, ValueReader& value) override;
+  ObjectProperty FindObjectProperty(const std::string& name) override;
   // Writes Charset, Color, Height, Name and Style, each as prefix + name.
   void WriteProperties(ValueWriter& out, const std::string& prefix) const;
   void WriteProperties(ValueWriter& out) const override { WriteProperties(out, std::string()); }

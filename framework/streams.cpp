@@ -87,10 +87,12 @@ void TMemoryStream::Clear() {
 }
 
 void TMemoryStream::Assign(const uint8_t* data, size_t size) {
-  Clear();
-  Reserve(size);
-  if (size != 0) std::memcpy(data_.get(), data, size);
-  size_ = size;
+  // Copied before the old buffer is released: `data` may lie inside it.
+  std::unique_ptr<uint8_t[]> copy(size != 0 ? new uint8_t[size] : nullptr);
+  if (size != 0) std::memcpy(copy.get(), data, size);
+  data_ = std::move(copy);
+  size_ = capacity_ = size;
+  position_ = 0;
 }
 
 void TMemoryStream::LoadFrom(TStream& source, size_t size) {

@@ -188,6 +188,8 @@ void TmxStoredItem::WriteStoredItem(TStream& stream) {
 
 void TmxStoredItem::AssignTo(TPersistent& dest) const {
   if (auto* item = dynamic_cast<TmxStoredItem*>(&dest)) {
+    // An item assigned to itself already holds what it would copy.
+    if (item == this) return;
     item->tag_ = tag_;
     item->storedData_.Assign(storedData_.Memory(), static_cast<size_t>(storedData_.Size()));
     return;

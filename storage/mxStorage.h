@@ -140,5 +140,6 @@ class TmxStorage : public TComponent {
 };
 
 // Ratio text: numerator / denominator * 100 with two decimals and "%";
-// "100%" for a denominator of 0. Uses the user locale's decimal separator.
+// "100%" for a denominator of 0. The decimal separator is always a full stop,
+// whatever the locale, so streams and tool output are the same everywhere.
 std::string RatioText(int32_t numerator, int32_t denominator);

@@ -12,6 +12,9 @@
 namespace {
 
 constexpr char kStartupFailureCaption[] = "Application Error";
+constexpr char kApplicationClass[] = "InstaladorApplication";
+// Posted to the application window when it has been activated.
+constexpr UINT kPassActivation = WM_APP + 1;
 
 std::string MessageOf(const std::exception& error) {
   if (auto* own = dynamic_cast<const Exception*>(&error)) return own->Message();
@@ -39,6 +42,72 @@ std::string ToUpper(std::string text) {
 }
 
 }  // namespace
+
+ApplicationWindow::ApplicationWindow() {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = &ApplicationWindow::Proc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconA(instance, "MAINICON");  // the taskbar button's icon
+  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.lpszClassName = kApplicationClass;
+  RegisterClassExA(&windowClass);
+  // A pop-up keeps the empty size it is given (an overlapped window with a
+  // caption would be grown to the minimum tracking size); the caption and the
+  // system menu give the taskbar button its text and menu.
+  window_ = CreateWindowExA(0, kApplicationClass, kApplicationTitle, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS,
+                            GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr, nullptr,
+                            instance, this);
+  if (!window_) throw Exception("Cannot create the application window");
+}
+
+ApplicationWindow::~ApplicationWindow() {
+  if (window_) DestroyWindow(window_);
+}
+
+void ApplicationWindow::Show() { ShowWindow(window_, SW_SHOWNA); }
+
+LRESULT ApplicationWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_ACTIVATE:
+      // Changing the activation while it is being changed is not allowed:
+      // pass it on once this message has returned.
+      if (LOWORD(wParam) != WA_INACTIVE) PostMessageA(window_, kPassActivation, 0, 0);
+      return 0;
+    case kPassActivation: {
+      if (GetActiveWindow() != window_) return 0;
+      // The box or dialog that is up above the main window, else the main window.
+      const HWND candidates[] = {GetLastActivePopup(window_), main_ ? GetLastActivePopup(main_) : nullptr, main_};
+      for (HWND target : candidates) {
+        if (!target || target == window_ || !IsWindowVisible(target) || !IsWindowEnabled(target)) continue;
+        SetActiveWindow(target);
+        break;
+      }
+      return 0;
+    }
+    case WM_CLOSE:
+      // The taskbar button's Close: the same as the main window's close box.
+      if (main_) PostMessageA(main_, WM_CLOSE, 0, 0);
+      return 0;
+    default:
+      return DefWindowProcA(window_, message, wParam, lParam);
+  }
+}
+
+LRESULT CALLBACK ApplicationWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<ApplicationWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<ApplicationWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!self || message == WM_NCDESTROY) {
+    if (self) SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+  return self->HandleMessage(message, wParam, lParam);
+}
 
 void ShowApplicationError(HWND owner, const std::exception& error) {
   MessageBoxA(owner, ApplicationErrorText(MessageOf(error)).c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);

@@ -14,8 +14,35 @@
 class FormWindow;
 class TComponent;
 
+// The application's own window, as toolkits of this kind keep one: it carries
+// the application title on the taskbar button and owns the main window, which
+// so has no button of its own. Shown but without size, nobody sees it.
+// Activated from the taskbar, it passes the activation on to the window last
+// active above it; closed from the taskbar, it asks the main window to close.
+class ApplicationWindow {
+ public:
+  // Created hidden; "Cannot create the application window" when it cannot be.
+  ApplicationWindow();
+  ~ApplicationWindow();
+  ApplicationWindow(const ApplicationWindow&) = delete;
+  ApplicationWindow& operator=(const ApplicationWindow&) = delete;
+
+  HWND Handle() const { return window_; }
+  void SetMainWindow(HWND window) { main_ = window; }
+  // From here on the taskbar shows the button; the activation stays as it is.
+  void Show();
+
+ private:
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  HWND window_ = nullptr;
+  HWND main_ = nullptr;
+};
+
 // An error that escaped an event handler: the message with the closing "."
-// rule, the application title as caption, error icon, OK.
+// rule, the application title as caption, error icon, OK; owned by the
+// application's window.
 void ShowApplicationError(HWND owner, const std::exception& error);
 
 // A failure before the window is shown: one "Application Error" box with a

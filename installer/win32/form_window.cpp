@@ -91,6 +91,7 @@ RECT FormWindow::ScaledBounds(int left, int top, int width, int height) const {
 void FormWindow::Create() {
   HINSTANCE instance = GetModuleHandleA(nullptr);
   RegisterClasses(instance, &FormWindow::FormProc, &FormWindow::PanelProc);
+  application_ = std::make_unique<ApplicationWindow>();
 
   HDC screen = GetDC(nullptr);
   screenDpi_ = GetDeviceCaps(screen, LOGPIXELSY);
@@ -116,7 +117,9 @@ void FormWindow::Create() {
   }
 
   DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  DWORD exStyle = WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
+  // No taskbar button of its own: the application's window owns this one
+  // and carries the button.
+  DWORD exStyle = WS_EX_CONTROLPARENT;
   switch (form_.BorderStyle()) {
     case TFormBorderStyle::bsDialog: exStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE; break;
     case TFormBorderStyle::bsSizeable: style |= WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX; break;
@@ -135,9 +138,10 @@ void FormWindow::Create() {
     top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   }
 
-  window_ = CreateWindowExA(exStyle, kFormClass, form_.Caption().c_str(), style, left, top, width, height, nullptr,
-                            nullptr, instance, this);
+  window_ = CreateWindowExA(exStyle, kFormClass, form_.Caption().c_str(), style, left, top, width, height,
+                            application_->Handle(), nullptr, instance, this);
   if (!window_) throw Exception("Cannot create the installer window");
+  application_->SetMainWindow(window_);
 
   if (form_.Image1 && !form_.Image1->Picture().Empty()) banner_.Load(form_.Image1->Picture().Data());
   CreateChildren(&form_, window_);
@@ -188,9 +192,10 @@ void FormWindow::Show() {
     try {
       form_.OnShow(&form_);
     } catch (const std::exception& error) {
-      ShowApplicationError(window_, error);
+      ShowError(error);
     }
   }
+  application_->Show();
   ShowWindow(window_, SW_SHOWNORMAL);
   UpdateWindow(window_);
   SetForegroundWindow(window_);
@@ -243,8 +248,20 @@ void FormWindow::ClickButton(HWND button) {
     found->second->Click();
   } catch (const std::exception& error) {
     // The error ends the handler; the window goes on as before.
-    ShowApplicationError(window_, error);
+    ShowError(error);
   }
+}
+
+void FormWindow::ShowError(const std::exception& error) {
+  // A box owned by another window leaves this one enabled: disable it for the
+  // box's time, as a modal box owned by it would, and keep where the focus was.
+  const bool enabled = IsWindowEnabled(window_) != FALSE;
+  HWND focus = GetFocus();
+  if (focus && IsChild(window_, focus)) lastFocus_ = focus;
+  if (enabled) EnableWindow(window_, FALSE);
+  ShowApplicationError(application_ ? application_->Handle() : nullptr, error);
+  if (enabled) EnableWindow(window_, TRUE);
+  if (IsWindowVisible(window_)) SetActiveWindow(window_);
 }
 
 void FormWindow::SetCaption(const std::string& caption) {
@@ -272,6 +289,7 @@ void FormWindow::Close() {
   // handler returns to it.
   if (onTerminate_) onTerminate_();
   if (window_) ShowWindow(window_, SW_HIDE);
+  if (application_) ShowWindow(application_->Handle(), SW_HIDE);
   PostQuitMessage(0);
 }
 

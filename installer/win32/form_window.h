@@ -2,8 +2,10 @@
 // component tree read from the window's form stream.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 // The model first: <windows.h> defines macros named like its constants.
@@ -11,6 +13,7 @@
 #include "installer/win32/banner.h"
 #include "platform/win32/windows_api.h"
 
+class ApplicationWindow;
 class TBitBtn;
 class TWinControl;
 
@@ -23,11 +26,13 @@ class FormWindow : public InstallerView {
   FormWindow(const FormWindow&) = delete;
   FormWindow& operator=(const FormWindow&) = delete;
 
-  // Creates the native window and its controls, hidden.
+  // Creates the application's window and, owned by it, the native window and
+  // its controls, all hidden.
   void Create();
   HWND Handle() const { return window_; }
-  // Runs the form's OnShow, then shows the window centred on the screen with
-  // the focus on the first control in tab order.
+  // Runs the form's OnShow, then shows the application's window (the taskbar
+  // button) and this one, centred on the screen with the focus on the first
+  // control in tab order.
   void Show();
   // Keyboard navigation of the window: Tab and Shift+Tab move the focus,
   // Enter clicks the focused button, Escape does nothing. True when handled.
@@ -47,11 +52,14 @@ class FormWindow : public InstallerView {
   RECT ScaledBounds(int left, int top, int width, int height) const;
   int Scale(int value) const;
   void ClickButton(HWND button);
+  // The application's error box; this window takes no input while it is up.
+  void ShowError(const std::exception& error);
   void Paint();
   void RestoreFocus();
 
   TFormInstalador& form_;
   std::function<void()> onTerminate_;
+  std::unique_ptr<ApplicationWindow> application_;  // outlives window_, which it owns
   HWND window_ = nullptr;
   HFONT font_ = nullptr;
   int screenDpi_ = 96;

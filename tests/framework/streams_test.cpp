@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 #include "framework/errors.h"
 
@@ -42,6 +43,19 @@ TEST(MemoryStream, ShrinkingKeepsThePositionInsideTheStream) {
     EXPECT_EQ(stream.Position(), stream.Size()) << newSize;
     char out;
     EXPECT_EQ(stream.Read(&out, 1), 0u) << newSize;
+  }
+}
+
+TEST(MemoryStream, AssignFromItsOwnBytesKeepsThem) {
+  struct Case { size_t from, count; const char* expected; };
+  for (const Case& c : {Case{0, 6, "abcdef"}, Case{2, 3, "cde"}, Case{6, 0, ""}}) {
+    TMemoryStream stream;
+    stream.WriteBuffer("abcdef", 6);
+    stream.Assign(stream.Memory() + c.from, c.count);
+    EXPECT_EQ(stream.Position(), 0) << c.expected;
+    std::string content(static_cast<size_t>(stream.Size()), '\0');
+    if (!content.empty()) stream.ReadBuffer(&content[0], content.size());
+    EXPECT_EQ(content, c.expected);
   }
 }
 

@@ -160,6 +160,8 @@ TEST(PayloadStream, BadStreamsFailWithTheWrappedMessage) {
       {"Error reading FormExe.Font.Foo: Property Foo does not exist", "\x0A" "Font.Color", "\x08" "Font.Foo"},
       {"Error reading FormExe.Bar.Name: Property Bar does not exist", "\x09" "Font.Name", "\x08" "Bar.Name"},
       {"Error reading FormExe.Left.X: Invalid property path", "\x0DPixelsPerInch", "\x06Left.X"},
+      {"Error reading FormExe.Font.Height.X: Invalid property path", "\x0B" "Font.Height", "\x0D" "Font.Height.X"},
+      {"Error reading FormExe.Font.Style.X.Y: Invalid property path", "\x0A" "Font.Style", "\x0E" "Font.Style.X.Y"},
       {"Error reading mxStorageFiles.Version.X: Invalid property path", "\x07Version", "\x09Version.X"},
       {"Error reading mxStorageFiles.Tag.X: Invalid property path", "\x07Version", "\x05Tag.X"},
       {"Error reading mxStorageFiles.StoredItems.Foo: Property Foo does not exist", "\x07Version",

@@ -418,6 +418,30 @@ TEST(StoredItemAssign, CopiesTagAndBytesOnly) {
   EXPECT_EQ(ErrorOf<EConvertError>([&] { other.Assign(a); }), "Cannot assign a TmxStoredItem to a TOther");
 }
 
+// Assigning an item (or the whole collection) to itself once released the
+// stored bytes before copying them; the sanitizer build reads freed memory then.
+TEST(StoredItemAssign, SelfAssignmentChangesNothing) {
+  TmxStorage storage(nullptr);
+  TmxStoredItem& a = *storage.StoredItems().Add();
+  a.SetName("exe");
+  a.SetTag(7);
+  Load(a, Content(70000, false));
+  const std::vector<uint8_t> stored = StoredBytes(a);
+  auto unchanged = [&](const char* how) {
+    ASSERT_EQ(storage.StoredItems().Count(), 1) << how;
+    const TmxStoredItem& item = *storage.StoredItems().Items(0);
+    EXPECT_EQ(item.Name(), "exe") << how;
+    EXPECT_EQ(item.Tag(), 7) << how;
+    EXPECT_EQ(item.FileSize(), 70000) << how;
+    EXPECT_EQ(StoredBytes(item), stored) << how;
+  };
+  a.Assign(a);
+  unchanged("item");
+  storage.SetStoredItems(storage.StoredItems());
+  unchanged("collection");
+  EXPECT_EQ(Decode(*storage.StoredItems().Items(0)), Content(70000, false));
+}
+
 TEST(StoredItemLifetime, OnDestroyFiresAfterLeavingTheCollection) {
   auto storage = std::make_unique<TmxStorage>(nullptr);
   TmxStoredItem& item = *storage->StoredItems().Add();

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The user's Start-menu folder key is missing: the application's error box says
-# "User Program Path Error." and nothing is written; the window goes on with "Instalar" enabled.
+# The user's Start-menu folder key is missing: the application's error box (owned by the
+# application's window, the one with the taskbar button) says "User Program Path Error." and
+# nothing is written; the window goes on with "Instalar" enabled.
 # Usage: e2e_install_missing_key.sh TEMPLATE_PREFIX BUILD_DIR
 set -uo pipefail
 source "$(dirname "$0")/install_lib.sh" "$1" "$2" install-missing-key
@@ -19,6 +20,10 @@ wine_check "the Shell Folders key is removed" wine_run "$PREFIX" 60 "$WINE_WORK/
 inst_start
 inst_click_install
 inst_expect_dialog "the error box" "$INST_TITLE" 'User Program Path Error.' OK error-box
+# The owner is the window with the taskbar button, and that one carries the application title.
+app=$(wine_inspect "$PREFIX" taskbar "$INST_CAPTION")
+wine_expect_eq "the error box is owned by the application's window" \
+  "$(wine_field hwnd <<<"$app") $INST_TITLE" "${DIALOG_OWNER:-none} $(wine_field text <<<"$app")"
 sleep 1
 wine_check "the window goes on" wine_inspect "$PREFIX" wait "$INST_CAPTION" --timeout 5
 wine_check "\"Instalar\" stays enabled" bash -c "grep 'text=\"Instalar\"' | grep -q ' enabled=1 '" \

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The installer window under Wine, driven as a person would: its caption, size and buttons,
-# the keyboard (Escape does nothing, Enter acts on the focused button), "Cerrar" ending the
-# program with status 0, and an executable whose payload is damaged failing at start-up with
-# the "Application Error" box and status 1, before any window is shown.
+# the taskbar button (the application's window carries it, with the application title, and owns
+# the installer window), the keyboard (Escape does nothing, Enter acts on the focused button),
+# "Cerrar" and the taskbar button's Close ending the program with status 0, and an executable
+# whose payload is damaged failing at start-up with the "Application Error" box and status 1,
+# before any window is shown.
 # Usage: e2e_window.sh TEMPLATE_PREFIX BUILD_DIR
 set -uo pipefail
 template=$1
@@ -13,6 +15,7 @@ wine_lib_init || exit 1
 exe=$WINE_BIN/Instalador.exe
 [ -f "$exe" ] || { echo "Instalador.exe is not built"; exit 77; }
 caption="Ostrelia - Instalador 1.0.4.6"
+title='Instalador M\xF3dulo de Captura - Sistema Lumentra'
 
 # child_line LIST CLASS TEXT: the winprobe line of the child window with that class and text.
 child_line() { grep -E "^ +child .* class=\"$2\" text=\"$3\" " <<<"$1" | head -n 1; }
@@ -27,6 +30,18 @@ press() {  # press CAPTION KEY
   [ -n "$xid" ] || return 1
   timeout 10 xdotool windowfocus --sync "$xid" >/dev/null 2>&1
   timeout 10 xdotool key "$2"
+}
+# x_taskbar_names: the names of the installer's X windows that a desktop's taskbar lists: shown,
+# managed (Wine sets their _NET_WM_STATE) and not marked to skip the taskbar.
+x_taskbar_names() {
+  local id state
+  for id in $(timeout 10 xdotool search --class '^instalador\.exe$' 2>/dev/null); do
+    timeout 10 xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' || continue
+    state=$(timeout 10 xprop -id "$id" _NET_WM_STATE 2>/dev/null)
+    grep -q '^_NET_WM_STATE(ATOM)' <<<"$state" || continue
+    grep -q _NET_WM_STATE_SKIP_TASKBAR <<<"$state" && continue
+    timeout 10 xprop -id "$id" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'
+  done
 }
 # wine_pid_of LIST CAPTION: the Windows process id shown for the window with that caption.
 wine_pid_of() { grep -E "^window .* text=\"$2\" " <<<"$1" | head -n 1 | wine_field pid; }
@@ -68,6 +83,19 @@ if [ -n "$screen_size" ]; then
     -a $(( (top + bottom) / 2 - ${screen_size#*x} / 2 )) -ge -1 -a $(( (top + bottom) / 2 - ${screen_size#*x} / 2 )) -le 1
 fi
 
+# One taskbar button, the application's: a window without size (so only the button shows it),
+# captioned with the title, that owns the installer window. Read from Windows' side, and from
+# what a taskbar on the X side reads.
+buttons=$(wine_inspect "$prefix" taskbar "$caption")
+echo "$buttons" > "$WINE_ARTIFACTS/window-taskbar.txt"
+wine_expect_eq "one taskbar button" 1 "$(grep -c '^window ' <<<"$buttons")"
+wine_expect_eq "the taskbar button carries the application title" "$title" "$(wine_field text <<<"$buttons")"
+wine_expect_eq "the application's window has no size" 0x0 "$(wine_field size <<<"$buttons")"
+wine_expect_eq "the application's window owns the installer window" "$(wine_field hwnd <<<"$buttons")" \
+  "$(wine_field owner <<<"$window")"
+wine_expect_eq "the X side lists one taskbar entry, the application title" \
+  "$(printf '%b' "$title" | iconv -f CP1252 -t UTF-8)" "$(x_taskbar_names)"
+
 shot=$(wine_screenshot window-instalador "$caption")
 wine_check "screenshot of the window taken" test -s "$shot"
 wine_expect_eq "the screenshot is the whole window, caption included" "$(wine_field size <<<"$window")" \
@@ -108,6 +136,20 @@ if wine_inspect "$prefix" wait "$caption" --timeout 60 >/dev/null; then
   wine_expect_eq "\"Cerrar\" ends the installer with status 0" 0 $?
 else
   wine_check "the window came up for the \"Cerrar\" test" false
+  kill "$pid" 2>/dev/null
+fi
+wine_end_prefix "$prefix"
+
+# --- 2b. Close on the taskbar button closes the window like its close box: status 0 ---
+prefix=$(wine_clone_prefix "$template" window-taskbar-close) || exit 1
+wine_start "$prefix" 120 "$WINE_WORK/instalador-taskbar-close" "$exe"
+pid=$WINE_LAST_PID
+if wine_inspect "$prefix" wait "$caption" --timeout 60 >/dev/null; then
+  wine_check "the taskbar button's Close asked" wine_inspect "$prefix" close "$title"
+  wine_wait_exit "$pid" 30 window-taskbar-close-not-ended
+  wine_expect_eq "the taskbar button's Close ends the installer with status 0" 0 $?
+else
+  wine_check "the window came up for the taskbar Close test" false
   kill "$pid" 2>/dev/null
 fi
 wine_end_prefix "$prefix"

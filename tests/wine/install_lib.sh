@@ -74,10 +74,12 @@ inst_shot() {
 }
 
 # inst_dialog CAPTION [SECONDS]: waits for a visible window titled CAPTION that has not been
-# answered yet; sets DIALOG_HWND and DIALOG_TEXT (its message, escaped). Status 1 on timeout.
+# answered yet; sets DIALOG_HWND, DIALOG_OWNER (the window that owns it) and DIALOG_TEXT (its
+# message, escaped). Status 1 on timeout.
 inst_dialog() {
   local caption=$1 deadline=$(($(date +%s) + ${2:-60})) listing hwnd
   DIALOG_HWND=
+  DIALOG_OWNER=
   DIALOG_TEXT=
   while [ "$(date +%s)" -lt "$deadline" ]; do
     listing=$(wine_inspect "$PREFIX" list 2>/dev/null)
@@ -85,6 +87,7 @@ inst_dialog() {
            sed -n 's/^window hwnd=\([^ ]*\) .*/\1/p' | grep -v -x -F "$INST_ANSWERED" | head -n 1)
     if [ -n "$hwnd" ]; then
       DIALOG_HWND=$hwnd
+      DIALOG_OWNER=$(echo "$listing" | grep "^window hwnd=$hwnd " | wine_field owner)
       # The message: the dialog's text control (ours has id 100, the system's message box 65535).
       DIALOG_TEXT=$(echo "$listing" | grep "parent=$hwnd " | grep 'class="Static"' | grep -v ' text="" ' | wine_field text)
       return 0

@@ -1,5 +1,6 @@
 // Inspects and drives other programs' windows from inside a Wine prefix: lists top-level windows and
-// their children, waits for a caption, clicks a button, sends a key, reads a file's version resource.
+// their children, waits for a caption, tells which window carries a program's taskbar button, clicks
+// a button, sends a key, reads a file's version resource.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -20,16 +21,20 @@ constexpr int kUsage = 2;
 
 void Usage() {
   std::fputs(
-      "usage: winprobe list [--all]\n"
+      "usage: winprobe list [--all]                        (windows on screen; --all: hidden ones too)\n"
       "       winprobe wait CAPTION [--timeout SECONDS]      (a visible window with that caption)\n"
+      "       winprobe taskbar CAPTION                       (the windows with a taskbar button in the\n"
+      "                                                          process of the window CAPTION)\n"
       "       winprobe gone CAPTION [--timeout SECONDS]      (no visible window with that caption)\n"
       "       winprobe click CAPTION BUTTON [--timeout SECONDS]\n"
       "       winprobe key CAPTION KEY                        (Return, Escape, Tab, Space, Left, Right,\n"
       "                                                          Up, Down, one character, or a VK number)\n"
-      "       winprobe close CAPTION\n"
+      "       winprobe close CAPTION                         (its close box, or its taskbar button's Close)\n"
       "       winprobe version FILE\n"
-      "CAPTION and BUTTON match exactly, or as a prefix when they end in '*'; they take the\n"
-      "escapes the output uses (\\xF3 for a byte). BUTTON also matches with its '&' removed.\n",
+      "Visible means on screen: shown and with a size (a program's zero-size application\n"
+      "window shows only as its taskbar button). CAPTION and BUTTON match exactly, or as a\n"
+      "prefix when they end in '*'; they take the escapes the output uses (\\xF3 for a\n"
+      "byte). BUTTON also matches with its '&' removed.\n",
       stderr);
 }
 
@@ -64,17 +69,23 @@ struct TopLevelSearch {
   std::vector<HWND> windows;
 };
 
+// Shown and with an area: what a person can see of it.
+bool OnScreen(HWND hwnd) {
+  RECT rect = {};
+  return IsWindowVisible(hwnd) && GetWindowRect(hwnd, &rect) && rect.right > rect.left && rect.bottom > rect.top;
+}
+
 BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM param) {
   auto* search = reinterpret_cast<TopLevelSearch*>(param);
   DWORD pid = 0;
   GetWindowThreadProcessId(hwnd, &pid);
   if (pid == GetCurrentProcessId()) return TRUE;
-  if (!search->includeHidden && !IsWindowVisible(hwnd)) return TRUE;
+  if (!search->includeHidden && !OnScreen(hwnd)) return TRUE;
   search->windows.push_back(hwnd);
   return TRUE;
 }
 
-// Visible top-level windows of other processes, topmost first.
+// Top-level windows of other processes on screen (or all of them), topmost first.
 std::vector<HWND> TopLevelWindows(bool includeHidden) {
   TopLevelSearch search = {includeHidden, {}};
   EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
@@ -176,6 +187,33 @@ int Wait(const std::string& caption, double timeout) {
   return kOk;
 }
 
+// Windows' rule for a taskbar button: a shown top-level window that is not a tool window and
+// either has no owner or asks for a button (WS_EX_APPWINDOW); its size does not matter.
+bool HasTaskbarButton(HWND hwnd) {
+  const LONG exStyle = GetWindowLongA(hwnd, GWL_EXSTYLE);
+  if (!IsWindowVisible(hwnd) || (exStyle & WS_EX_TOOLWINDOW)) return false;
+  return (exStyle & WS_EX_APPWINDOW) || !GetWindow(hwnd, GW_OWNER);
+}
+
+int Taskbar(const std::string& caption) {
+  HWND window = FindTopLevel(caption);
+  if (!window) {
+    std::fprintf(stderr, "winprobe: no window \"%s\"\n", EscapeText(caption).c_str());
+    return kNotFound;
+  }
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  int buttons = 0;
+  for (HWND hwnd : TopLevelWindows(true)) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != process || !HasTaskbarButton(hwnd)) continue;
+    PrintWindow(hwnd, 0, ThreadInfo(hwnd));
+    ++buttons;
+  }
+  return buttons ? kOk : kNotFound;
+}
+
 int Gone(const std::string& caption, double timeout) {
   if (!WaitFor(timeout, [&] { return FindTopLevel(caption) == nullptr; })) {
     std::fprintf(stderr, "winprobe: window \"%s\" still there after %g s\n", EscapeText(caption).c_str(), timeout);
@@ -254,14 +292,20 @@ int Key(const std::string& caption, const std::string& keyName) {
   return kOk;
 }
 
+// A window on screen gets WM_CLOSE, as from its close box; a window seen only as a taskbar button
+// gets the Close of the button's menu.
 int Close(const std::string& caption) {
-  HWND window = FindTopLevel(caption);
-  if (!window) {
-    std::fprintf(stderr, "winprobe: no window \"%s\"\n", EscapeText(caption).c_str());
-    return kNotFound;
+  if (HWND window = FindTopLevel(caption)) {
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    return kOk;
   }
-  PostMessageA(window, WM_CLOSE, 0, 0);
-  return kOk;
+  for (HWND hwnd : TopLevelWindows(true))
+    if (HasTaskbarButton(hwnd) && Matches(WindowText(hwnd), caption)) {
+      PostMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+      return kOk;
+    }
+  std::fprintf(stderr, "winprobe: no window \"%s\"\n", EscapeText(caption).c_str());
+  return kNotFound;
 }
 
 std::string VersionText(DWORD high, DWORD low) {
@@ -334,6 +378,7 @@ int main(int argc, char** argv) {
   const std::string command = args.empty() ? "" : args[0];
   if (command == "list" && args.size() == 1) return List(all);
   if (command == "wait" && args.size() == 2) return Wait(UnescapeText(args[1]), timeout < 0 ? 30 : timeout);
+  if (command == "taskbar" && args.size() == 2) return Taskbar(UnescapeText(args[1]));
   if (command == "gone" && args.size() == 2) return Gone(UnescapeText(args[1]), timeout < 0 ? 30 : timeout);
   if (command == "click" && args.size() == 3)
     return Click(UnescapeText(args[1]), UnescapeText(args[2]), timeout < 0 ? 10 : timeout);
