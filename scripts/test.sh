@@ -10,9 +10,10 @@ scripts/setup.sh || exit 1
 passed=0
 failed=0
 stage() {  # stage NAME COMMAND...
-  local name=$1; shift
+  local name=$1 start=$SECONDS; shift
   echo "== $name"
-  if "$@"; then passed=$((passed + 1)); echo "-- $name: ok"; else failed=$((failed + 1)); echo "-- $name: FAILED"; fi
+  if "$@"; then passed=$((passed + 1)); echo "-- $name: ok ($((SECONDS - start)) s)"
+  else failed=$((failed + 1)); echo "-- $name: FAILED ($((SECONDS - start)) s)"; fi
 }
 
 ctest_in() { ctest --test-dir "$1" --output-on-failure -j "$(nproc)"; }
