@@ -24,6 +24,12 @@ inline void PutLe(std::vector<uint8_t>& b, size_t at, uint64_t v, int width) {
   for (int i = 0; i < width; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
+// File offset of data directory `index` in an image made by BuildPe (its PE
+// header sits at 0x40).
+inline size_t PeDataDirectoryOffset(bool pe64, int index) {
+  return 0x44 + 20 + (pe64 ? 112 : 96) + 8 * size_t(index);
+}
+
 inline PeLayout BuildPe(bool pe64, const std::vector<PeResourceDef>& resources) {
   constexpr uint32_t kSectionRva = 0x1000, kRawOffset = 0x200;
   // Group type -> name -> languages, in first-seen order.
@@ -119,10 +125,10 @@ inline PeLayout BuildPe(bool pe64, const std::vector<PeResourceDef>& resources) 
   PutLe(image, coff + 16, optionalSize, 2);
   const size_t optional = coff + 20;
   PutLe(image, optional, pe64 ? 0x20B : 0x10B, 2);
-  const size_t dirs = optional + (pe64 ? 112 : 96);
   PutLe(image, optional + (pe64 ? 108 : 92), 16, 4);
-  PutLe(image, dirs + 16, kSectionRva, 4);
-  PutLe(image, dirs + 20, sec.size(), 4);
+  const size_t resourceDirectory = PeDataDirectoryOffset(pe64, 2);
+  PutLe(image, resourceDirectory, kSectionRva, 4);
+  PutLe(image, resourceDirectory + 4, sec.size(), 4);
   const size_t section = optional + optionalSize;
   const char name[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
   for (int i = 0; i < 8; ++i) image[section + i] = static_cast<uint8_t>(name[i]);
@@ -134,6 +140,23 @@ inline PeLayout BuildPe(bool pe64, const std::vector<PeResourceDef>& resources) 
   image.resize(image.size() + raw, 0);
   std::copy(sec.begin(), sec.end(), image.begin() + kRawOffset);
   return {image, kRawOffset};
+}
+
+// Signs an image as a signing tool lays it out: a certificate table (one
+// WIN_CERTIFICATE holding `certificate`) past the last section, 8-byte aligned,
+// named by the security data directory (entry 4), which holds a file offset
+// rather than an RVA and is not mapped by the loader.
+inline void AppendCertificateTable(std::vector<uint8_t>& image, bool pe64, const std::vector<uint8_t>& certificate) {
+  const size_t at = (image.size() + 7) & ~size_t{7};
+  image.resize(at, 0);
+  PutLe(image, at, 8 + certificate.size(), 4);  // dwLength
+  PutLe(image, at + 4, 0x0200, 2);              // WIN_CERT_REVISION_2_0
+  PutLe(image, at + 6, 0x0002, 2);              // WIN_CERT_TYPE_PKCS_SIGNED_DATA
+  image.insert(image.end(), certificate.begin(), certificate.end());
+  image.resize((image.size() + 7) & ~size_t{7}, 0);
+  const size_t security = PeDataDirectoryOffset(pe64, 4);
+  PutLe(image, security, at, 4);
+  PutLe(image, security + 4, image.size() - at, 4);
 }
 
 // A VS_VERSIONINFO block holding only the fixed file information.

@@ -26,10 +26,31 @@ std::vector<uint8_t> Found(const std::vector<uint8_t>& image, const std::string&
   return std::vector<uint8_t>(r->data, r->data + r->size);
 }
 
-class PeImageTest : public ::testing::TestWithParam<bool> {};
+// A signing tool appends a certificate table past the last section: a signed
+// image must read exactly as the unsigned one.
+struct PeShape {
+  bool pe64;
+  bool signedImage;
+};
+
+void PrintTo(const PeShape& shape, std::ostream* out) {
+  *out << (shape.pe64 ? "PE64" : "PE32") << (shape.signedImage ? ", signed" : "");
+}
+
+// Bytes a careless reader could take for something: a form signature, an MZ header.
+const std::vector<uint8_t> kCertificate = {0x30, 0x82, 0x00, 0x0C, 'T', 'P', 'F', '0', 'M', 'Z', 0, 0, 0x40, 0, 0, 0};
+
+class PeImageTest : public ::testing::TestWithParam<PeShape> {
+ protected:
+  static std::vector<uint8_t> Image(const std::vector<PeResourceDef>& resources) {
+    std::vector<uint8_t> image = BuildPe(GetParam().pe64, resources).image;
+    if (GetParam().signedImage) AppendCertificateTable(image, GetParam().pe64, kCertificate);
+    return image;
+  }
+};
 
 TEST_P(PeImageTest, FindsTheNamedResourceInTheNeutralLanguage) {
-  const std::vector<uint8_t> image = BuildPe(GetParam(), SampleResources()).image;
+  const std::vector<uint8_t> image = Image(SampleResources());
   EXPECT_EQ(Found(image, "TFORMEXE"), kForm);
   EXPECT_EQ(Found(image, "TFormExe"), kForm);
   EXPECT_EQ(Found(image, "TFORMINSTALADOR"), kOther);
@@ -38,25 +59,25 @@ TEST_P(PeImageTest, FindsTheNamedResourceInTheNeutralLanguage) {
 }
 
 TEST_P(PeImageTest, TakesTheOnlyLanguageWhenNotNeutral) {
-  const std::vector<uint8_t> image = BuildPe(GetParam(), {{kRtRcData, "TFORMEXE", 0, 0x0409, kForm}}).image;
+  const std::vector<uint8_t> image = Image({{kRtRcData, "TFORMEXE", 0, 0x0409, kForm}});
   EXPECT_EQ(Found(image, "TFORMEXE"), kForm);
 }
 
 TEST_P(PeImageTest, ReadsTheFixedFileVersion) {
-  const std::vector<uint8_t> image = BuildPe(GetParam(), SampleResources()).image;
+  const std::vector<uint8_t> image = Image(SampleResources());
   const std::optional<PeFileVersion> v = ReadFixedFileVersion(image.data(), image.size());
   ASSERT_TRUE(v);
   EXPECT_EQ(v->major, 1);
   EXPECT_EQ(v->minor, 2);
   EXPECT_EQ(v->release, 3);
   EXPECT_EQ(v->build, 4);
-  const std::vector<uint8_t> none = BuildPe(GetParam(), {{kRtRcData, "X", 0, 0, kForm}}).image;
+  const std::vector<uint8_t> none = Image({{kRtRcData, "X", 0, 0, kForm}});
   EXPECT_FALSE(ReadFixedFileVersion(none.data(), none.size()));
 }
 
 // Every prefix of an image: a clean error or a clean "not found", never a read outside.
 TEST_P(PeImageTest, EveryTruncationIsHandled) {
-  const std::vector<uint8_t> image = BuildPe(GetParam(), SampleResources()).image;
+  const std::vector<uint8_t> image = Image(SampleResources());
   for (size_t cut = 0; cut < image.size(); cut += (cut < 0x300 ? 1 : 7)) {
     const std::vector<uint8_t> part(image.begin(), image.begin() + cut);
     try {
@@ -71,8 +92,13 @@ TEST_P(PeImageTest, EveryTruncationIsHandled) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Widths, PeImageTest, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "PE64" : "PE32"; });
+INSTANTIATE_TEST_SUITE_P(Shapes, PeImageTest,
+                         ::testing::Values(PeShape{false, false}, PeShape{true, false}, PeShape{false, true},
+                                           PeShape{true, true}),
+                         [](const ::testing::TestParamInfo<PeShape>& info) {
+                           return std::string(info.param.pe64 ? "PE64" : "PE32") +
+                                  (info.param.signedImage ? "Signed" : "");
+                         });
 
 struct Damage {
   const char* expected;

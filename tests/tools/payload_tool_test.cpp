@@ -122,17 +122,27 @@ TEST_F(PayloadToolTest, UnsafeFileNamesAreRefusedAndNothingIsWrittenForThem) {
   }
 }
 
+// Signed executables too: the certificate table past the last section changes nothing.
 TEST_F(PayloadToolTest, ListsAPayloadInsideAnExecutable) {
   const std::string payload = Payload();
   std::ifstream in(payload, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), {});
   const std::string direct = (Run({"list", payload}), out_);
-  for (bool pe64 : {false, true}) {
+  const struct {
+    bool pe64, signedImage;
+  } shapes[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+  for (const auto& [pe64, signedImage] : shapes) {
+    SCOPED_TRACE(std::string(pe64 ? "PE64" : "PE32") + (signedImage ? " signed" : ""));
     PeLayout pe = BuildPe(pe64, {{10, "TFORMEXE", 0, 0, std::vector<uint8_t>(bytes.begin(), bytes.end())}});
+    if (signedImage) AppendCertificateTable(pe.image, pe64, std::vector<uint8_t>(300, 0x30));
     const fs::path exe = dir_ / "Instalador.exe";
     Write(exe, std::string(pe.image.begin(), pe.image.end()));
     ASSERT_EQ(Run({"list", exe.string()}), 0) << err_;
     EXPECT_EQ(out_, direct);
+    const fs::path out = dir_ / "from-exe";
+    fs::remove_all(out);
+    ASSERT_EQ(Run({"extract", exe.string(), out.string()}), 0) << err_;
+    for (const auto& [name, content] : files_) EXPECT_EQ(Read(out / name), content) << name;
     PeLayout empty = BuildPe(pe64, {{10, "OTHER", 0, 0, {1, 2}}});
     Write(exe, std::string(empty.image.begin(), empty.image.end()));
     EXPECT_EQ(Run({"list", exe.string()}), 1);

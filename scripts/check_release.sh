@@ -1,0 +1,217 @@
+#!/usr/bin/env bash
+# Release checks of the Windows build, run after scripts/build.sh win32. One line per check
+# (PASS or FAIL, then the detail); exit status 1 when any failed.
+# Usage: scripts/check_release.sh [shipped|reproducible|signed|all]   (default: all)
+#   shipped       Instalador.exe and DesInstalador.exe of build/win32 import only Windows' KnownDLLs
+#                 (no import of a DLL that a user could plant beside them, libssp's included),
+#                 keep DYNAMIC_BASE (with relocations) and NX_COMPAT, and carry the stack
+#                 protector's and the buffer checks' failure routines
+#   reproducible  a clean build of the installer target in build/release-check gives the same
+#                 SHA-256 as build/win32 for Instalador.exe, DesInstalador.exe and the stand-ins
+#   signed        build/release-check built again, signed with a throwaway self-signed
+#                 certificate: osslsigncode verify accepts both programs against it, the signed
+#                 installer's payload extracts to the carried files byte for byte, and the
+#                 signed installer starts under Wine and shows its window
+# The signed check reuses build/release-check's objects when the reproducible check built it,
+# and the Wine template prefix of WINE_WORK when the caller shares one (scripts/test.sh does).
+set -uo pipefail
+cd "$(dirname "$0")/.."
+repo=$PWD
+win=$repo/build/win32
+check=$repo/build/release-check
+tools=$repo/build/host/bin
+logs=$repo/artifacts/release
+objdump=i686-w64-mingw32-objdump
+mkdir -p "$logs"
+
+failed=0
+report() {  # report PASS|FAIL NAME DETAIL, then any detail lines on stdin when FAIL
+  printf '%-5s %s%s\n' "$1" "$2" "${3:+ ($3)}"
+  [ "$1" = PASS ] || failed=$((failed + 1))
+}
+indent() { sed 's/^/      /' | head -n "${1:-20}"; }
+
+# Windows' KnownDLLs: loaded from the system folder whatever the search order, so an import
+# of one cannot be planted beside the program in a folder other users can write (Downloads).
+known_dlls="advapi32 clbcatq combase comdlg32 coml2 gdi32 gdiplus imagehlp imm32 kernel32 msctf msvcrt
+            normaliz nsi ole32 oleaut32 psapi rpcrt4 sechost setupapi shcore shell32 shlwapi user32 wldap32 ws2_32"
+
+# shipped_problems EXE: prints one line per problem of one program (nothing when it has none).
+shipped_problems() {
+  local exe=$1 headers dll name flags
+  headers=$("$objdump" -p "$exe" 2>&1) || { echo "objdump cannot read it: $headers" | head -n 1; return; }
+  while read -r dll; do
+    name=$(echo "$dll" | tr 'A-Z' 'a-z')
+    name=${name%.dll}
+    case " $(echo $known_dlls) " in
+      *" $name "*) ;;
+      *) echo "imports $dll, not a KnownDLL: it can be planted beside the program" ;;
+    esac
+  done < <(sed -n 's/^\tDLL Name: //p' <<<"$headers")
+  # Delay-loaded DLLs are looked up along the search path at first use: none at all.
+  grep -q '^Entry d 00000000 00000000 Delay Import Directory' <<<"$headers" || echo "has delay-load imports"
+  flags=$(sed -n 's/^DllCharacteristics[[:space:]]*\([0-9a-fA-F]*\)$/\1/p' <<<"$headers")
+  (( (0x$flags & 0x40) != 0 )) || echo "DYNAMIC_BASE is not set (DllCharacteristics $flags)"
+  (( (0x$flags & 0x100) != 0 )) || echo "NX_COMPAT is not set (DllCharacteristics $flags)"
+  # Without relocations the loader cannot move the image, whatever DYNAMIC_BASE says.
+  grep -q '^Entry 5 00000000 00000000 Base Relocation' <<<"$headers" && echo "has no base relocations"
+  # libssp, statically linked: its failure messages are in the program (stripped of symbols).
+  grep -a -q 'stack smashing detected' "$exe" || echo "no stack protector (libssp not linked in)"
+  grep -a -q 'buffer overflow detected' "$exe" || echo "no buffer checks (_FORTIFY_SOURCE not in effect)"
+}
+
+check_shipped() {
+  local exe problems
+  for exe in Instalador.exe DesInstalador.exe; do
+    if [ ! -f "$win/bin/$exe" ]; then
+      report FAIL "shipped program $exe" "not built: scripts/build.sh win32"
+      continue
+    fi
+    problems=$(shipped_problems "$win/bin/$exe")
+    if [ -z "$problems" ]; then
+      report PASS "shipped program $exe" "imports $("$objdump" -p "$win/bin/$exe" | sed -n 's/^\tDLL Name: //p' |
+        tr '\n' ' ' | sed 's/ $//'); DYNAMIC_BASE, NX_COMPAT, stack protector, buffer checks"
+    else
+      report FAIL "shipped program $exe" "$(echo "$problems" | wc -l) problem(s)"
+      indent <<<"$problems"
+    fi
+  done
+}
+
+# The programs a build of the installer target makes: the installer and what it carries.
+programs=(Instalador.exe DesInstalador.exe Pliegorama.exe OracleXEClient.exe)
+
+check_reproducible() {
+  local start=$SECONDS log=$logs/reproducible-build.log exe a b differ=()
+  rm -rf "$check"
+  if ! scripts/build.sh installer "$check" >"$log" 2>&1; then
+    report FAIL "reproducible build" "the second build failed, log ${log#"$repo"/}"
+    tail -n 15 "$log" | indent
+    return
+  fi
+  for exe in "${programs[@]}"; do
+    a=$(sha256sum < "$win/bin/$exe" 2>/dev/null | cut -c1-64)
+    b=$(sha256sum < "$check/bin/$exe" 2>/dev/null | cut -c1-64)
+    [ -n "$a" ] && [ "$a" = "$b" ] || differ+=("$exe: build/win32 ${a:-missing}, build/release-check ${b:-missing}")
+  done
+  if [ ${#differ[@]} -eq 0 ]; then
+    report PASS "reproducible build" "${#programs[@]} programs byte-identical in build/win32 and build/release-check,\
+ Instalador.exe sha256 $(sha256sum < "$check/bin/Instalador.exe" | cut -c1-16)..., $((SECONDS - start)) s"
+  else
+    report FAIL "reproducible build" "${#differ[@]} of ${#programs[@]} programs differ"
+    printf '%s\n' "${differ[@]}" | indent
+  fi
+}
+
+# make_certificate DIR: a throwaway self-signed code-signing certificate in DIR (cert.pem, and
+# cert.pfx protected by the random password in DIR/password).
+make_certificate() {
+  local dir=$1
+  rm -rf "$dir"
+  mkdir -m 700 -p "$dir" || return 1
+  openssl rand -hex 16 > "$dir/password" &&
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Instalador release check" \
+    -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" \
+    -keyout "$dir/key.pem" -out "$dir/cert.pem" &&
+  openssl pkcs12 -export -inkey "$dir/key.pem" -in "$dir/cert.pem" -out "$dir/cert.pfx" \
+    -passout "file:$dir/password"
+}
+
+# signed_start_scenario: the signed installer in a fresh prefix: its window shows, "Cerrar" ends
+# it with status 0. Prints the harness's check lines; exit status 1 when one failed.
+signed_start_scenario() (
+  export WINE_BUILD_DIR=$win  # winprobe.exe comes from the full Windows build
+  source tests/wine/lib.sh
+  wine_lib_init || exit 1
+  template=$(wine_make_template) || exit 1
+  source tests/wine/install_lib.sh "$template" "$win" signed
+  inst_prefix start || exit 1
+  wine_check "the signed installer shows its window \"$INST_CAPTION\"" inst_start "$check/bin/Instalador.exe"
+  inst_shot window
+  wine_check "\"Cerrar\" clicked" wine_inspect "$PREFIX" click "$INST_CAPTION" Cerrar
+  inst_expect_exit "the signed installer ends with status 0" 30
+  inst_end
+  rm -rf "$PREFIX"
+  wine_checks_done
+)
+
+check_signed() {
+  local start=$SECONDS log=$logs/signed-build.log certs=$check/signing exe out problems="" item carried
+  if ! make_certificate "$certs" >"$log" 2>&1; then
+    report FAIL "signed build" "openssl could not make the test certificate, log ${log#"$repo"/}"
+    tail -n 5 "$log" | indent
+    return
+  fi
+  if ! scripts/build.sh installer "$check" -DINSTALADOR_SIGN_PFX="$certs/cert.pfx" \
+      -DINSTALADOR_SIGN_PASSWORD_FILE="$certs/password" >>"$log" 2>&1; then
+    report FAIL "signed build" "the build failed, log ${log#"$repo"/}"
+    tail -n 15 "$log" | indent
+    return
+  fi
+
+  for exe in Instalador.exe DesInstalador.exe; do
+    out=$(osslsigncode verify -CAfile "$certs/cert.pem" -in "$check/bin/$exe" 2>&1)
+    if [ $? -ne 0 ]; then
+      problems+="$exe: $(grep -i -m 3 'fail\|error\|mismatch\|No signature' <<<"$out" | tr '\n' ' ')"$'\n'
+    elif ! grep -q -i '^Message digest algorithm *: SHA256' <<<"$out"; then
+      problems+="$exe: not signed with SHA-256"$'\n'
+    fi
+  done
+  if [ -z "$problems" ]; then
+    report PASS "signed build: osslsigncode verify" "Instalador.exe and DesInstalador.exe, SHA-256, signer\
+ CN=Instalador release check, no time stamp, $((SECONDS - start)) s with the build"
+  else
+    report FAIL "signed build: osslsigncode verify" "against the test certificate"
+    printf '%s' "$problems" | indent
+  fi
+
+  # Up to its signature the signed uninstaller is the unsigned one of build/win32: signing
+  # adds the certificate table and the checksum, nothing else.
+  rm -f "$check/unsigned.exe"
+  if osslsigncode remove-signature -in "$check/bin/DesInstalador.exe" -out "$check/unsigned.exe" >>"$log" 2>&1 &&
+     cmp -s "$check/unsigned.exe" "$win/bin/DesInstalador.exe"; then
+    report PASS "signed build: reproducible up to the signature" "DesInstalador.exe without its signature is build/win32's"
+  else
+    report FAIL "signed build: reproducible up to the signature" \
+      "DesInstalador.exe without its signature differs from build/win32's, log ${log#"$repo"/}"
+  fi
+
+  # The payload as the signed installer carries it: the signed uninstaller, the others as built.
+  out=$check/extracted
+  rm -rf "$out"
+  problems=""
+  if ! "$tools/payload" extract "$check/bin/Instalador.exe" "$out" >>"$log" 2>&1; then
+    problems="payload extract failed: $(tail -n 1 "$log")"$'\n'
+  else
+    for carried in "$check/bin/Pliegorama.exe" "$check/standins/tnsnames.ora" "$check/bin/OracleXEClient.exe" \
+                   "$check/bin/DesInstalador.exe"; do
+      item=$out/$(basename "$carried")
+      cmp -s "$carried" "$item" || problems+="$(basename "$carried") differs from ${carried#"$repo"/}"$'\n'
+    done
+    [ "$(find "$out" -type f | wc -l)" -eq 4 ] || problems+="$(find "$out" -type f | wc -l) files extracted, not 4"$'\n'
+  fi
+  if [ -z "$problems" ]; then
+    report PASS "signed build: payload" "the 4 carried files extract byte for byte, the signed DesInstalador.exe among them"
+  else
+    report FAIL "signed build: payload" "from build/release-check/bin/Instalador.exe"
+    printf '%s' "$problems" | indent
+  fi
+
+  start=$SECONDS
+  log=$logs/signed-start.log
+  if signed_start_scenario >"$log" 2>&1 </dev/null; then
+    report PASS "signed build: starts under Wine" "window shown, \"Cerrar\" ends it, $((SECONDS - start)) s"
+  else
+    report FAIL "signed build: starts under Wine" "log ${log#"$repo"/}"
+    grep '^FAIL' "$log" | indent
+  fi
+}
+
+case "${1:-all}" in
+  shipped) check_shipped ;;
+  reproducible) check_reproducible ;;
+  signed) check_signed ;;
+  all) check_shipped; check_reproducible; check_signed ;;
+  *) echo "usage: $0 [shipped|reproducible|signed|all]" >&2; exit 2 ;;
+esac
+[ "$failed" -eq 0 ]
