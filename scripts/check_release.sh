@@ -48,6 +48,9 @@ shipped_problems() {
       *) echo "imports $dll, not a KnownDLL: it can be planted beside the program" ;;
     esac
   done < <(sed -n 's/^\tDLL Name: //p' <<<"$headers")
+  # A crypto provider loads its DLLs by name (bcrypt, crypt32, ...): libssp's start-up seeding
+  # did so before WinMain could narrow the search; the build's own run-time needs none.
+  grep -q '^\s*[0-9a-f]*\s*[0-9]*\s*CryptAcquireContext' <<<"$headers" && echo "imports CryptAcquireContext: a crypto provider's DLLs are found by name"
   # Delay-loaded DLLs are looked up along the search path at first use: none at all.
   grep -q '^Entry d 00000000 00000000 Delay Import Directory' <<<"$headers" || echo "has delay-load imports"
   flags=$(sed -n 's/^DllCharacteristics[[:space:]]*\([0-9a-fA-F]*\)$/\1/p' <<<"$headers")
