@@ -41,11 +41,15 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
 }
 
 void TMemoryStream::Reserve(size_t capacity) {
-  if (capacity <= capacity_) return;
+  // Shared bytes are never changed: the first change works on an own copy.
+  if (shared_) capacity = std::max(capacity, size_);
+  if (capacity <= capacity_ && !shared_) return;
   std::unique_ptr<uint8_t[]> grown(new uint8_t[capacity]);
-  if (size_ != 0) std::memcpy(grown.get(), data_.get(), size_);
+  if (size_ != 0) std::memcpy(grown.get(), Memory(), size_);
   data_ = std::move(grown);
   capacity_ = capacity;
+  shared_ = nullptr;
+  sharedOwner_.reset();
 }
 
 void TMemoryStream::SetSize(int64_t size) {
@@ -62,7 +66,7 @@ void TMemoryStream::SetPosition(int64_t position) { position_ = std::max<int64_t
 size_t TMemoryStream::Read(void* buffer, size_t count) {
   if (position_ >= Size()) return 0;
   const size_t n = std::min(count, size_ - static_cast<size_t>(position_));
-  if (n != 0) std::memcpy(buffer, data_.get() + position_, n);
+  if (n != 0) std::memcpy(buffer, Memory() + position_, n);
   position_ += static_cast<int64_t>(n);
   return n;
 }
@@ -72,7 +76,7 @@ size_t TMemoryStream::Write(const void* buffer, size_t count) {
   const size_t at = static_cast<size_t>(position_);
   const size_t end = at + count;
   // Grow geometrically: items are filled by many small writes while encoding.
-  if (end > capacity_) Reserve(std::max(end, capacity_ + capacity_ / 2));
+  if (end > capacity_ || shared_) Reserve(std::max(end, capacity_ + capacity_ / 2));
   if (at > size_) std::memset(data_.get() + size_, 0, at - size_);
   std::memcpy(data_.get() + at, buffer, count);
   size_ = std::max(size_, end);
@@ -81,6 +85,8 @@ size_t TMemoryStream::Write(const void* buffer, size_t count) {
 }
 
 void TMemoryStream::Clear() {
+  shared_ = nullptr;
+  sharedOwner_.reset();
   data_.reset();
   size_ = capacity_ = 0;
   position_ = 0;
@@ -91,6 +97,8 @@ void TMemoryStream::Assign(const uint8_t* data, size_t size) {
   std::unique_ptr<uint8_t[]> copy(size != 0 ? new uint8_t[size] : nullptr);
   if (size != 0) std::memcpy(copy.get(), data, size);
   data_ = std::move(copy);
+  shared_ = nullptr;
+  sharedOwner_.reset();
   size_ = capacity_ = size;
   position_ = 0;
 }
@@ -99,6 +107,13 @@ void TMemoryStream::LoadFrom(TStream& source, size_t size) {
   Clear();
   // Check before allocating: the size may come from untrusted input.
   if (static_cast<int64_t>(size) > source.Size() - source.Position()) throw EReadError(msg::kStreamReadError);
+  if (const auto* view = dynamic_cast<const TReadOnlyMemoryStream*>(&source); view && view->Owner() && size != 0) {
+    shared_ = view->Data() + source.Position();
+    sharedOwner_ = view->Owner();
+    size_ = size;
+    source.SetPosition(source.Position() + static_cast<int64_t>(size));
+    return;
+  }
   Reserve(size);
   source.ReadBuffer(data_.get(), size);
   size_ = size;

@@ -35,6 +35,8 @@ class TStream {
 
 // Growable in-memory stream; reading past the end returns fewer bytes. Its
 // buffer is not zero-filled: items up to tens of megabytes are filled by one copy.
+// It may instead share a block of bytes with their owner (LoadFrom a shared
+// view): no copy at all, until the first change copies them into its own buffer.
 class TMemoryStream : public TStream {
  public:
   TMemoryStream() = default;
@@ -49,26 +51,32 @@ class TMemoryStream : public TStream {
   size_t Write(const void* buffer, size_t count) override;
 
   void Clear();
-  const uint8_t* Memory() const { return data_.get(); }
-  // Takes `size` bytes at `data` as the whole content, position 0.
+  const uint8_t* Memory() const { return shared_ ? shared_ : data_.get(); }
+  // Takes `size` bytes at `data` as the whole content (a copy), position 0.
   void Assign(const uint8_t* data, size_t size);
-  // Replaces the content with the next `size` bytes of `source` (one copy),
-  // position 0; "Stream read error" when the source has fewer.
+  // Replaces the content with the next `size` bytes of `source`, position 0;
+  // "Stream read error" when the source has fewer. One copy, or none from a
+  // view that shares its bytes (TReadOnlyMemoryStream with an owner).
   void LoadFrom(TStream& source, size_t size);
 
  private:
   void Reserve(size_t capacity);
 
+  std::shared_ptr<const void> sharedOwner_;  // keeps `shared_` alive
+  const uint8_t* shared_ = nullptr;
   std::unique_ptr<uint8_t[]> data_;
   size_t size_ = 0;
   size_t capacity_ = 0;
   int64_t position_ = 0;
 };
 
-// Read-only view over bytes that outlive it (a mapped resource, a buffer).
+// Read-only view over bytes that outlive it (a mapped resource, a buffer), or
+// over bytes of a buffer that `owner` keeps alive: those a TMemoryStream can
+// share instead of copying them.
 class TReadOnlyMemoryStream : public TStream {
  public:
-  TReadOnlyMemoryStream(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  TReadOnlyMemoryStream(const uint8_t* data, size_t size, std::shared_ptr<const void> owner = nullptr)
+      : data_(data), size_(size), owner_(std::move(owner)) {}
   int64_t Size() const override { return static_cast<int64_t>(size_); }
   void SetSize(int64_t size) override;
   int64_t Position() const override { return position_; }
@@ -76,9 +84,13 @@ class TReadOnlyMemoryStream : public TStream {
   size_t Read(void* buffer, size_t count) override;
   size_t Write(const void* buffer, size_t count) override;
 
+  const uint8_t* Data() const { return data_; }
+  const std::shared_ptr<const void>& Owner() const { return owner_; }
+
  private:
   const uint8_t* data_;
   size_t size_;
+  std::shared_ptr<const void> owner_;
   int64_t position_ = 0;
 };
 

@@ -20,7 +20,8 @@ namespace {
 
 class Reader : public ValueReader {
  public:
-  Reader(const uint8_t* data, size_t size, TComponent& root) : in_(data, size, StreamReadError), root_(root) {}
+  Reader(const uint8_t* data, size_t size, std::shared_ptr<const void> owner, TComponent& root)
+      : in_(data, size, StreamReadError), owner_(std::move(owner)), root_(root) {}
 
   size_t ReadRoot() {
     const uint8_t* signature = in_.Take(4);
@@ -164,8 +165,9 @@ class Reader : public ValueReader {
     const size_t start = BeginValue();
     if (in_.U8() != static_cast<uint8_t>(ValueCode::Binary)) Reject(start);
     const uint32_t length = in_.U32();
-    // Handed over in place: the property copies what it keeps, once.
-    TReadOnlyMemoryStream block(in_.Take(length), length);
+    // Handed over in place: the property copies what it keeps, once, or
+    // shares it with the owner of the bytes when there is one.
+    TReadOnlyMemoryStream block(in_.Take(length), length, owner_);
     reader(block);
   }
 
@@ -339,6 +341,7 @@ class Reader : public ValueReader {
   }
 
   ByteCursor in_;
+  std::shared_ptr<const void> owner_;
   TComponent& root_;
   std::vector<TComponent*> loaded_;
   bool valuePending_ = false;
@@ -348,6 +351,6 @@ class Reader : public ValueReader {
 }  // namespace
 
 void FormStreamReader::ReadRootComponent(TComponent& root) {
-  Reader reader(data_, size_, root);
+  Reader reader(data_, size_, owner_, root);
   bytesRead_ = reader.ReadRoot();
 }
