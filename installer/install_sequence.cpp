@@ -3,6 +3,7 @@
 // the outcome and the restart offer.
 #include "installer/form_instalador.h"
 
+#include "framework/errors.h"
 #include "installer/install_paths.h"
 #include "installer/texts.h"
 #include "storage/mxStorage.h"
@@ -12,6 +13,20 @@ namespace {
 using platform::DialogButtons;
 using platform::DialogType;
 using namespace paths;
+
+// Every carried file the install may write, checked whole before anything is
+// written: a damaged download must end in a clear message, not in half an
+// install with a truncated program in it.
+void VerifyPayload(TFormInstalador& form) {
+  for (const int position : {kProductItem, kNetServiceItem, kOracleSetupItem, kUninstallerItem}) {
+    TmxStoredItem& item = form.StoredItem(position);
+    try {
+      item.Verify();
+    } catch (const Exception&) {
+      throw Exception(texts::kInstallerDamaged);
+    }
+  }
+}
 
 void DeleteTempCopy(platform::Platform& system, const std::string& windowsDir) {
   // Before the folders are first known there is no copy to delete; a path
@@ -26,6 +41,7 @@ void TFormInstalador::InstallProduct() {
   platform::Platform& system = Platform();
   try {
     ReadInstallFolders();
+    VerifyPayload(*this);
     const std::string organisation = ProgramFilesDir + kOrganisationFolder;
     const std::string product = ProgramFilesDir + kProductFolder;
     const std::string productExe = ProgramFilesDir + kProductExe;

@@ -5,6 +5,10 @@
 
 namespace texts {
 
+// A carried file fails its check before the install writes anything.
+inline constexpr char kInstallerDamaged[] =
+    "El instalador est\xE1 da\xF1" "ado (Sistema de Lumentra). Descargue una copia nueva.";
+
 // Install sequence outcome.
 inline constexpr char kInstallSucceeded[] = "La instalaci\xF3n ha terminado con exito";
 inline constexpr char kInstallCancelled[] = "La instalaci\xF3n ha sido cancelada";

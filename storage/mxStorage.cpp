@@ -149,18 +149,56 @@ void TmxStoredItem::SaveToStream(TStream* stream) {
   storedData_.SetPosition(0);
   if (OnBeforeSave) OnBeforeSave(this, stream);
   if (compression_ != TCompressionLevel::clNone && storedData_.Size() > 0) {
-    TDecompressionStream decoder(storedData_.Memory(), static_cast<size_t>(storedData_.Size()));
-    const int32_t length = ReadInt32(decoder);
-    // A negative length cannot describe a file: the stream is damaged.
-    if (length < 0) throw EReadError(msg::kStreamReadError);
-    if (length != 0) stream->CopyFrom(decoder, length);
-    // The trailer's checksum is verified too, so a damaged stream that still
-    // inflates to the right length is not written out as a good file.
-    decoder.VerifyEnd();
+    Decode(*stream);
   } else if (storedData_.Size() > 0) {
     stream->CopyFrom(storedData_, 0);
   }
   if (OnAfterSave) OnAfterSave(this);
+}
+
+int32_t TmxStoredItem::Decode(TStream& target) const {
+  TDecompressionStream decoder(storedData_.Memory(), static_cast<size_t>(storedData_.Size()));
+  const int32_t length = ReadInt32(decoder);
+  // A negative length cannot describe a file: the stream is damaged.
+  if (length < 0) throw EReadError(msg::kStreamReadError);
+  if (length != 0) target.CopyFrom(decoder, length);
+  // The trailer's checksum is verified too, so a damaged stream that still
+  // inflates to the right length is not written out as a good file.
+  decoder.VerifyEnd();
+  return length;
+}
+
+namespace {
+
+// Takes every byte and keeps none: decoding to nowhere.
+class TDiscardStream : public TStream {
+ public:
+  int64_t Size() const override { return position_; }
+  void SetSize(int64_t) override {}
+  int64_t Position() const override { return position_; }
+  void SetPosition(int64_t) override {}
+  size_t Read(void*, size_t) override { return 0; }
+  size_t Write(const void*, size_t count) override {
+    position_ += static_cast<int64_t>(count);
+    return count;
+  }
+
+ private:
+  int64_t position_ = 0;
+};
+
+}  // namespace
+
+void TmxStoredItem::Verify() const {
+  if (storedData_.Size() == 0) {
+    if (fileSize_ != 0) throw EReadError(Format(msg::kStoredItemEmpty, fileSize_));
+    return;
+  }
+  // Raw bytes carry nothing to check them by.
+  if (compression_ == TCompressionLevel::clNone) return;
+  TDiscardStream nowhere;
+  const int32_t length = Decode(nowhere);
+  if (length != fileSize_) throw EReadError(Format(msg::kStoredLengthMismatch, length, fileSize_));
 }
 
 void TmxStoredItem::ExtractToFile(const std::string& path, FileSystem& files) {

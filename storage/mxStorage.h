@@ -59,6 +59,13 @@ class TmxStoredItem : public TCollectionItem {
   // it, moved over `path` in one step once complete. On failure `path` keeps
   // what it held (or stays missing) and no other file is left.
   void ExtractToFile(const std::string& path, FileSystem& files = NativeFileSystem());
+  // Decodes the stored bytes to nowhere, streaming as extraction does, and
+  // checks what they say of themselves: the zlib stream with its Adler-32
+  // trailer and nothing after it, the length in front against FileSize. A
+  // check that passes means extraction cannot fail on the item's own bytes.
+  // Raises what extraction would meet (ECompressionError "Error", EReadError
+  // "Stream read error"), or EReadError naming a mismatch. No event fires.
+  void Verify() const;
   // The "StoredItem" value: a 32-bit count and that many stored bytes.
   void ReadStoredItem(TStream& stream);
   void WriteStoredItem(TStream& stream);
@@ -76,6 +83,8 @@ class TmxStoredItem : public TCollectionItem {
 
  private:
   bool StorageLoading() const;
+  // Inflates StoredData into `target`; the length the content declared.
+  int32_t Decode(TStream& target) const;
 
   int32_t tag_ = 0;
   std::string name_;

@@ -138,7 +138,9 @@ size_t TDecompressionStream::Read(void* buffer, size_t count) {
 
 void TDecompressionStream::VerifyEnd() {
   // One more byte asked for: a well-formed stream yields none and reaches its
-  // end, which is where zlib checks the Adler-32 trailer.
+  // end, which is where zlib checks the Adler-32 trailer; and the stream ends
+  // where its bytes do.
   uint8_t extra;
   if (Read(&extra, 1) != 0 || !state_->ended) throw ECompressionError(msg::kZlibError);
+  if (state_->z.avail_in != 0 || state_->fed != state_->size) throw ECompressionError(msg::kZlibError);
 }

@@ -47,7 +47,8 @@ class TDecompressionStream : public TStream {
   size_t Read(void* buffer, size_t count) override;
   size_t Write(const void* buffer, size_t count) override;
   // After the content has been read: the zlib stream must end here, with a
-  // matching Adler-32 trailer. Raises ECompressionError "Error" otherwise.
+  // matching Adler-32 trailer, at the end of its bytes. Raises
+  // ECompressionError "Error" otherwise.
   void VerifyEnd();
 
  private:

@@ -440,6 +440,76 @@ INSTANTIATE_TEST_SUITE_P(
                   "Cannot open file \"", true}),
     [](const testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
 
+// --- A damaged download: found before anything is written ---
+
+class DamagedPayloadTest : public InstallTest, public testing::WithParamInterface<int> {};
+
+TEST_P(DamagedPayloadTest, SaysSoAndWritesNothing) {
+  // One flipped byte in the middle of the item's zlib data.
+  TmxStoredItem& item = *payload->StoredItems().Items(GetParam());
+  std::vector<uint8_t> value(4 + static_cast<size_t>(item.Size()));
+  const uint32_t n = static_cast<uint32_t>(item.Size());
+  for (int i = 0; i < 4; ++i) value[i] = static_cast<uint8_t>(n >> (8 * i));
+  std::copy(item.StoredData().Memory(), item.StoredData().Memory() + n, value.begin() + 4);
+  value[4 + n / 2] ^= 0x5A;
+  TMemoryStream stream;
+  stream.Assign(value.data(), value.size());
+  item.ReadStoredItem(stream);
+  RegisterXEClient();
+  const std::vector<std::string> before = machine.AllPaths();
+
+  try {
+    form->InstallProduct();
+    FAIL() << "no error";
+  } catch (const Exception& error) {
+    EXPECT_EQ(ApplicationErrorText(error.Message()), texts::kInstallerDamaged);
+  }
+  EXPECT_EQ(machine.AllPaths(), before);
+  EXPECT_TRUE(machine.StartedPrograms().empty());
+  EXPECT_TRUE(machine.Dialogs().empty());
+  EXPECT_TRUE(view.installEnabled.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Items, DamagedPayloadTest, testing::Values(0, 1, 2, 3));
+
+// --- A write that fails half-way leaves the old file, or none, and no other ---
+
+struct HalfWrittenCase {
+  const char* name;
+  bool oldUninstaller;     // an earlier install left one
+  bool setupRoad;          // no Oracle client: the setup program is written too
+  size_t roomAfterProduct;  // bytes the disk takes once the product is written (0: not even the product)
+  const char* file;
+};
+
+class HalfWrittenTest : public InstallTest, public testing::WithParamInterface<HalfWrittenCase> {};
+
+TEST_P(HalfWrittenTest, LeavesNoPartOfAFile) {
+  const HalfWrittenCase& c = GetParam();
+  MakeFolders(kProductFolder);
+  if (c.oldUninstaller) machine.WriteFileBytes(kUninstallerExe, "old uninstaller");
+  if (!c.setupRoad) RegisterXEClient();
+  machine.SetDiskSpace(c.roomAfterProduct == 0 ? carriedProduct.size() / 2 : carriedProduct.size() + c.roomAfterProduct);
+
+  EXPECT_THROW(form->InstallProduct(), EWriteError);
+
+  machine.SetDiskSpace(std::nullopt);
+  if (c.oldUninstaller) {
+    EXPECT_EQ(Read(kUninstallerExe), "old uninstaller");
+  } else {
+    EXPECT_FALSE(machine.FileExists(c.file)) << c.file;
+  }
+  for (const std::string& path : machine.AllPaths()) EXPECT_EQ(path.find("\\~INS"), std::string::npos) << path;
+  EXPECT_TRUE(machine.StartedPrograms().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, HalfWrittenTest,
+    testing::Values(HalfWrittenCase{"Product", false, false, 0, kProductExe},
+                    HalfWrittenCase{"UninstallerOverAnEarlierOne", true, false, 5, kUninstallerExe},
+                    HalfWrittenCase{"SetupProgram", false, true, sizeof kUninstallerBytes + 3, kSetupExe}),
+    [](const testing::TestParamInfo<HalfWrittenCase>& info) { return std::string(info.param.name); });
+
 TEST_F(InstallTest, FolderErrorWritesNothing) {
   machine.DeleteKeyTree(RootKey::LocalMachine, kCurrentVersionKey);
   EXPECT_THROW(form->InstallProduct(), Exception);

@@ -83,6 +83,16 @@ TEST(Texts, AreTheGoldenBytes) {
        "45 6C 20 53 69 73 74 65 6D 61 20 64 65 20 4C 75 6D 65 6E 74 72 61 20 6E "
        "6F 20 65 73 74 E1 20 69 6E 73 74 61 6C 61 64 6F 20 65 6E 20 65 73 74 65 "
        "20 65 71 75 69 70 6F 2E"},
+      {"installer damaged", texts::kInstallerDamaged,
+       "45 6C 20 69 6E 73 74 61 6C 61 64 6F 72 20 65 73 74 E1 20 64 61 F1 61 64 "
+       "6F 20 28 53 69 73 74 65 6D 61 20 64 65 20 4C 75 6D 65 6E 74 72 61 29 2E "
+       "20 44 65 73 63 61 72 67 75 65 20 75 6E 61 20 63 6F 70 69 61 20 6E 75 65 "
+       "76 61 2E"},
+      {"uninstall succeeded, the rest at the restart", texts::kUninstallSucceededAtRestart,
+       "45 6C 20 53 69 73 74 65 6D 61 20 64 65 20 4C 75 6D 65 6E 74 72 61 20 68 "
+       "61 20 73 69 64 6F 20 64 65 73 69 6E 73 74 61 6C 61 64 6F 2E 20 41 6C 20 "
+       "72 65 69 6E 69 63 69 61 72 20 65 6C 20 65 71 75 69 70 6F 20 73 65 20 71 "
+       "75 69 74 61 72 E1 6E 20 74 61 6D 62 69 E9 6E 3A"},
   };
   for (const Golden& g : golden) EXPECT_EQ(Hex(g.text), g.hex) << g.what;
 }

@@ -236,26 +236,46 @@ std::vector<uint8_t> WithLength(int32_t length, const std::vector<uint8_t>& file
   return v;
 }
 
+class ExtractToFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("mxstorage-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string Slurp(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  std::filesystem::path dir_;
+  TmxStorage storage_{nullptr};
+};
+
 struct DamageCase {
   const char* what;
   std::function<std::vector<uint8_t>()> stored;
   const char* message;
 };
 
-class DamagedStream : public ::testing::TestWithParam<DamageCase> {};
+class DamagedStream : public ExtractToFile, public ::testing::WithParamInterface<DamageCase> {};
 
+// Decoding, the check before an install and an extraction over an existing
+// file meet the same error; the file keeps its old content, and nothing else
+// is left beside it.
 TEST_P(DamagedStream, FailsWithTheDocumentedError) {
-  TmxStorage storage(nullptr);
-  TmxStoredItem& item = *storage.StoredItems().Add();
+  TmxStoredItem& item = *storage_.StoredItems().Add();
   SetStored(item, GetParam().stored());
   TMemoryStream out;
-  std::string message;
-  try {
-    item.SaveToStream(&out);
-  } catch (const Exception& e) {
-    message = e.Message();
-  }
-  EXPECT_EQ(message, GetParam().message) << GetParam().what;
+  EXPECT_EQ(ErrorOf<Exception>([&] { item.SaveToStream(&out); }), GetParam().message) << GetParam().what;
+  EXPECT_EQ(ErrorOf<Exception>([&] { item.Verify(); }), GetParam().message) << GetParam().what;
+  const auto path = dir_ / "Pliegorama.exe";
+  std::ofstream(path) << "installed";
+  EXPECT_EQ(ErrorOf<Exception>([&] { item.ExtractToFile(path.string()); }), GetParam().message);
+  EXPECT_EQ(Slurp(path), "installed");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), std::filesystem::directory_iterator()), 1);
 }
 
 const std::vector<uint8_t> kFile = Content(100000, false, 3);
@@ -275,7 +295,11 @@ INSTANTIATE_TEST_SUITE_P(
                    [] { return Zlib(WithLength(100001, kFile)); }, "Stream read error"},
         DamageCase{"content longer than its length",
                    [] { return Zlib(WithLength(99999, kFile)); }, "Error"},
-        DamageCase{"negative length", [] { return Zlib(WithLength(-5, kFile)); }, "Stream read error"}),
+        DamageCase{"negative length", [] { return Zlib(WithLength(-5, kFile)); }, "Stream read error"},
+        DamageCase{"a flipped byte in the deflate data",
+                   [] { auto z = Zlib(WithLength(100000, kFile)); z[z.size() / 2] ^= 0x10; return z; }, "Error"},
+        DamageCase{"bytes after the zlib stream",
+                   [] { auto z = Zlib(WithLength(100000, kFile)); z.push_back(0); return z; }, "Error"}),
     [](const auto& info) {
       std::string name = info.param.what;
       for (char& c : name) if (!isalnum(static_cast<unsigned char>(c))) c = '_';
@@ -287,6 +311,58 @@ TEST(StoredItemCodec, ZeroLengthContentExtractsToNothing) {
   TmxStoredItem& item = *storage.StoredItems().Add();
   SetStored(item, Zlib(WithLength(0, {})));
   EXPECT_TRUE(Decode(item).empty());
+}
+
+// What only the check sees: the stored bytes disagree with FileSize.
+TEST_F(StorageFixture, VerifyComparesTheContentWithFileSize) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> stored;
+    TCompressionLevel level;
+    int32_t fileSize;
+    const char* message;
+  };
+  const std::vector<uint8_t> file = Content(5000, true);
+  for (const Case& c :
+       {Case{"sound", Zlib(WithLength(5000, file)), TCompressionLevel::clDefault, 5000, "<no error>"},
+        Case{"another FileSize", Zlib(WithLength(5000, file)), TCompressionLevel::clDefault, 4999,
+             "The stored file is 5000 bytes long, its FileSize says 4999"},
+        Case{"no data for a file", {}, TCompressionLevel::clDefault, 7,
+             "The stored item holds no data, its FileSize says 7"},
+        Case{"no data, no file", {}, TCompressionLevel::clDefault, 0, "<no error>"},
+        Case{"raw bytes carry no check", file, TCompressionLevel::clNone, 12, "<no error>"}}) {
+    TmxStoredItem& item = AddItem();
+    storage.BeginLoading();
+    item.SetCompression(c.level);
+    item.SetFileSize(c.fileSize);
+    storage.EndLoading();
+    SetStored(item, c.stored);
+    EXPECT_EQ(ErrorOf<Exception>([&] { item.Verify(); }), c.message) << c.what;
+  }
+}
+
+// A payload read with its owner shares the stored bytes instead of copying
+// them; a change of Compression still re-encodes into the item's own store.
+TEST(StoredItemValue, SharedBytesStayUntilTheItemChanges) {
+  const std::vector<uint8_t> file = Content(3000, true);
+  std::vector<uint8_t> value = Zlib(WithLength(3000, file));
+  const uint32_t n = static_cast<uint32_t>(value.size());
+  value.insert(value.begin(), {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)});
+  auto owner = std::make_shared<const std::vector<uint8_t>>(value);
+  TmxStorage storage(nullptr);
+  TmxStoredItem& item = *storage.StoredItems().Add();
+  storage.BeginLoading();
+  item.SetFileSize(3000);
+  storage.EndLoading();
+  TReadOnlyMemoryStream block(owner->data(), owner->size(), owner);
+  item.ReadStoredItem(block);
+  EXPECT_EQ(item.StoredData().Memory(), owner->data() + 4);
+  EXPECT_EQ(item.Size(), static_cast<int32_t>(n));
+  EXPECT_EQ(Decode(item), file);
+  item.SetCompression(TCompressionLevel::clMax);
+  EXPECT_NE(item.StoredData().Memory(), owner->data() + 4);
+  EXPECT_EQ(*owner, value);
+  EXPECT_EQ(Decode(item), file);
 }
 
 TEST(StoredItemValue, ReadRejectsBadCounts) {
@@ -345,24 +421,6 @@ TEST(StoredItemEvents, EmptySourceRaisesNothingAndKeepsFileSize) {
   EXPECT_EQ(item.Size(), 0);
   EXPECT_EQ(item.FileSize(), 10);
 }
-
-class ExtractToFile : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("mxstorage-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string Slurp(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  std::filesystem::path dir_;
-  TmxStorage storage_{nullptr};
-};
 
 TEST_F(ExtractToFile, ReplacesAnExistingLongerFileCompletely) {
   TmxStoredItem& item = *storage_.StoredItems().Add();
