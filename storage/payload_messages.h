@@ -9,5 +9,6 @@ inline constexpr char kNotFormOrExecutable[] = "%s is neither a form stream nor 
 inline constexpr char kMalformedExecutable[] = "Malformed executable: %s";
 inline constexpr char kDuplicateFileName[] =
     "Stored item %d: file name \"%s\" is already taken by an earlier item; nothing written for it";
+inline constexpr char kDamagedItems[] = "Damaged stored items: %s";
 inline constexpr char kUnsafeFileName[] = "Stored item %d: unsafe file name \"%s\"; nothing written for it";
 }  // namespace msg

@@ -2,6 +2,13 @@
 // written outside the folder the user gave.
 #include "tools/payload_tool.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -26,9 +33,13 @@ constexpr char kUsage[] =
     "  payload build OUT --exe F --tnsnames F --oracle F --uninstaller F [--level fastest|default|max|none]\n"
     "  payload list FILE\n"
     "  payload extract FILE DIR [--item N]\n"
+    "  payload verify FILE\n"
     "  payload dump FILE [--bytes] [--resource NAME]\n"
     "FILE is a form stream (it starts with TPF0) or a Windows executable carrying one as the\n"
-    "RT_RCDATA resource TFORMEXE (dump: NAME).\n";
+    "RT_RCDATA resource TFORMEXE (dump: NAME).\n"
+    "verify decodes every stored item to nowhere and prints, one line each: position, name, the\n"
+    "offset of its stored bytes in FILE, their count, and ok or what is wrong; it exits with 1\n"
+    "when an item is damaged.\n";
 
 struct UsageError {
   std::string what;
@@ -63,11 +74,52 @@ bool IsSafeFileName(const std::string& name) {
 
 bool SameFileName(const std::string& a, const std::string& b) { return SameText(a, b); }
 
-std::unique_ptr<TFormExe> LoadPayload(const std::vector<uint8_t>& file, const std::string& fileName) {
+// A whole file, held once, read-only: mapped where the system can, so that
+// only the pages a command touches are read, else read into memory. The
+// stored items share their bytes with it instead of copying them.
+class FileBytes {
+ public:
+  explicit FileBytes(const std::string& path) {
+#ifndef _WIN32
+    const int descriptor = ::open(path.c_str(), O_RDONLY);
+    struct stat status {};
+    if (descriptor >= 0 && ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+      void* view = ::mmap(nullptr, static_cast<size_t>(status.st_size), PROT_READ, MAP_PRIVATE, descriptor, 0);
+      if (view != MAP_FAILED) {
+        mapped_ = static_cast<const uint8_t*>(view);
+        size_ = static_cast<size_t>(status.st_size);
+      }
+    }
+    if (descriptor >= 0) ::close(descriptor);
+    if (mapped_) return;
+#endif
+    read_ = ReadWholeFile(path);
+    size_ = read_.size();
+  }
+  ~FileBytes() {
+#ifndef _WIN32
+    if (mapped_) ::munmap(const_cast<uint8_t*>(mapped_), size_);
+#endif
+  }
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+  const uint8_t* data() const { return mapped_ ? mapped_ : read_.data(); }
+  size_t size() const { return size_; }
+
+ private:
+  const uint8_t* mapped_ = nullptr;
+  std::vector<uint8_t> read_;
+  size_t size_ = 0;
+};
+
+using SharedFile = std::shared_ptr<const FileBytes>;
+SharedFile LoadFile(const std::string& path) { return std::make_shared<const FileBytes>(path); }
+
+std::unique_ptr<TFormExe> LoadPayload(const SharedFile& file, const std::string& fileName) {
   size_t size = 0;
-  const uint8_t* stream = FindFormStream(file, fileName, "TFORMEXE", size);
+  const uint8_t* stream = FindFormStream(file->data(), file->size(), fileName, "TFORMEXE", size);
   auto form = std::make_unique<TFormExe>();
-  FormStreamReader(stream, size).ReadRootComponent(*form);
+  FormStreamReader(stream, size, file).ReadRootComponent(*form);
   if (!form->mxStorageFiles) throw EReadError(msg::kPayloadWithoutStorage);
   return form;
 }
@@ -131,8 +183,7 @@ int Build(const std::vector<std::string>& args, std::ostream& out) {
 
 int List(const std::vector<std::string>& args, std::ostream& out) {
   if (args.size() != 2) throw UsageError{"list takes one FILE"};
-  const std::vector<uint8_t> file = ReadWholeFile(args[1]);
-  const std::unique_ptr<TFormExe> form = LoadPayload(file, args[1]);
+  const std::unique_ptr<TFormExe> form = LoadPayload(LoadFile(args[1]), args[1]);
   const TmxStorage& storage = *form->mxStorageFiles;
   const TmxStoredItems& items = storage.StoredItems();
   for (int i = 0; i < items.Count(); ++i) {
@@ -155,8 +206,7 @@ int Extract(const std::vector<std::string>& args, std::ostream& out, std::ostrea
       throw UsageError{"--item takes a position: 0, 1, 2, ..."};
     only = std::stoi(n);
   }
-  const std::vector<uint8_t> file = ReadWholeFile(args[1]);
-  const std::unique_ptr<TFormExe> form = LoadPayload(file, args[1]);
+  const std::unique_ptr<TFormExe> form = LoadPayload(LoadFile(args[1]), args[1]);
   TmxStoredItems& items = form->mxStorageFiles->StoredItems();
   if (only >= 0) items.Items(only);  // "List index out of bounds (%d)" before anything is written
   const std::string dir = args[2];
@@ -194,6 +244,43 @@ int Extract(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   return refused == 0 ? 0 : 1;
 }
 
+// What is wrong with a damaged item, in words.
+std::string Damage(const Exception& error) {
+  if (dynamic_cast<const EZlibError*>(&error)) return "its zlib data is damaged";
+  if (error.Message() == msg::kStreamReadError) return "its zlib data ends before the stored file does";
+  return error.Message();
+}
+
+int Verify(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.size() != 2) throw UsageError{"verify takes one FILE"};
+  const SharedFile file = LoadFile(args[1]);
+  const std::unique_ptr<TFormExe> form = LoadPayload(file, args[1]);
+  const TmxStoredItems& items = form->mxStorageFiles->StoredItems();
+  std::string damaged;
+  for (int i = 0; i < items.Count(); ++i) {
+    const TmxStoredItem& item = *items.Items(i);
+    // The item shares its bytes with the file, so where they lie is known.
+    const uint8_t* bytes = item.StoredData().Memory();
+    out << i << '\t' << item.Name() << '\t';
+    if (bytes && bytes >= file->data() && bytes < file->data() + file->size()) {
+      out << (bytes - file->data());
+    } else {
+      out << '-';
+    }
+    out << '\t' << item.Size() << '\t';
+    try {
+      item.Verify();
+      out << "ok\n";
+    } catch (const Exception& error) {
+      out << "damaged: " << Damage(error) << '\n';
+      damaged += (damaged.empty() ? "" : ", ") + std::to_string(i) + " (" + item.Name() + ")";
+    }
+  }
+  if (damaged.empty()) return 0;
+  err << Format(msg::kDamagedItems, damaged.c_str()) << '\n';
+  return 1;
+}
+
 int Dump(const std::vector<std::string>& args, std::ostream& out) {
   if (args.size() < 2) throw UsageError{"dump takes FILE"};
   BlockStyle blocks = BlockStyle::Sizes;
@@ -207,9 +294,9 @@ int Dump(const std::vector<std::string>& args, std::ostream& out) {
       throw UsageError{"unknown option " + args[i]};
     }
   }
-  const std::vector<uint8_t> file = ReadWholeFile(args[1]);
+  const SharedFile file = LoadFile(args[1]);
   size_t size = 0;
-  const uint8_t* stream = FindFormStream(file, args[1], resource, size);
+  const uint8_t* stream = FindFormStream(file->data(), file->size(), args[1], resource, size);
   size_t used = 0;
   const FormObject root = ParseFormTree(stream, size, &used);
   out << PrintFormTree(root, blocks);
@@ -219,14 +306,14 @@ int Dump(const std::vector<std::string>& args, std::ostream& out) {
 
 }  // namespace
 
-const uint8_t* FindFormStream(const std::vector<uint8_t>& file, const std::string& fileName,
+const uint8_t* FindFormStream(const uint8_t* file, size_t fileSize, const std::string& fileName,
                               const std::string& resourceName, size_t& size) {
-  if (file.size() >= 4 && std::memcmp(file.data(), "TPF0", 4) == 0) {
-    size = file.size();
-    return file.data();
+  if (fileSize >= 4 && std::memcmp(file, "TPF0", 4) == 0) {
+    size = fileSize;
+    return file;
   }
-  if (file.size() >= 2 && file[0] == 'M' && file[1] == 'Z') {
-    const std::optional<PeResource> resource = FindRcDataResource(file.data(), file.size(), resourceName);
+  if (fileSize >= 2 && file[0] == 'M' && file[1] == 'Z') {
+    const std::optional<PeResource> resource = FindRcDataResource(file, fileSize, resourceName);
     if (!resource) throw EResNotFound(Format(msg::kResNotFound, resourceName.c_str()));
     size = resource->size;
     return resource->data;
@@ -241,6 +328,7 @@ int RunPayloadTool(const std::vector<std::string>& args, std::ostream& out, std:
     if (command == "build") return Build(args, out);
     if (command == "list") return List(args, out);
     if (command == "extract") return Extract(args, out, err);
+    if (command == "verify") return Verify(args, out, err);
     if (command == "dump") return Dump(args, out);
     if (command == "--help" || command == "-h" || command == "help") {
       out << kUsage;

@@ -14,5 +14,5 @@ int RunPayloadTool(const std::vector<std::string>& args, std::ostream& out, std:
 // "TPF0", or the named RT_RCDATA resource of a PE executable. The result
 // points into `file`. Raises when neither, or when the resource is missing
 // ("Resource %s not found") or the executable is malformed.
-const uint8_t* FindFormStream(const std::vector<uint8_t>& file, const std::string& fileName,
+const uint8_t* FindFormStream(const uint8_t* file, size_t fileSize, const std::string& fileName,
                               const std::string& resourceName, size_t& size);

@@ -83,6 +83,30 @@ TEST_F(PayloadToolTest, BuildListExtractReproducesTheFilesAtEveryLevel) {
     const fs::path out = dir_ / ("out-" + level);
     ASSERT_EQ(Run({"extract", payload, out.string()}), 0) << err_;
     for (const auto& [name, content] : files_) EXPECT_EQ(Read(out / name), content) << level << " " << name;
+
+    // Every item checks out, and its line says where its stored bytes lie.
+    ASSERT_EQ(Run({"verify", payload}), 0) << err_;
+    const std::string file = Read(payload);
+    std::istringstream checked(out_);
+    for (int i = 0; i < 4; ++i) {
+      std::getline(checked, line);
+      std::istringstream fields(line);
+      std::string position, name, offset, size, status;
+      std::getline(fields, position, '\t');
+      std::getline(fields, name, '\t');
+      std::getline(fields, offset, '\t');
+      std::getline(fields, size, '\t');
+      std::getline(fields, status);
+      EXPECT_EQ(position, std::to_string(i));
+      EXPECT_EQ(status, "ok") << line;
+      if (offset == "-") {
+        EXPECT_EQ(size, "0") << line;  // an empty file stores nothing
+      } else if (level != "none") {
+        EXPECT_EQ(file.substr(std::stoul(offset), 1), "\x78") << line;
+      } else {
+        EXPECT_EQ(file.substr(std::stoul(offset), std::stoul(size)), files_[i].second) << line;
+      }
+    }
   }
 }
 
@@ -143,6 +167,7 @@ TEST_F(PayloadToolTest, ListsAPayloadInsideAnExecutable) {
     fs::remove_all(out);
     ASSERT_EQ(Run({"extract", exe.string(), out.string()}), 0) << err_;
     for (const auto& [name, content] : files_) EXPECT_EQ(Read(out / name), content) << name;
+    EXPECT_EQ(Run({"verify", exe.string()}), 0) << err_;
     PeLayout empty = BuildPe(pe64, {{10, "OTHER", 0, 0, {1, 2}}});
     Write(exe, std::string(empty.image.begin(), empty.image.end()));
     EXPECT_EQ(Run({"list", exe.string()}), 1);
@@ -172,17 +197,26 @@ TEST_F(PayloadToolTest, DamagedPayloadsGiveTheSystemsMessage) {
   EXPECT_EQ(err_, "Error reading mxStorageFiles.StoredItems: Error reading TmxStoredItem.Name: "
                   "Duplicated stored item name\n");
 
-  // Corrupt the first item's deflate data: listing works, extraction fails and leaves no file.
+  // Corrupt the first item's deflate data: listing works, the check names the item, extraction
+  // fails and leaves the file that was there, and no other.
   std::string corrupt = bytes;
   const size_t zlib = corrupt.find("\x0AStoredItem\x0A") + 20;  // name, code, two counts
   ASSERT_EQ(corrupt.substr(zlib, 2), "\x78\x9C");
   for (size_t i = zlib + 2; i < zlib + 6; ++i) corrupt[i] = static_cast<char>(0xFF);
   Write(file, corrupt);
   EXPECT_EQ(Run({"list", file.string()}), 0);
+  EXPECT_EQ(Run({"verify", file.string()}), 1);
+  EXPECT_EQ(out_.rfind("0\texe\t" + std::to_string(zlib) + "\t", 0), 0u) << out_;
+  EXPECT_NE(out_.find("\tdamaged: its zlib data is damaged\n"), std::string::npos) << out_;
+  EXPECT_NE(out_.find("\n3\tdesinstalar\t-\t0\tok\n"), std::string::npos) << out_;
+  EXPECT_EQ(err_, "Damaged stored items: 0 (exe)\n");
   const fs::path out = dir_ / "corrupt";
+  fs::create_directories(out);
+  Write(out / "Pliegorama.exe", "earlier");
   EXPECT_EQ(Run({"extract", file.string(), out.string(), "--item", "0"}), 1);
   EXPECT_EQ(err_, "Error\n");
-  EXPECT_FALSE(fs::exists(out / "Pliegorama.exe"));
+  EXPECT_EQ(Read(out / "Pliegorama.exe"), "earlier");
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
 
   Write(file, "neither");
   EXPECT_EQ(Run({"list", file.string()}), 1);
@@ -193,7 +227,7 @@ TEST_F(PayloadToolTest, UsageErrorsExitWithTwo) {
   const std::vector<std::vector<std::string>> usages = {
       {}, {"frobnicate"}, {"list"}, {"build", "out"}, {"build", "out", "--exe"},
       {"build", "o", "--exe", "a", "--tnsnames", "b", "--oracle", "c", "--uninstaller", "d", "--level", "ultra"},
-      {"extract", "f", "d", "--item", "-1"}, {"dump", "f", "--frob"}};
+      {"extract", "f", "d", "--item", "-1"}, {"dump", "f", "--frob"}, {"verify"}, {"verify", "f", "g"}};
   for (const auto& args : usages) {
     EXPECT_EQ(Run(args), 2);
     EXPECT_NE(err_.find("usage:"), std::string::npos);
