@@ -1,9 +1,15 @@
 // Start-up and extraction costs on a payload the size of the real one:
 // FormStreamReader against one memcpy of the stream, ExtractToFile against a
-// plain streaming zlib inflate to a file, with the peak memory of each.
+// plain streaming zlib inflate to a file, the check of every item before an
+// install against extracting them, with the peak memory of each; and, as whole
+// processes, `payload extract --item 2` against a plain inflate of the same
+// zlib stream loaded from a file.
 //
 // Usage: extract_bench [OUTPUT_DIR]   (default: the system's temporary folder)
+#include <fcntl.h>
 #include <malloc.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -120,9 +126,118 @@ void Report(const char* what, double seconds, long peakAboveKiB) {
   std::printf("  %-38s %8.1f ms   peak +%7.1f MiB\n", what, seconds * 1000, peakAboveKiB / 1024.0);
 }
 
+struct ProcessRun {
+  double seconds;
+  long peakKiB;  // the child's own resident peak
+  int status;
+};
+
+// Starts the programs measured as whole processes from a small process of its
+// own, forked before the payload is built: a child's resident peak counts what
+// it shares with its parent at the fork, which must not be the payload.
+class Launcher {
+ public:
+  Launcher() {
+    int requests[2], replies[2];
+    if (pipe(requests) != 0 || pipe(replies) != 0) throw Exception("cannot make pipes");
+    child_ = fork();
+    if (child_ == 0) {
+      close(requests[1]);
+      close(replies[0]);
+      Serve(requests[0], replies[1]);
+      _exit(0);
+    }
+    close(requests[0]);
+    close(replies[1]);
+    to_ = requests[1];
+    from_ = replies[0];
+  }
+  ~Launcher() {
+    close(to_);
+    close(from_);
+    waitpid(child_, nullptr, 0);
+  }
+
+  ProcessRun Run(const std::vector<std::string>& args) {
+    std::string request;
+    for (const std::string& arg : args) request += arg + '\0';
+    const uint32_t length = static_cast<uint32_t>(request.size());
+    WriteAll(to_, &length, sizeof length);
+    WriteAll(to_, request.data(), request.size());
+    ProcessRun result{};
+    ReadAll(from_, &result, sizeof result);
+    return result;
+  }
+
+ private:
+  static void WriteAll(int fd, const void* data, size_t size) {
+    for (size_t done = 0; done < size;) {
+      const ssize_t n = write(fd, static_cast<const char*>(data) + done, size - done);
+      if (n <= 0) _exit(1);
+      done += static_cast<size_t>(n);
+    }
+  }
+  static bool ReadAll(int fd, void* data, size_t size) {
+    for (size_t done = 0; done < size;) {
+      const ssize_t n = read(fd, static_cast<char*>(data) + done, size - done);
+      if (n <= 0) return false;
+      done += static_cast<size_t>(n);
+    }
+    return true;
+  }
+  static void Serve(int from, int to) {
+    uint32_t length = 0;
+    while (ReadAll(from, &length, sizeof length)) {
+      std::string request(length, '\0');
+      if (!ReadAll(from, &request[0], length)) return;
+      std::vector<char*> argv;
+      for (size_t at = 0; at < request.size(); at = request.find('\0', at) + 1) argv.push_back(&request[at]);
+      argv.push_back(nullptr);
+      const auto start = Clock::now();
+      const pid_t program = fork();
+      if (program == 0) {
+        if (!std::freopen("/dev/null", "w", stdout)) _exit(126);
+        execv(argv[0], argv.data());
+        _exit(127);
+      }
+      int status = 0;
+      struct rusage usage {};
+      wait4(program, &status, 0, &usage);
+      const ProcessRun result{std::chrono::duration<double>(Clock::now() - start).count(), usage.ru_maxrss,
+                              WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+      WriteAll(to, &result, sizeof result);
+    }
+  }
+
+  pid_t child_ = -1;
+  int to_ = -1, from_ = -1;
+};
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Written, then dropped from the page cache: read back from the disk, its pages
+// are mapped as any file's are, not as the large blocks a fresh write leaves.
+void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
+  {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+  const int descriptor = open(path.c_str(), O_RDONLY);
+  if (descriptor < 0) return;
+  fdatasync(descriptor);
+  posix_fadvise(descriptor, 0, 0, POSIX_FADV_DONTNEED);
+  close(descriptor);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::fflush(stdout);
+  Launcher launcher;
   const std::filesystem::path dir = argc > 1 ? std::filesystem::path(argv[1]) : std::filesystem::temp_directory_path();
   std::filesystem::create_directories(dir);
   const std::string outPath = (dir / "extract_bench.out").string();
@@ -163,8 +278,62 @@ int main(int argc, char** argv) {
       [&] { PlainInflateToFile(item.StoredData().Memory(), static_cast<size_t>(item.StoredData().Size()), outPath); },
       freshOutput);
   const Measure extract = Run(SettledResidentKiB(), [&] { item.ExtractToFile(outPath); }, freshOutput);
-  const bool sizeOk = std::filesystem::file_size(outPath) == kItemSizes[2];
+  bool sizeOk = std::filesystem::file_size(outPath) == kItemSizes[2];
   std::filesystem::remove(outPath);
+
+  // The check before an install (every item decoded to nowhere) against one
+  // extraction of the same items.
+  TmxStoredItems& items = form->mxStorageFiles->StoredItems();
+  const auto freshOutputs = [&] {
+    for (int i = 0; i < 4; ++i) std::filesystem::remove(outPath + std::to_string(i));
+    sync();
+  };
+  const Measure verifyAll = Run(SettledResidentKiB(), [&] {
+    for (int i = 0; i < 4; ++i) items.Items(i)->Verify();
+  });
+  const Measure extractAll = Run(
+      SettledResidentKiB(), [&] {
+        for (int i = 0; i < 4; ++i) items.Items(i)->ExtractToFile(outPath + std::to_string(i));
+      },
+      freshOutputs);
+  freshOutputs();
+
+  // Whole processes, interleaved: the payload tool on a payload file, against
+  // a plain inflate of item 2's zlib stream from a file of its own.
+  const std::string bin = std::filesystem::canonical("/proc/self/exe").parent_path().string();
+  const std::string payloadFile = (dir / "extract_bench.payload").string();
+  const std::string zlibFile = (dir / "extract_bench.zlib").string();
+  const std::string extractDir = (dir / "extract_bench.dir").string();
+  WriteFile(payloadFile, payload.data(), payload.size());
+  WriteFile(zlibFile, item.StoredData().Memory(), static_cast<size_t>(item.StoredData().Size()));
+  std::filesystem::create_directories(extractDir);
+  const std::string extracted = extractDir + "/oracle.bin";
+  constexpr int kProcessRuns = 7;
+  std::vector<double> ratios, toolSeconds, plainSeconds;
+  long toolPeak = 0, plainPeak = 0;
+  for (int run = 0; run < kProcessRuns; ++run) {
+    std::filesystem::remove(extracted);
+    std::filesystem::remove(outPath);
+    sync();
+    // Alternate which goes first, so neither always finds the other's pages in the cache.
+    ProcessRun tool{}, plain{};
+    for (int side = 0; side < 2; ++side) {
+      if ((side == 0) == (run % 2 == 0)) {
+        tool = launcher.Run({bin + "/payload", "extract", payloadFile, extractDir, "--item", "2"});
+      } else {
+        plain = launcher.Run({bin + "/plain_inflate", zlibFile, outPath});
+      }
+    }
+    sizeOk = sizeOk && tool.status == 0 && plain.status == 0 && std::filesystem::file_size(extracted) == kItemSizes[2] &&
+             std::filesystem::file_size(outPath) == kItemSizes[2];
+    ratios.push_back(tool.seconds / plain.seconds);
+    toolSeconds.push_back(tool.seconds);
+    plainSeconds.push_back(plain.seconds);
+    toolPeak = std::max(toolPeak, tool.peakKiB);
+    plainPeak = std::max(plainPeak, plain.peakKiB);
+  }
+  for (const std::string& path : {payloadFile, zlibFile, outPath}) std::filesystem::remove(path);
+  std::filesystem::remove_all(extractDir);
 
   std::printf("best of %d runs each:\n", kRuns);
   Report("memcpy of the payload stream", copy.seconds, copy.peakAboveKiB);
@@ -175,6 +344,18 @@ int main(int argc, char** argv) {
   std::printf("extract / inflate:   %.2fx (target: within 1.15x)\n", extract.seconds / inflate.seconds);
   std::printf("extraction peak above the loaded payload: %.2f MiB (target: under 2 MiB)\n",
               extract.peakAboveKiB / 1024.0);
+  Report("Verify of the four items", verifyAll.seconds, verifyAll.peakAboveKiB);
+  Report("ExtractToFile of the four items", extractAll.seconds, extractAll.peakAboveKiB);
+  std::printf("verify / extract:    %.2fx (target: at most 1.0x)\n", verifyAll.seconds / extractAll.seconds);
+  std::printf("whole processes, %d interleaved runs each (median):\n", kProcessRuns);
+  std::printf("  %-38s %8.1f ms   peak %7.1f MiB\n", "payload extract --item 2", Median(toolSeconds) * 1000,
+              toolPeak / 1024.0);
+  std::printf("  %-38s %8.1f ms   peak %7.1f MiB\n", "plain_inflate of the same zlib stream",
+              Median(plainSeconds) * 1000, plainPeak / 1024.0);
+  std::printf("payload extract / plain inflate: %.2fx median (target: within 1.05x)\n", Median(ratios));
+  std::printf("payload extract peak: %.2f MiB above the payload file's %.2f MiB (target: at most 2 MiB)\n",
+              (toolPeak * 1024.0 - static_cast<double>(payload.size())) / (1024.0 * 1024.0),
+              static_cast<double>(payload.size()) / (1024.0 * 1024.0));
   if (!peaks) std::printf("(peak memory figures need Linux's /proc/self/clear_refs; they are not reliable here)\n");
   if (!sizeOk) {
     std::printf("extracted file has the wrong size\n");
