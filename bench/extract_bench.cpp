@@ -79,7 +79,8 @@ struct Measure {
 // Best time of several runs; the peak of the first, cold one. `prepare` runs
 // before each run, untimed.
 template <typename F>
-Measure Run(long base, F&& work, const std::function<void()>& prepare = [] {}) {
+Measure Run(
+    long base, F&& work, const std::function<void()>& prepare = [] {}) {
   ResetPeak();
   double best = 1e9;
   long peak = 0;
@@ -247,8 +248,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<TFormExe> form = NewPayloadForm();
     for (int i = 0; i < 4; ++i) {
       const std::vector<uint8_t> file = SyntheticFile(kItemSizes[i], 7u + static_cast<uint32_t>(i));
-      AddStoredFile(*form->mxStorageFiles, kItemNames[i], std::string(kItemNames[i]) + ".bin", file.data(),
-                    file.size(), TCompressionLevel::clDefault);
+      AddStoredFile(*form->mxStorageFiles, kItemNames[i], std::string(kItemNames[i]) + ".bin", file.data(), file.size(),
+                    TCompressionLevel::clDefault);
     }
     payload = WriteFormStream(*form);
   }
@@ -277,7 +278,8 @@ int main(int argc, char** argv) {
       SettledResidentKiB(),
       [&] { PlainInflateToFile(item.StoredData().Memory(), static_cast<size_t>(item.StoredData().Size()), outPath); },
       freshOutput);
-  const Measure extract = Run(SettledResidentKiB(), [&] { item.ExtractToFile(outPath); }, freshOutput);
+  const Measure extract = Run(
+      SettledResidentKiB(), [&] { item.ExtractToFile(outPath); }, freshOutput);
   bool sizeOk = std::filesystem::file_size(outPath) == kItemSizes[2];
   std::filesystem::remove(outPath);
 
@@ -292,7 +294,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 4; ++i) items.Items(i)->Verify();
   });
   const Measure extractAll = Run(
-      SettledResidentKiB(), [&] {
+      SettledResidentKiB(),
+      [&] {
         for (int i = 0; i < 4; ++i) items.Items(i)->ExtractToFile(outPath + std::to_string(i));
       },
       freshOutputs);
@@ -324,7 +327,8 @@ int main(int argc, char** argv) {
         plain = launcher.Run({bin + "/plain_inflate", zlibFile, outPath});
       }
     }
-    sizeOk = sizeOk && tool.status == 0 && plain.status == 0 && std::filesystem::file_size(extracted) == kItemSizes[2] &&
+    sizeOk = sizeOk && tool.status == 0 && plain.status == 0 &&
+             std::filesystem::file_size(extracted) == kItemSizes[2] &&
              std::filesystem::file_size(outPath) == kItemSizes[2];
     ratios.push_back(tool.seconds / plain.seconds);
     toolSeconds.push_back(tool.seconds);

@@ -19,11 +19,11 @@ class Exception : public std::exception {
   std::string message_;
 };
 
-#define INSTALADOR_ERROR_CLASS(Name, Base)                         \
-  class Name : public Base {                                       \
-   public:                                                         \
-    using Base::Base;                                              \
-    const char* ClassName() const override { return #Name; }       \
+#define INSTALADOR_ERROR_CLASS(Name, Base)                   \
+  class Name : public Base {                                 \
+   public:                                                   \
+    using Base::Base;                                        \
+    const char* ClassName() const override { return #Name; } \
   }
 
 INSTALADOR_ERROR_CLASS(EStreamError, Exception);

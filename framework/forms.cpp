@@ -13,8 +13,8 @@ constexpr int32_t Sys(int32_t index) { return kSystemColorFlag | index; }
 const char* const kFontStyleElementNames[] = {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"};
 const char* const kBorderStyleElementNames[] = {"bsNone",   "bsSingle",     "bsSizeable",
                                                 "bsDialog", "bsToolWindow", "bsSizeToolWin"};
-const char* const kPositionElementNames[] = {"poDesigned",      "poDefault",       "poDefaultPosOnly",
-                                             "poDefaultSizeOnly", "poScreenCenter", "poDesktopCenter",
+const char* const kPositionElementNames[] = {"poDesigned",        "poDefault",        "poDefaultPosOnly",
+                                             "poDefaultSizeOnly", "poScreenCenter",   "poDesktopCenter",
                                              "poMainFormCenter",  "poOwnerFormCenter"};
 
 struct RegisteredClass {
@@ -30,32 +30,37 @@ std::vector<RegisteredClass>& Registry() {
 }  // namespace
 
 const IdentEntry kColorIdents[] = {
-    {"clBlack", 0x000000},   {"clMaroon", 0x000080},   {"clGreen", 0x008000},
-    {"clOlive", 0x008080},   {"clNavy", 0x800000},     {"clPurple", 0x800080},
-    {"clTeal", 0x808000},    {"clGray", 0x808080},     {"clSilver", 0xC0C0C0},
-    {"clRed", 0x0000FF},     {"clLime", 0x00FF00},     {"clYellow", 0x00FFFF},
-    {"clBlue", 0xFF0000},    {"clFuchsia", 0xFF00FF},  {"clAqua", 0xFFFF00},
-    {"clWhite", 0xFFFFFF},   {"clNone", 0x1FFFFFFF},   {"clDefault", 0x20000000},
-    {"clScrollBar", Sys(0)}, {"clBackground", Sys(1)}, {"clActiveCaption", Sys(2)},
-    {"clInactiveCaption", Sys(3)}, {"clMenu", Sys(4)}, {"clWindow", Sys(5)},
-    {"clWindowFrame", Sys(6)}, {"clMenuText", Sys(7)}, {"clWindowText", Sys(8)},
-    {"clCaptionText", Sys(9)}, {"clActiveBorder", Sys(10)}, {"clInactiveBorder", Sys(11)},
-    {"clAppWorkSpace", Sys(12)}, {"clHighlight", Sys(13)}, {"clHighlightText", Sys(14)},
-    {"clBtnFace", Sys(15)},  {"clBtnShadow", Sys(16)}, {"clGrayText", Sys(17)},
-    {"clBtnText", Sys(18)},  {"clInactiveCaptionText", Sys(19)}, {"clBtnHighlight", Sys(20)},
-    {"cl3DDkShadow", Sys(21)}, {"cl3DLight", Sys(22)}, {"clInfoText", Sys(23)},
+    {"clBlack", 0x000000},        {"clMaroon", 0x000080},
+    {"clGreen", 0x008000},        {"clOlive", 0x008080},
+    {"clNavy", 0x800000},         {"clPurple", 0x800080},
+    {"clTeal", 0x808000},         {"clGray", 0x808080},
+    {"clSilver", 0xC0C0C0},       {"clRed", 0x0000FF},
+    {"clLime", 0x00FF00},         {"clYellow", 0x00FFFF},
+    {"clBlue", 0xFF0000},         {"clFuchsia", 0xFF00FF},
+    {"clAqua", 0xFFFF00},         {"clWhite", 0xFFFFFF},
+    {"clNone", 0x1FFFFFFF},       {"clDefault", 0x20000000},
+    {"clScrollBar", Sys(0)},      {"clBackground", Sys(1)},
+    {"clActiveCaption", Sys(2)},  {"clInactiveCaption", Sys(3)},
+    {"clMenu", Sys(4)},           {"clWindow", Sys(5)},
+    {"clWindowFrame", Sys(6)},    {"clMenuText", Sys(7)},
+    {"clWindowText", Sys(8)},     {"clCaptionText", Sys(9)},
+    {"clActiveBorder", Sys(10)},  {"clInactiveBorder", Sys(11)},
+    {"clAppWorkSpace", Sys(12)},  {"clHighlight", Sys(13)},
+    {"clHighlightText", Sys(14)}, {"clBtnFace", Sys(15)},
+    {"clBtnShadow", Sys(16)},     {"clGrayText", Sys(17)},
+    {"clBtnText", Sys(18)},       {"clInactiveCaptionText", Sys(19)},
+    {"clBtnHighlight", Sys(20)},  {"cl3DDkShadow", Sys(21)},
+    {"cl3DLight", Sys(22)},       {"clInfoText", Sys(23)},
     {"clInfoBk", Sys(24)},
 };
 const size_t kColorIdentCount = sizeof(kColorIdents) / sizeof(kColorIdents[0]);
 
 const IdentEntry kCharsetIdents[] = {
-    {"ANSI_CHARSET", 0},       {"DEFAULT_CHARSET", 1},     {"SYMBOL_CHARSET", 2},
-    {"MAC_CHARSET", 77},       {"SHIFTJIS_CHARSET", 128},  {"HANGEUL_CHARSET", 129},
-    {"JOHAB_CHARSET", 130},    {"GB2312_CHARSET", 134},    {"CHINESEBIG5_CHARSET", 136},
-    {"GREEK_CHARSET", 161},    {"TURKISH_CHARSET", 162},   {"VIETNAMESE_CHARSET", 163},
-    {"HEBREW_CHARSET", 177},   {"ARABIC_CHARSET", 178},    {"BALTIC_CHARSET", 186},
-    {"RUSSIAN_CHARSET", 204},  {"THAI_CHARSET", 222},      {"EASTEUROPE_CHARSET", 238},
-    {"OEM_CHARSET", 255},
+    {"ANSI_CHARSET", 0},          {"DEFAULT_CHARSET", 1},      {"SYMBOL_CHARSET", 2},    {"MAC_CHARSET", 77},
+    {"SHIFTJIS_CHARSET", 128},    {"HANGEUL_CHARSET", 129},    {"JOHAB_CHARSET", 130},   {"GB2312_CHARSET", 134},
+    {"CHINESEBIG5_CHARSET", 136}, {"GREEK_CHARSET", 161},      {"TURKISH_CHARSET", 162}, {"VIETNAMESE_CHARSET", 163},
+    {"HEBREW_CHARSET", 177},      {"ARABIC_CHARSET", 178},     {"BALTIC_CHARSET", 186},  {"RUSSIAN_CHARSET", 204},
+    {"THAI_CHARSET", 222},        {"EASTEUROPE_CHARSET", 238}, {"OEM_CHARSET", 255},
 };
 const size_t kCharsetIdentCount = sizeof(kCharsetIdents) / sizeof(kCharsetIdents[0]);
 
@@ -195,9 +200,9 @@ ObjectProperty TForm::FindObjectProperty(const std::string& name) {
     Mark(kFont);
     return {ObjectProperty::Kind::Object, &font_};
   }
-  static const char* const kPlain[] = {"Left",     "Top",            "Width",         "Height",   "ClientWidth",
-                                       "ClientHeight", "Caption",    "Color",         "BorderStyle", "Position",
-                                       "AutoSize", "OldCreateOrder", "PixelsPerInch", "OnShow",   "Tag"};
+  static const char* const kPlain[] = {
+      "Left",        "Top",      "Width",    "Height",         "ClientWidth",   "ClientHeight", "Caption", "Color",
+      "BorderStyle", "Position", "AutoSize", "OldCreateOrder", "PixelsPerInch", "OnShow",       "Tag"};
   for (const char* plain : kPlain)
     if (SameText(name, plain)) return {ObjectProperty::Kind::NotAnObject, nullptr};
   return TComponent::FindObjectProperty(name);
@@ -218,8 +223,7 @@ void TForm::WriteProperties(ValueWriter& out) const {
   if (IsSet(kWidth)) out.WriteInteger("Width", width_);
   if (IsSet(kHeight)) out.WriteInteger("Height", height_);
   if (IsSet(kAutoSize)) out.WriteBoolean("AutoSize", autoSize_);
-  if (IsSet(kBorderStyle))
-    out.WriteIdent("BorderStyle", kBorderStyleElementNames[static_cast<int>(borderStyle_)]);
+  if (IsSet(kBorderStyle)) out.WriteIdent("BorderStyle", kBorderStyleElementNames[static_cast<int>(borderStyle_)]);
   if (IsSet(kCaption)) out.WriteString("Caption", caption_);
   if (IsSet(kClientHeight)) out.WriteInteger("ClientHeight", clientHeight_);
   if (IsSet(kClientWidth)) out.WriteInteger("ClientWidth", clientWidth_);

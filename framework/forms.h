@@ -101,22 +101,67 @@ class TForm : public TComponent {
   int32_t PixelsPerInch() const { return pixelsPerInch_; }
   int32_t TextHeight() const { return textHeight_; }
 
-  void SetLeft(int32_t v) { left_ = v; Mark(kLeft); }
-  void SetTop(int32_t v) { top_ = v; Mark(kTop); }
-  void SetWidth(int32_t v) { width_ = v; Mark(kWidth); }
-  void SetHeight(int32_t v) { height_ = v; Mark(kHeight); }
-  void SetClientWidth(int32_t v) { clientWidth_ = v; Mark(kClientWidth); }
-  void SetClientHeight(int32_t v) { clientHeight_ = v; Mark(kClientHeight); }
-  void SetCaption(const std::string& v) { caption_ = v; Mark(kCaption); }
-  void SetColor(TColor v) { color_ = v; Mark(kColor); }
+  void SetLeft(int32_t v) {
+    left_ = v;
+    Mark(kLeft);
+  }
+  void SetTop(int32_t v) {
+    top_ = v;
+    Mark(kTop);
+  }
+  void SetWidth(int32_t v) {
+    width_ = v;
+    Mark(kWidth);
+  }
+  void SetHeight(int32_t v) {
+    height_ = v;
+    Mark(kHeight);
+  }
+  void SetClientWidth(int32_t v) {
+    clientWidth_ = v;
+    Mark(kClientWidth);
+  }
+  void SetClientHeight(int32_t v) {
+    clientHeight_ = v;
+    Mark(kClientHeight);
+  }
+  void SetCaption(const std::string& v) {
+    caption_ = v;
+    Mark(kCaption);
+  }
+  void SetColor(TColor v) {
+    color_ = v;
+    Mark(kColor);
+  }
   // Marks the font as set, so it is written.
-  TFont& SetFont() { Mark(kFont); return font_; }
-  void SetBorderStyle(TFormBorderStyle v) { borderStyle_ = v; Mark(kBorderStyle); }
-  void SetPosition(TPosition v) { position_ = v; Mark(kPosition); }
-  void SetAutoSize(bool v) { autoSize_ = v; Mark(kAutoSize); }
-  void SetOldCreateOrder(bool v) { oldCreateOrder_ = v; Mark(kOldCreateOrder); }
-  void SetPixelsPerInch(int32_t v) { pixelsPerInch_ = v; Mark(kPixelsPerInch); }
-  void SetTextHeight(int32_t v) { textHeight_ = v; Mark(kTextHeight); }
+  TFont& SetFont() {
+    Mark(kFont);
+    return font_;
+  }
+  void SetBorderStyle(TFormBorderStyle v) {
+    borderStyle_ = v;
+    Mark(kBorderStyle);
+  }
+  void SetPosition(TPosition v) {
+    position_ = v;
+    Mark(kPosition);
+  }
+  void SetAutoSize(bool v) {
+    autoSize_ = v;
+    Mark(kAutoSize);
+  }
+  void SetOldCreateOrder(bool v) {
+    oldCreateOrder_ = v;
+    Mark(kOldCreateOrder);
+  }
+  void SetPixelsPerInch(int32_t v) {
+    pixelsPerInch_ = v;
+    Mark(kPixelsPerInch);
+  }
+  void SetTextHeight(int32_t v) {
+    textHeight_ = v;
+    Mark(kTextHeight);
+  }
 
   TNotifyEvent OnShow;
 

@@ -158,8 +158,7 @@ size_t TStdioFileStream::Write(const void* buffer, size_t count) {
   return n;
 }
 
-TReplacementFile::TReplacementFile(std::unique_ptr<TStream> file,
-                                   std::function<void(std::unique_ptr<TStream>)> commit,
+TReplacementFile::TReplacementFile(std::unique_ptr<TStream> file, std::function<void(std::unique_ptr<TStream>)> commit,
                                    std::function<void()> discard)
     : file_(std::move(file)), commit_(std::move(commit)), discard_(std::move(discard)) {}
 

@@ -41,8 +41,9 @@ int main(int argc, char** argv) {
   Save(forms + "/payload-none", Payload(TCompressionLevel::clNone, 4));
   Save(forms + "/payload-two", Payload(TCompressionLevel::clMax, 2));
   Save(forms + "/empty-storage", Payload(TCompressionLevel::clDefault, 0));
-  Save(pes + "/pe32", BuildPe(false, {{kRtRcData, "TFORMEXE", 0, 0, payload},
-                                      {kRtVersion, "", 1, 0x0409, VersionInfo(1, 0, 0, 7)}}).image);
+  Save(pes + "/pe32",
+       BuildPe(false, {{kRtRcData, "TFORMEXE", 0, 0, payload}, {kRtVersion, "", 1, 0x0409, VersionInfo(1, 0, 0, 7)}})
+           .image);
   Save(pes + "/pe64", BuildPe(true, {{kRtRcData, "TFORMEXE", 0, 0x0409, payload}}).image);
   return 0;
 }

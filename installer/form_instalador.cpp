@@ -36,8 +36,7 @@ std::string ApplicationErrorText(const std::string& message) {
   return message;
 }
 
-TFormInstalador::TFormInstalador(platform::Platform& platform, TComponent* owner)
-    : TForm(owner), platform_(platform) {}
+TFormInstalador::TFormInstalador(platform::Platform& platform, TComponent* owner) : TForm(owner), platform_(platform) {}
 
 TFormInstalador::~TFormInstalador() = default;
 

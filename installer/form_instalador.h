@@ -28,7 +28,9 @@ class InstallerView {
 };
 
 // The application title: caption of the error boxes and of the taskbar.
-inline constexpr char kApplicationTitle[] = "Instalador M\xF3" "dulo de Captura - Sistema Lumentra";
+inline constexpr char kApplicationTitle[] =
+    "Instalador M\xF3"
+    "dulo de Captura - Sistema Lumentra";
 // The window caption before FormShow completes it with the file version.
 inline constexpr char kCaptionPrefix[] = "Ostrelia - Instalador ";
 

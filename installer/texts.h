@@ -7,7 +7,8 @@ namespace texts {
 
 // A carried file fails its check before the install writes anything.
 inline constexpr char kInstallerDamaged[] =
-    "El instalador est\xE1 da\xF1" "ado (Sistema de Lumentra). Descargue una copia nueva.";
+    "El instalador est\xE1 da\xF1"
+    "ado (Sistema de Lumentra). Descargue una copia nueva.";
 
 // Install sequence outcome.
 inline constexpr char kInstallSucceeded[] = "La instalaci\xF3n ha terminado con exito";
@@ -31,7 +32,8 @@ inline constexpr char kWaitForOracleSetup[] =
 
 // Uninstaller.
 inline constexpr char kUninstallQuestion[] =
-    "\xBF" "Desea desinstalar el Sistema de Lumentra de este equipo?"
+    "\xBF"
+    "Desea desinstalar el Sistema de Lumentra de este equipo?"
     "\r\n\r\n"
     "Se quitar\xE1n el programa, el desinstalador y sus accesos directos. "
     "El Cliente de Oracle y el archivo tnsnames.ora no se modifican.";

@@ -72,8 +72,7 @@ bool TFormInstalador::FindXEClientUninstallEntry() {
   }
   bool found = false;
   for (const std::string& subkey : subkeys) {
-    auto entry = Platform().OpenKey(RootKey::LocalMachine, std::string(kUninstallKey) + "\\" + subkey,
-                                    KeyAccess::Read);
+    auto entry = Platform().OpenKey(RootKey::LocalMachine, std::string(kUninstallKey) + "\\" + subkey, KeyAccess::Read);
     if (!entry) continue;
     const std::vector<std::string> values = entry->ValueNames();
     const std::string* displayName = FindName(values, kDisplayNameValue);

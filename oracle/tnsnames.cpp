@@ -151,7 +151,8 @@ std::string SetNetServiceEntry(const std::string& fileText, const std::string& h
     lines.push_back(SetByNameLine(host));
   } else {
     const size_t end = EntryEnd(lines, entry);
-    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(entry) + 1, lines.begin() + static_cast<std::ptrdiff_t>(end));
+    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(entry) + 1,
+                lines.begin() + static_cast<std::ptrdiff_t>(end));
     lines[entry] = SetByNameLine(host);
   }
   return JoinLines(lines);

@@ -70,7 +70,7 @@ class Platform : public FileSystem {
   virtual std::string ModuleFileName() = 0;
 
   // Files and folders. Results that callers ignore are still reported.
-  virtual bool FileExists(const std::string& path) = 0;       // exists and is not a folder
+  virtual bool FileExists(const std::string& path) = 0;  // exists and is not a folder
   virtual bool DirectoryExists(const std::string& path) = 0;
   virtual bool CreateDirectory(const std::string& path) = 0;  // one level
   virtual bool RemoveDirectory(const std::string& path) = 0;  // only when empty

@@ -42,7 +42,7 @@ class RegistryKey {
 
 // Creates the folder and every missing parent.
 bool CreateFolderTree(const std::string& path) {
-  for (size_t pos = path.find('\\', 3); ; pos = path.find('\\', pos + 1)) {
+  for (size_t pos = path.find('\\', 3);; pos = path.find('\\', pos + 1)) {
     const std::string part = path.substr(0, pos);
     if (!CreateDirectoryA(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
     if (pos == std::string::npos) return true;

@@ -4,9 +4,10 @@
 #include "standin_window.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  static const StandinWindow window = {
-      "Pliegorama",
-      "Pliegorama " PLIEGORAMA_VERSION_TEXT "\nM\xF3" "dulo de Captura - Sistema de Lumentra\n(programa sustituto)",
-      nullptr, nullptr};
+  static const StandinWindow window = {"Pliegorama",
+                                       "Pliegorama " PLIEGORAMA_VERSION_TEXT
+                                       "\nM\xF3"
+                                       "dulo de Captura - Sistema de Lumentra\n(programa sustituto)",
+                                       nullptr, nullptr};
   return RunStandinWindow(instance, window, 0);
 }

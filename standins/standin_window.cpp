@@ -78,8 +78,8 @@ int RunStandinWindow(HINSTANCE instance, const StandinWindow& window, int closed
   const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
 
   WindowState state = {&window, closedExitCode};
-  HWND hwnd = CreateWindowExA(0, kClassName, window.caption, style, x, y, width, height, nullptr, nullptr, instance,
-                              &state);
+  HWND hwnd =
+      CreateWindowExA(0, kClassName, window.caption, style, x, y, width, height, nullptr, nullptr, instance, &state);
   if (!hwnd) return 1;
   ShowWindow(hwnd, SW_SHOWNORMAL);
   UpdateWindow(hwnd);

@@ -5,8 +5,8 @@
 
 struct StandinWindow {
   const char* caption;
-  const char* text;            // may hold "\n" line breaks
-  const char* buttonCaption;   // nullptr: no button
+  const char* text;           // may hold "\n" line breaks
+  const char* buttonCaption;  // nullptr: no button
   // Runs when the button is pressed; its result is the program's exit code and the window closes.
   int (*onButton)(HWND owner);
 };

@@ -76,12 +76,23 @@ class Reader : public ValueReader {
     const size_t start = BeginValue();
     std::string ident;
     switch (static_cast<ValueCode>(in_.U8())) {
-      case ValueCode::Ident: ident = in_.ShortString(); break;
-      case ValueCode::False: ident = "False"; break;
-      case ValueCode::True: ident = "True"; break;
-      case ValueCode::Null: ident = "Null"; break;
-      case ValueCode::Nil: ident = "nil"; break;
-      default: Reject(start);
+      case ValueCode::Ident:
+        ident = in_.ShortString();
+        break;
+      case ValueCode::False:
+        ident = "False";
+        break;
+      case ValueCode::True:
+        ident = "True";
+        break;
+      case ValueCode::Null:
+        ident = "Null";
+        break;
+      case ValueCode::Nil:
+        ident = "nil";
+        break;
+      default:
+        Reject(start);
     }
     for (size_t i = 0; i < names.count; ++i)
       if (SameText(ident, names.names[i])) return static_cast<int>(i);
@@ -204,10 +215,17 @@ class Reader : public ValueReader {
 
   bool IntegerPayload(uint8_t code, int32_t& value) {
     switch (static_cast<ValueCode>(code)) {
-      case ValueCode::Int8: value = static_cast<int8_t>(in_.U8()); return true;
-      case ValueCode::Int16: value = static_cast<int16_t>(in_.U16()); return true;
-      case ValueCode::Int32: value = static_cast<int32_t>(in_.U32()); return true;
-      default: return false;
+      case ValueCode::Int8:
+        value = static_cast<int8_t>(in_.U8());
+        return true;
+      case ValueCode::Int16:
+        value = static_cast<int16_t>(in_.U16());
+        return true;
+      case ValueCode::Int32:
+        value = static_cast<int32_t>(in_.U32());
+        return true;
+      default:
+        return false;
     }
   }
 
@@ -220,19 +238,33 @@ class Reader : public ValueReader {
       case ValueCode::True:
       case ValueCode::Nil:
         return;
-      case ValueCode::Int8: in_.SkipBytes(1); return;
-      case ValueCode::Int16: in_.SkipBytes(2); return;
+      case ValueCode::Int8:
+        in_.SkipBytes(1);
+        return;
+      case ValueCode::Int16:
+        in_.SkipBytes(2);
+        return;
       case ValueCode::Int32:
-      case ValueCode::Single: in_.SkipBytes(4); return;
-      case ValueCode::Extended: in_.SkipBytes(10); return;
+      case ValueCode::Single:
+        in_.SkipBytes(4);
+        return;
+      case ValueCode::Extended:
+        in_.SkipBytes(10);
+        return;
       case ValueCode::Currency:
       case ValueCode::Date:
-      case ValueCode::Int64: in_.SkipBytes(8); return;
+      case ValueCode::Int64:
+        in_.SkipBytes(8);
+        return;
       case ValueCode::String:
-      case ValueCode::Ident: in_.SkipBytes(in_.U8()); return;
+      case ValueCode::Ident:
+        in_.SkipBytes(in_.U8());
+        return;
       case ValueCode::Binary:
       case ValueCode::LString:
-      case ValueCode::Utf8String: in_.SkipBytes(in_.U32()); return;
+      case ValueCode::Utf8String:
+        in_.SkipBytes(in_.U32());
+        return;
       case ValueCode::WString: {
         const uint32_t units = in_.U32();
         if (!(units <= in_.remaining() / 2)) StreamReadError();
@@ -308,8 +340,7 @@ class Reader : public ValueReader {
       if (in_.offset() == start) SkipValue();
     } catch (const Exception& error) {
       valuePending_ = false;
-      throw EReadError(
-          Format(msg::kReadingError, objectName.c_str(), ".", name.c_str(), error.Message().c_str()));
+      throw EReadError(Format(msg::kReadingError, objectName.c_str(), ".", name.c_str(), error.Message().c_str()));
     }
   }
 

@@ -21,11 +21,15 @@ bool FormObject::operator==(const FormObject& o) const {
 
 size_t FixedWidth(ValueCode code) {
   switch (code) {
-    case ValueCode::Extended: return 10;
-    case ValueCode::Single: return 4;
+    case ValueCode::Extended:
+      return 10;
+    case ValueCode::Single:
+      return 4;
     case ValueCode::Currency:
-    case ValueCode::Date: return 8;
-    default: return 0;
+    case ValueCode::Date:
+      return 8;
+    default:
+      return 0;
   }
 }
 
@@ -93,19 +97,33 @@ class TreeParser {
       case ValueCode::True:
       case ValueCode::Nil:
         break;
-      case ValueCode::Int8: value.integer = static_cast<int8_t>(in_.U8()); break;
-      case ValueCode::Int16: value.integer = static_cast<int16_t>(in_.U16()); break;
-      case ValueCode::Int32: value.integer = static_cast<int32_t>(in_.U32()); break;
-      case ValueCode::Int64: value.integer = static_cast<int64_t>(in_.U64()); break;
+      case ValueCode::Int8:
+        value.integer = static_cast<int8_t>(in_.U8());
+        break;
+      case ValueCode::Int16:
+        value.integer = static_cast<int16_t>(in_.U16());
+        break;
+      case ValueCode::Int32:
+        value.integer = static_cast<int32_t>(in_.U32());
+        break;
+      case ValueCode::Int64:
+        value.integer = static_cast<int64_t>(in_.U64());
+        break;
       case ValueCode::Extended:
       case ValueCode::Single:
       case ValueCode::Currency:
-      case ValueCode::Date: value.bytes = in_.Bytes(FixedWidth(value.code)); break;
+      case ValueCode::Date:
+        value.bytes = in_.Bytes(FixedWidth(value.code));
+        break;
       case ValueCode::String:
-      case ValueCode::Ident: value.bytes = in_.ShortString(); break;
+      case ValueCode::Ident:
+        value.bytes = in_.ShortString();
+        break;
       case ValueCode::Binary:
       case ValueCode::LString:
-      case ValueCode::Utf8String: value.bytes = in_.Bytes(in_.U32()); break;
+      case ValueCode::Utf8String:
+        value.bytes = in_.Bytes(in_.U32());
+        break;
       case ValueCode::WString: {
         const uint32_t units = in_.U32();
         if (!(units <= in_.remaining() / 2)) StreamReadError();
@@ -176,10 +194,18 @@ class TreeWriter {
       case ValueCode::True:
       case ValueCode::Nil:
         break;
-      case ValueCode::Int8: Little(static_cast<uint64_t>(value.integer), 1); break;
-      case ValueCode::Int16: Little(static_cast<uint64_t>(value.integer), 2); break;
-      case ValueCode::Int32: Little(static_cast<uint64_t>(value.integer), 4); break;
-      case ValueCode::Int64: Little(static_cast<uint64_t>(value.integer), 8); break;
+      case ValueCode::Int8:
+        Little(static_cast<uint64_t>(value.integer), 1);
+        break;
+      case ValueCode::Int16:
+        Little(static_cast<uint64_t>(value.integer), 2);
+        break;
+      case ValueCode::Int32:
+        Little(static_cast<uint64_t>(value.integer), 4);
+        break;
+      case ValueCode::Int64:
+        Little(static_cast<uint64_t>(value.integer), 8);
+        break;
       case ValueCode::Extended:
       case ValueCode::Single:
       case ValueCode::Currency:
@@ -188,10 +214,14 @@ class TreeWriter {
         Raw(value.bytes.data(), value.bytes.size());
         break;
       case ValueCode::String:
-      case ValueCode::Ident: ShortString(value.bytes); break;
+      case ValueCode::Ident:
+        ShortString(value.bytes);
+        break;
       case ValueCode::Binary:
       case ValueCode::LString:
-      case ValueCode::Utf8String: LongBytes(value.bytes, value.bytes.size()); break;
+      case ValueCode::Utf8String:
+        LongBytes(value.bytes, value.bytes.size());
+        break;
       case ValueCode::WString:
         if (value.bytes.size() % 2 != 0) throw EWriteError(msg::kStreamWriteError);
         LongBytes(value.bytes, value.bytes.size() / 2);

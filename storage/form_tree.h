@@ -25,9 +25,9 @@ struct FormCollectionItem {
 
 struct FormValue {
   ValueCode code = ValueCode::Nil;
-  int64_t integer = 0;      // Int8, Int16, Int32, Int64
-  std::string bytes;        // strings and identifiers as stored (WString: UTF-16LE bytes),
-                            // block bytes, the raw bytes of Extended/Single/Currency/Date
+  int64_t integer = 0;                    // Int8, Int16, Int32, Int64
+  std::string bytes;                      // strings and identifiers as stored (WString: UTF-16LE bytes),
+                                          // block bytes, the raw bytes of Extended/Single/Currency/Date
   std::vector<std::string> elements;      // Set
   std::vector<FormValue> list;            // List
   std::vector<FormCollectionItem> items;  // Collection
@@ -37,8 +37,8 @@ struct FormValue {
 };
 
 struct FormObject {
-  std::optional<uint8_t> flags;      // the prefix's low four bits, when a prefix is present
-  std::vector<FormValue> position;   // the child-position integer, when flags carry it
+  std::optional<uint8_t> flags;     // the prefix's low four bits, when a prefix is present
+  std::vector<FormValue> position;  // the child-position integer, when flags carry it
   std::string className;
   std::string name;
   std::vector<FormProperty> properties;

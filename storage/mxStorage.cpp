@@ -14,9 +14,12 @@ constexpr NameList kCompressionLevels{kCompressionNames, 4};
 
 int ZlibLevel(TCompressionLevel level) {
   switch (level) {
-    case TCompressionLevel::clFastest: return 1;
-    case TCompressionLevel::clMax: return 9;
-    default: return -1;  // zlib's default, 6
+    case TCompressionLevel::clFastest:
+      return 1;
+    case TCompressionLevel::clMax:
+      return 9;
+    default:
+      return -1;  // zlib's default, 6
   }
 }
 
@@ -25,11 +28,16 @@ unsigned char FoldAnsi(unsigned char c) {
   if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 32);
   if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 32);
   switch (c) {
-    case 0x9A: return 0x8A;
-    case 0x9C: return 0x8C;
-    case 0x9E: return 0x8E;
-    case 0xFF: return 0x9F;
-    default: return c;
+    case 0x9A:
+      return 0x8A;
+    case 0x9C:
+      return 0x8C;
+    case 0x9E:
+      return 0x8E;
+    case 0xFF:
+      return 0x9F;
+    default:
+      return c;
   }
 }
 
@@ -269,10 +277,9 @@ bool TmxStoredItem::ReadProperty(const std::string& name, ValueReader& value) {
 ObjectProperty TmxStoredItem::FindObjectProperty(const std::string& name) {
   // Every declared property of an item holds a plain value, so a dotted name
   // through one is a bad path rather than a missing property.
-  static const char* const kDeclared[] = {"OnCreate",    "OnDestroy", "OnBeforeLoad", "OnBeforeSave",
-                                          "OnAfterLoad", "OnAfterSave", "Compression", "Tag",
-                                          "Name",        "FileName",  "FileSize",     "Size",
-                                          "Ratio"};
+  static const char* const kDeclared[] = {"OnCreate",    "OnDestroy",   "OnBeforeLoad", "OnBeforeSave", "OnAfterLoad",
+                                          "OnAfterSave", "Compression", "Tag",          "Name",         "FileName",
+                                          "FileSize",    "Size",        "Ratio"};
   for (const char* declared : kDeclared)
     if (SameText(name, declared)) return {ObjectProperty::Kind::NotAnObject, nullptr};
   return TCollectionItem::FindObjectProperty(name);
@@ -349,13 +356,11 @@ int32_t TmxStorage::Size() const {
 
 std::string TmxStorage::Ratio() const { return RatioText(Size(), OriginalSize()); }
 
-std::string TmxStorage::Version() const {
-  return Format("%d.%d", (packedVersion_ >> 8) & 0xFF, packedVersion_ & 0xFF);
-}
+std::string TmxStorage::Version() const { return Format("%d.%d", (packedVersion_ >> 8) & 0xFF, packedVersion_ & 0xFF); }
 
 void TmxStorage::SetDesignPosition(int16_t left, int16_t top) {
-  designInfo_ = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(top)) << 16 |
-                                     static_cast<uint16_t>(left));
+  designInfo_ =
+      static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(top)) << 16 | static_cast<uint16_t>(left));
 }
 
 bool TmxStorage::ReadProperty(const std::string& name, ValueReader& value) {
@@ -376,7 +381,7 @@ bool TmxStorage::ReadProperty(const std::string& name, ValueReader& value) {
 
 ObjectProperty TmxStorage::FindObjectProperty(const std::string& name) {
   if (SameText(name, "StoredItems")) return {ObjectProperty::Kind::Object, storedItems_};
-  static const char* const kPlain[] = {"OriginalSize", "Ratio", "Size", "Version",
+  static const char* const kPlain[] = {"OriginalSize",   "Ratio",           "Size",          "Version",
                                        "OnExtractError", "OnBeforeExtract", "OnAfterExtract"};
   for (const char* plain : kPlain)
     if (SameText(name, plain)) return {ObjectProperty::Kind::NotAnObject, nullptr};

@@ -128,7 +128,7 @@ class TmxStorage : public TComponent {
   int32_t OriginalSize() const;  // sum of the items' FileSize
   int32_t Size() const;          // sum of the items' Size
   std::string Ratio() const;
-  std::string Version() const;   // "major.minor" of the packed version
+  std::string Version() const;  // "major.minor" of the packed version
   // The component's design position (Left, Top): no effect at run time.
   int32_t DesignInfo() const { return designInfo_; }
   void SetDesignPosition(int16_t left, int16_t top);

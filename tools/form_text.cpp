@@ -43,10 +43,9 @@ bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) |
 bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
 // Words with a meaning of their own where a value starts.
-const char* const kValueKeywords[] = {"False",   "True",  "nil",   "null",    "int8",   "int16",    "int32",
-                                      "int64",   "lstring", "utf8", "wstring", "ident",  "file",     "graphic",
-                                      "extended", "single", "currency", "date",  "item",   "object",   "end",
-                                      "flags",   "index"};
+const char* const kValueKeywords[] = {"False",    "True", "nil",     "null",   "int8", "int16",   "int32",    "int64",
+                                      "lstring",  "utf8", "wstring", "ident",  "file", "graphic", "extended", "single",
+                                      "currency", "date", "item",    "object", "end",  "flags",   "index"};
 
 bool IsKeyword(const std::string& word) {
   for (const char* keyword : kValueKeywords)
@@ -116,8 +115,10 @@ std::string Hex(const std::string& bytes, const std::string& indent) {
   static const char kDigits[] = "0123456789ABCDEF";
   std::string out = "{";
   for (size_t i = 0; i < bytes.size(); ++i) {
-    if (i % 32 == 0 && bytes.size() > 32) out += "\n" + indent + "  ";
-    else if (i != 0) out += ' ';
+    if (i % 32 == 0 && bytes.size() > 32)
+      out += "\n" + indent + "  ";
+    else if (i != 0)
+      out += ' ';
     const unsigned char c = static_cast<unsigned char>(bytes[i]);
     out += kDigits[c >> 4];
     out += kDigits[c & 15];
@@ -157,10 +158,14 @@ class Printer {
 
   std::string Value(const FormValue& v, const std::string& indent) {
     switch (v.code) {
-      case ValueCode::Null: return "null";
-      case ValueCode::False: return "False";
-      case ValueCode::True: return "True";
-      case ValueCode::Nil: return "nil";
+      case ValueCode::Null:
+        return "null";
+      case ValueCode::False:
+        return "False";
+      case ValueCode::True:
+        return "True";
+      case ValueCode::Nil:
+        return "nil";
       case ValueCode::Int8:
       case ValueCode::Int16:
       case ValueCode::Int32:
@@ -171,15 +176,24 @@ class Printer {
           prefix = v.code == ValueCode::Int64 ? "int64 " : kWidths[static_cast<int>(v.code) - 2];
         return prefix + std::to_string(v.integer);
       }
-      case ValueCode::String: return Quote(v.bytes);
-      case ValueCode::LString: return (v.bytes.size() < 256 ? "lstring " : "") + Quote(v.bytes);
-      case ValueCode::Utf8String: return "utf8 " + Quote(v.bytes);
-      case ValueCode::WString: return "wstring " + QuoteWide(v.bytes);
-      case ValueCode::Ident: return IsPlainName(v.bytes, false) ? v.bytes : "ident " + Quote(v.bytes);
-      case ValueCode::Extended: return "extended " + Hex(v.bytes, indent);
-      case ValueCode::Single: return "single " + Hex(v.bytes, indent);
-      case ValueCode::Currency: return "currency " + Hex(v.bytes, indent);
-      case ValueCode::Date: return "date " + Hex(v.bytes, indent);
+      case ValueCode::String:
+        return Quote(v.bytes);
+      case ValueCode::LString:
+        return (v.bytes.size() < 256 ? "lstring " : "") + Quote(v.bytes);
+      case ValueCode::Utf8String:
+        return "utf8 " + Quote(v.bytes);
+      case ValueCode::WString:
+        return "wstring " + QuoteWide(v.bytes);
+      case ValueCode::Ident:
+        return IsPlainName(v.bytes, false) ? v.bytes : "ident " + Quote(v.bytes);
+      case ValueCode::Extended:
+        return "extended " + Hex(v.bytes, indent);
+      case ValueCode::Single:
+        return "single " + Hex(v.bytes, indent);
+      case ValueCode::Currency:
+        return "currency " + Hex(v.bytes, indent);
+      case ValueCode::Date:
+        return "date " + Hex(v.bytes, indent);
       case ValueCode::Binary:
         if (blocks_ == BlockStyle::Sizes) return "{ " + std::to_string(v.bytes.size()) + " bytes }";
         return Hex(v.bytes, indent);
@@ -221,7 +235,7 @@ enum class TokenKind { End, Word, Number, String, Punct, Hex };
 
 struct Token {
   TokenKind kind = TokenKind::End;
-  std::string text;  // Word, Punct; String: bytes (or code units, two bytes each, see wide)
+  std::string text;             // Word, Punct; String: bytes (or code units, two bytes each, see wide)
   std::vector<uint32_t> units;  // String: each quoted character or #N
   int64_t number = 0;
   int line = 1;
@@ -419,14 +433,22 @@ class TextParser {
     static const struct {
       const char* word;
       ValueCode code;
-    } kPlain[] = {{"False", ValueCode::False}, {"True", ValueCode::True}, {"nil", ValueCode::Nil},
+    } kPlain[] = {{"False", ValueCode::False},
+                  {"True", ValueCode::True},
+                  {"nil", ValueCode::Nil},
                   {"null", ValueCode::Null}},
-      kIntegers[] = {{"int8", ValueCode::Int8}, {"int16", ValueCode::Int16}, {"int32", ValueCode::Int32},
+      kIntegers[] = {{"int8", ValueCode::Int8},
+                     {"int16", ValueCode::Int16},
+                     {"int32", ValueCode::Int32},
                      {"int64", ValueCode::Int64}},
-      kStrings[] = {{"lstring", ValueCode::LString}, {"utf8", ValueCode::Utf8String},
-                    {"wstring", ValueCode::WString}, {"ident", ValueCode::Ident}},
-      kFixed[] = {{"extended", ValueCode::Extended}, {"single", ValueCode::Single},
-                  {"currency", ValueCode::Currency}, {"date", ValueCode::Date}};
+      kStrings[] = {{"lstring", ValueCode::LString},
+                    {"utf8", ValueCode::Utf8String},
+                    {"wstring", ValueCode::WString},
+                    {"ident", ValueCode::Ident}},
+      kFixed[] = {{"extended", ValueCode::Extended},
+                  {"single", ValueCode::Single},
+                  {"currency", ValueCode::Currency},
+                  {"date", ValueCode::Date}};
     for (const auto& k : kPlain)
       if (IsWord(k.word)) {
         Advance();
@@ -570,8 +592,7 @@ class TextParser {
     const size_t close = text_.find('}', pos_);
     if (close == std::string::npos) Fail("unterminated {");
     const std::string body = text_.substr(pos_ + 1, close - pos_ - 1);
-    if (body.find("bytes") != std::string::npos)
-      Fail("a block shown by its size only has no bytes to compile");
+    if (body.find("bytes") != std::string::npos) Fail("a block shown by its size only has no bytes to compile");
     std::string bytes;
     int pending = -1;
     for (char c : body) {

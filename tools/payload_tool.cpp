@@ -188,8 +188,8 @@ int List(const std::vector<std::string>& args, std::ostream& out) {
   const TmxStoredItems& items = storage.StoredItems();
   for (int i = 0; i < items.Count(); ++i) {
     const TmxStoredItem& item = *items.Items(i);
-    out << i << '\t' << item.Name() << '\t' << item.FileName() << '\t' << item.FileSize() << '\t' << item.Size()
-        << '\t' << item.Ratio() << '\n';
+    out << i << '\t' << item.Name() << '\t' << item.FileName() << '\t' << item.FileSize() << '\t' << item.Size() << '\t'
+        << item.Ratio() << '\n';
   }
   out << "total\t" << items.Count() << '\t' << storage.OriginalSize() << '\t' << storage.Size() << '\t'
       << storage.Ratio() << '\t' << storage.Version() << '\n';

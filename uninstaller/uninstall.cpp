@@ -81,8 +81,7 @@ int RunUninstaller(TFormInstalador& form, const RunningFrom& runningFrom) {
   if (runningFrom(uninstaller) && system.FileExists(uninstaller)) {
     // Renamed out of the product folder, which can then go at once; a name
     // nobody can guess, and never over an existing file.
-    const std::string parked =
-        form.WindowsDir + kTempFolder + "\\~DesInstalador-" + UnpredictableName() + ".tmp";
+    const std::string parked = form.WindowsDir + kTempFolder + "\\~DesInstalador-" + UnpredictableName() + ".tmp";
     if (system.MoveFile(uninstaller, parked)) {
       system.DeleteFileAtRestart(parked);
     } else if (system.DeleteFileAtRestart(uninstaller)) {

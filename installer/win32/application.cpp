@@ -56,9 +56,9 @@ ApplicationWindow::ApplicationWindow() {
   // A pop-up keeps the empty size it is given (an overlapped window with a
   // caption would be grown to the minimum tracking size); the caption and the
   // system menu give the taskbar button its text and menu.
-  window_ = CreateWindowExA(0, kApplicationClass, kApplicationTitle, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS,
-                            GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr, nullptr,
-                            instance, this);
+  window_ = CreateWindowExA(0, kApplicationClass, kApplicationTitle,
+                            WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS, GetSystemMetrics(SM_CXSCREEN) / 2,
+                            GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr, nullptr, instance, this);
   if (!window_) throw Exception("Cannot create the application window");
 }
 

@@ -9,6 +9,7 @@
 // Before <windows.h>, whose macros share names with the form constants.
 #include "platform/platform.h"
 #include "storage/exes.h"
+
 #include "platform/win32/windows_api.h"
 
 class FormWindow;

@@ -121,10 +121,18 @@ void FormWindow::Create() {
   // and carries the button.
   DWORD exStyle = WS_EX_CONTROLPARENT;
   switch (form_.BorderStyle()) {
-    case TFormBorderStyle::bsDialog: exStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE; break;
-    case TFormBorderStyle::bsSizeable: style |= WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX; break;
-    case TFormBorderStyle::bsNone: style = WS_POPUP | WS_CLIPCHILDREN; break;
-    default: style |= WS_MINIMIZEBOX; break;
+    case TFormBorderStyle::bsDialog:
+      exStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+      break;
+    case TFormBorderStyle::bsSizeable:
+      style |= WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+      break;
+    case TFormBorderStyle::bsNone:
+      style = WS_POPUP | WS_CLIPCHILDREN;
+      break;
+    default:
+      style |= WS_MINIMIZEBOX;
+      break;
   }
   RECT frame{0, 0, Scale(clientWidth), Scale(clientHeight)};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);

@@ -37,11 +37,16 @@ char FoldChar(char c) {
   if (b >= 'a' && b <= 'z') return static_cast<char>(b - 0x20);
   if (b >= 0xE0 && b <= 0xFE && b != 0xF7) return static_cast<char>(b - 0x20);
   switch (b) {
-    case 0x9A: return static_cast<char>(0x8A);
-    case 0x9C: return static_cast<char>(0x8C);
-    case 0x9E: return static_cast<char>(0x8E);
-    case 0xFF: return static_cast<char>(0x9F);
-    default: return c;
+    case 0x9A:
+      return static_cast<char>(0x8A);
+    case 0x9C:
+      return static_cast<char>(0x8C);
+    case 0x9E:
+      return static_cast<char>(0x8E);
+    case 0xFF:
+      return static_cast<char>(0x9F);
+    default:
+      return c;
   }
 }
 
@@ -82,8 +87,8 @@ struct WinPath {
 };
 
 bool InvalidNameChar(char c) {
-  return static_cast<unsigned char>(c) < 32 || c == '<' || c == '>' || c == ':' || c == '"' || c == '|' ||
-         c == '?' || c == '*';
+  return static_cast<unsigned char>(c) < 32 || c == '<' || c == '>' || c == ':' || c == '"' || c == '|' || c == '?' ||
+         c == '*';
 }
 
 // Relative paths count from the root of drive C:, the process's fixed
@@ -267,8 +272,11 @@ class HostFileStream : public TStdioFileStream {
  public:
   HostFileStream(std::shared_ptr<Machine> machine, std::string key, std::string hostPath, std::FILE* file,
                  bool writable)
-      : TStdioFileStream(file), machine_(std::move(machine)), key_(std::move(key)),
-        hostPath_(std::move(hostPath)), writable_(writable) {
+      : TStdioFileStream(file),
+        machine_(std::move(machine)),
+        key_(std::move(key)),
+        hostPath_(std::move(hostPath)),
+        writable_(writable) {
     auto& count = machine_->open[key_];
     (writable_ ? count.exclusive : count.readers)++;
   }
@@ -368,8 +376,8 @@ HostPlatform::HostPlatform() : machine_(std::make_shared<Machine>()) {
   if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create the host machine's folder");
   machine_->root = pattern;
   AddDrive('C');
-  for (const char* folder : {"C:\\windows", "C:\\windows\\Temp", "C:\\Program Files", "C:\\users",
-                             "C:\\users\\tester", "C:\\users\\tester\\Desktop"})
+  for (const char* folder : {"C:\\windows", "C:\\windows\\Temp", "C:\\Program Files", "C:\\users", "C:\\users\\tester",
+                             "C:\\users\\tester\\Desktop"})
     CreateDirectory(folder);
   // What every Windows process finds in its environment.
   SetEnvironmentVariable("ProgramFiles", "C:\\Program Files");
@@ -420,8 +428,8 @@ void HostPlatform::SetValue(RootKey root, const std::string& path, const std::st
   node->values.push_back(RegValue{name, type, data});
 }
 
-void HostPlatform::SetString(RootKey root, const std::string& path, const std::string& name,
-                             const std::string& value, bool expandable) {
+void HostPlatform::SetString(RootKey root, const std::string& path, const std::string& name, const std::string& value,
+                             bool expandable) {
   std::vector<uint8_t> data(value.begin(), value.end());
   data.push_back(0);
   SetValue(root, path, name, expandable ? kRegExpandSz : kRegSz, data);

@@ -21,18 +21,24 @@ struct DialogSetup {
 
 const char* IconOf(DialogType type) {
   switch (type) {
-    case DialogType::Error: return IDI_HAND;
-    case DialogType::Information: return IDI_ASTERISK;
-    case DialogType::Confirmation: return IDI_QUESTION;
+    case DialogType::Error:
+      return IDI_HAND;
+    case DialogType::Information:
+      return IDI_ASTERISK;
+    case DialogType::Confirmation:
+      return IDI_QUESTION;
   }
   return IDI_ASTERISK;
 }
 
 UINT SoundOf(DialogType type) {
   switch (type) {
-    case DialogType::Error: return MB_ICONHAND;
-    case DialogType::Information: return MB_ICONASTERISK;
-    case DialogType::Confirmation: return MB_ICONQUESTION;
+    case DialogType::Error:
+      return MB_ICONHAND;
+    case DialogType::Information:
+      return MB_ICONASTERISK;
+    case DialogType::Confirmation:
+      return MB_ICONQUESTION;
   }
   return MB_OK;
 }
@@ -88,8 +94,8 @@ void Layout(HWND dialog, const DialogSetup& setup) {
   const int textLeft = margin + iconSize + margin;
   const int textWidth = textRect.right - textRect.left, textHeight = textRect.bottom - textRect.top;
   const int top = margin + (textHeight < iconSize ? (iconSize - textHeight) / 2 : 0);
-  const int buttonsWidth = static_cast<int>(buttons.size()) * buttonWidth +
-                           static_cast<int>(buttons.size() - 1) * buttonGap;
+  const int buttonsWidth =
+      static_cast<int>(buttons.size()) * buttonWidth + static_cast<int>(buttons.size() - 1) * buttonGap;
   const int clientWidth = std::max(textLeft + textWidth + margin, buttonsWidth + 2 * margin);
   const int bodyHeight = std::max(iconSize, top - margin + textHeight);
   const int buttonTop = margin + bodyHeight + Vertical(dialog, 8);
@@ -182,9 +188,12 @@ std::vector<WORD> Template() {
 
 const char* DialogCaption(DialogType type) {
   switch (type) {
-    case DialogType::Error: return "Error";
-    case DialogType::Information: return "Information";
-    case DialogType::Confirmation: return "Confirm";
+    case DialogType::Error:
+      return "Error";
+    case DialogType::Information:
+      return "Information";
+    case DialogType::Confirmation:
+      return "Confirm";
   }
   return "Information";
 }

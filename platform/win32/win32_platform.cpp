@@ -119,8 +119,8 @@ class Win32Key : public RegistryKey {
         throw ERegistryException(Format(msg::kInvalidRegType, valueName.c_str()));
       std::string buffer(size + 1, '\0');
       DWORD got = size;
-      status = RegQueryValueExA(key_.get(), valueName.c_str(), nullptr, &type,
-                                reinterpret_cast<BYTE*>(&buffer[0]), &got);
+      status =
+          RegQueryValueExA(key_.get(), valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&buffer[0]), &got);
       if (status == ERROR_MORE_DATA) continue;  // it grew in between
       if (status != ERROR_SUCCESS) return std::nullopt;
       if (type != REG_SZ && type != REG_EXPAND_SZ)
@@ -212,8 +212,7 @@ class Win32FileStream : public TStream {
     while (total < count) {
       const DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - total, 1u << 30));
       DWORD put = 0;
-      if (!::WriteFile(file_.get(), static_cast<const char*>(buffer) + total, chunk, &put, nullptr) || put == 0)
-        break;
+      if (!::WriteFile(file_.get(), static_cast<const char*>(buffer) + total, chunk, &put, nullptr) || put == 0) break;
       total += put;
     }
     return total;
@@ -239,9 +238,9 @@ std::string TrimLineBreak(std::string text) {
 
 std::string SystemErrorText(DWORD code) {
   char* text = nullptr;
-  const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-      reinterpret_cast<char*>(&text), 0, nullptr);
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
   if (length == 0 || !text) return std::string();
   std::string result(text, length);
   LocalFree(text);
@@ -467,8 +466,8 @@ std::optional<FileVersion> Win32Platform::ReadFileVersion(const std::string& pat
   // system's version functions live in a DLL outside the KnownDLLs, which an
   // elevated program must not load. Only the pages the reader touches are read.
   if (!FileExists(path)) return std::nullopt;
-  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueHandle file(
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return std::nullopt;
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 ||

@@ -47,7 +47,10 @@ TEST(MemoryStream, ShrinkingKeepsThePositionInsideTheStream) {
 }
 
 TEST(MemoryStream, AssignFromItsOwnBytesKeepsThem) {
-  struct Case { size_t from, count; const char* expected; };
+  struct Case {
+    size_t from, count;
+    const char* expected;
+  };
   for (const Case& c : {Case{0, 6, "abcdef"}, Case{2, 3, "cde"}, Case{6, 0, ""}}) {
     TMemoryStream stream;
     stream.WriteBuffer("abcdef", 6);
@@ -92,9 +95,8 @@ TEST_P(CopyFrom, CopiesExactlyTheRequestedBytes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, CopyFrom,
-                         ::testing::Values(CopyCase{10, 0, 5}, CopyCase{61440, 61440, 0},
-                                           CopyCase{200000, 0, 0}, CopyCase{200000, 150000, 3},
-                                           CopyCase{1, 1, 0}));
+                         ::testing::Values(CopyCase{10, 0, 5}, CopyCase{61440, 61440, 0}, CopyCase{200000, 0, 0},
+                                           CopyCase{200000, 150000, 3}, CopyCase{1, 1, 0}));
 
 TEST(CopyFromShortSource, FailsWithStreamReadError) {
   TMemoryStream source, target;

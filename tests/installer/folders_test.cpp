@@ -45,8 +45,7 @@ class Folders : public oracle_test::FormTest {
   void TearDown() override {
     for (const Saved& saved : saved_) {
       // These values hold references to expand exactly when they contain "%".
-      machine_->SetString(saved.root, saved.key, saved.name, saved.value,
-                          saved.value.find('%') != std::string::npos);
+      machine_->SetString(saved.root, saved.key, saved.name, saved.value, saved.value.find('%') != std::string::npos);
     }
   }
 
@@ -82,7 +81,8 @@ TEST_P(ExpandEnvVars, Expands) { EXPECT_EQ(Form().ExpandEnvVars(GetParam().text)
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, ExpandEnvVars,
-    testing::Values(ExpandCase{"empty", "", ""}, ExpandCase{"no_reference", "C:\\Archivos de programa", "C:\\Archivos de programa"},
+    testing::Values(ExpandCase{"empty", "", ""},
+                    ExpandCase{"no_reference", "C:\\Archivos de programa", "C:\\Archivos de programa"},
                     ExpandCase{"reference_then_path", "%INSTALADOR_T_B%\\Vesko", "C:\\beta dir\\Vesko"},
                     ExpandCase{"two_references", "%INSTALADOR_T_A%\\%INSTALADOR_T_B%", "alpha\\C:\\beta dir"},
                     ExpandCase{"adjacent_references", "%INSTALADOR_T_A%%INSTALADOR_T_A%", "alphaalpha"},
@@ -133,11 +133,11 @@ TEST_P(FolderValueType, NumberIsRefused) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, FolderValueType,
-                         testing::Values(WrongTypeCase{"program_files", RootKey::LocalMachine, kCurrentVersionKey,
-                                                       "ProgramFilesPath"},
-                                         WrongTypeCase{"programs", RootKey::CurrentUser, kShellFoldersKey, "Programs"}),
-                         [](const testing::TestParamInfo<WrongTypeCase>& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(
+    Values, FolderValueType,
+    testing::Values(WrongTypeCase{"program_files", RootKey::LocalMachine, kCurrentVersionKey, "ProgramFilesPath"},
+                    WrongTypeCase{"programs", RootKey::CurrentUser, kShellFoldersKey, "Programs"}),
+    [](const testing::TestParamInfo<WrongTypeCase>& info) { return std::string(info.param.label); });
 
 #ifndef _WIN32
 platform::HostPlatform& Host(TestMachine& machine) { return dynamic_cast<platform::HostPlatform&>(machine.Platform()); }
@@ -171,7 +171,8 @@ TEST_P(MissingFolderKey, RaisesItsError) {
 
 INSTANTIATE_TEST_SUITE_P(
     Keys, MissingFolderKey,
-    testing::Values(MissingKeyCase{"current_version", RootKey::LocalMachine, kCurrentVersionKey, "Program Files Path Error"},
+    testing::Values(MissingKeyCase{"current_version", RootKey::LocalMachine, kCurrentVersionKey,
+                                   "Program Files Path Error"},
                     MissingKeyCase{"shell_folders", RootKey::CurrentUser, kShellFoldersKey, "User Program Path Error"}),
     [](const testing::TestParamInfo<MissingKeyCase>& info) { return std::string(info.param.label); });
 
@@ -206,7 +207,8 @@ INSTANTIATE_TEST_SUITE_P(
                     NotFullCase{"programs_missing", "C:\\Program Files", std::nullopt, "User Program Path Error"},
                     NotFullCase{"program_files_relative", "Archivos", "C:\\Programs", "Program Files Path Error"},
                     NotFullCase{"program_files_rooted", "\\Archivos", "C:\\Programs", "Program Files Path Error"},
-                    NotFullCase{"program_files_drive_relative", "C:Archivos", "C:\\Programs", "Program Files Path Error"},
+                    NotFullCase{"program_files_drive_relative", "C:Archivos", "C:\\Programs",
+                                "Program Files Path Error"},
                     NotFullCase{"program_files_unset_variable", "%INSTALADOR_T_UNSET%\\X", "C:\\Programs",
                                 "Program Files Path Error"},
                     NotFullCase{"programs_relative", "C:\\Program Files", "Start Menu", "User Program Path Error"}),

@@ -297,7 +297,9 @@ TEST_F(FormInstaladorTest, GetFileVersionText) {
   const VersionCase cases[] = {
       {"this installer's version", FileVersion{1, 0, 4, 6}, "1.0.4.6", {1, 0, 4, 6}},
       {"no leading zeros or fixed width", FileVersion{10, 2, 0, 15}, "10.2.0.15", {10, 2, 0, 15}},
-      {"largest numbers are unsigned", FileVersion{65535, 65535, 65535, 65535}, "65535.65535.65535.65535",
+      {"largest numbers are unsigned",
+       FileVersion{65535, 65535, 65535, 65535},
+       "65535.65535.65535.65535",
        {65535, 65535, 65535, 65535}},
       {"all zero", FileVersion{0, 0, 0, 0}, "0.0.0.0", {0, 0, 0, 0}},
       {"no version information", std::optional<FileVersion>(), "", {7, 7, 7, 7}},

@@ -34,7 +34,8 @@ inline constexpr char kWorkingFolder[] = "C:\\Program Files\\Vesko\\Lumentra\\";
 inline constexpr char kTempCopy[] = "C:\\windows\\Temp\\Pliegorama.exe";
 inline constexpr char kGroup[] = "C:\\users\\tester\\Start Menu\\Programs\\Ostrelia";
 inline constexpr char kDesktopLink[] = "C:\\users\\tester\\Desktop\\Sistema de Lumentra.lnk";
-inline constexpr char kGroupProductLink[] = "C:\\users\\tester\\Start Menu\\Programs\\Ostrelia\\Sistema de Lumentra.lnk";
+inline constexpr char kGroupProductLink[] =
+    "C:\\users\\tester\\Start Menu\\Programs\\Ostrelia\\Sistema de Lumentra.lnk";
 inline constexpr char kGroupUninstallerLink[] = "C:\\users\\tester\\Start Menu\\Programs\\Ostrelia\\DesInstalador.lnk";
 
 inline constexpr char kCurrentVersionKey[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
@@ -43,7 +44,8 @@ inline constexpr char kOracleKey[] = "\\SOFTWARE\\ORACLE";
 inline constexpr char kXEClientKey[] = "\\SOFTWARE\\ORACLE\\KEY_XEClient";
 inline constexpr char kAllHomesKey[] = "\\SOFTWARE\\ORACLE\\ALL_HOMES";
 inline constexpr char kXEHome[] = "C:\\oraclexe\\app\\oracle\\product\\10.2.0\\client";
-inline constexpr char kXETnsnames[] = "C:\\oraclexe\\app\\oracle\\product\\10.2.0\\client\\NETWORK\\ADMIN\\tnsnames.ora";
+inline constexpr char kXETnsnames[] =
+    "C:\\oraclexe\\app\\oracle\\product\\10.2.0\\client\\NETWORK\\ADMIN\\tnsnames.ora";
 
 inline constexpr char kStoredTnsnames[] = "Tramidex = (stored entry)\r\n";
 inline constexpr char kSetupBytes[] = "XE setup program";

@@ -105,8 +105,8 @@ TEST_F(InstallTest, CancelledSetupRollsBackAndEnablesInstallAgain) {
 
   form->InstallProduct();
 
-  for (const char* gone : {kProductExe, kUninstallerExe, kSetupExe, kDesktopLink, kGroupProductLink,
-                           kGroupUninstallerLink, kTempCopy}) {
+  for (const char* gone :
+       {kProductExe, kUninstallerExe, kSetupExe, kDesktopLink, kGroupProductLink, kGroupUninstallerLink, kTempCopy}) {
     EXPECT_FALSE(machine.FileExists(gone)) << gone;
   }
   for (const char* gone : {kProductFolder, kOrganisationFolder, kGroup}) {
@@ -171,14 +171,14 @@ TEST_P(ProductUpdateTest, ReplacesOnlyANewerBuild) {
   EXPECT_EQ(Read(kUninstallerExe), kUninstallerBytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    States, ProductUpdateTest,
-    testing::Values(UpdateCase{"Absent", std::nullopt, {1, 0, 4, 6}, true},
-                    UpdateCase{"SameBuild", FileVersion{1, 0, 4, 6}, {1, 0, 4, 6}, false},
-                    UpdateCase{"NewerBuild", FileVersion{1, 0, 4, 6}, {1, 0, 4, 7}, true},
-                    UpdateCase{"NewerMinorLowerRelease", FileVersion{1, 0, 4, 6}, {1, 1, 0, 7}, false},
-                    UpdateCase{"OlderBuild", FileVersion{1, 0, 4, 7}, {1, 0, 4, 6}, false}),
-    [](const testing::TestParamInfo<UpdateCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(States, ProductUpdateTest,
+                         testing::Values(UpdateCase{"Absent", std::nullopt, {1, 0, 4, 6}, true},
+                                         UpdateCase{"SameBuild", FileVersion{1, 0, 4, 6}, {1, 0, 4, 6}, false},
+                                         UpdateCase{"NewerBuild", FileVersion{1, 0, 4, 6}, {1, 0, 4, 7}, true},
+                                         UpdateCase{
+                                             "NewerMinorLowerRelease", FileVersion{1, 0, 4, 6}, {1, 1, 0, 7}, false},
+                                         UpdateCase{"OlderBuild", FileVersion{1, 0, 4, 7}, {1, 0, 4, 6}, false}),
+                         [](const testing::TestParamInfo<UpdateCase>& info) { return std::string(info.param.name); });
 
 // --- The temporary copy: the Windows Temp folder is open to every user ---
 
@@ -186,8 +186,8 @@ INSTANTIATE_TEST_SUITE_P(
 // is written from the payload, never from the copy.
 struct CopySwapCase {
   const char* name;
-  const char* swapAfterReading;          // the file whose version read is followed by the swap
-  std::optional<FileVersion> planted;    // the version of the file put in its place
+  const char* swapAfterReading;        // the file whose version read is followed by the swap
+  std::optional<FileVersion> planted;  // the version of the file put in its place
   bool replaced;
 };
 
@@ -352,15 +352,13 @@ TEST_P(IsNewerVersionTest, ComparesComponentByComponent) {
   EXPECT_EQ(form->FileVerBuild, c.carried.build);
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, IsNewerVersionTest,
-                         testing::Values(VersionCase{{1, 0, 4, 6}, {1, 0, 4, 7}, true},
-                                         VersionCase{{1, 0, 4, 6}, {1, 0, 4, 6}, false},
-                                         VersionCase{{1, 0, 4, 6}, {1, 1, 0, 7}, false},
-                                         VersionCase{{1, 0, 4, 6}, {2, 0, 4, 6}, false},
-                                         VersionCase{{1, 0, 4, 6}, {2, 0, 4, 7}, true},
-                                         VersionCase{{2, 0, 0, 0}, {1, 9, 9, 9}, false},
-                                         VersionCase{{1, 0, 4, 65534}, {1, 0, 4, 65535}, true},
-                                         VersionCase{{0, 0, 0, 0}, {65535, 65535, 65535, 65535}, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Versions, IsNewerVersionTest,
+    testing::Values(VersionCase{{1, 0, 4, 6}, {1, 0, 4, 7}, true}, VersionCase{{1, 0, 4, 6}, {1, 0, 4, 6}, false},
+                    VersionCase{{1, 0, 4, 6}, {1, 1, 0, 7}, false}, VersionCase{{1, 0, 4, 6}, {2, 0, 4, 6}, false},
+                    VersionCase{{1, 0, 4, 6}, {2, 0, 4, 7}, true}, VersionCase{{2, 0, 0, 0}, {1, 9, 9, 9}, false},
+                    VersionCase{{1, 0, 4, 65534}, {1, 0, 4, 65535}, true},
+                    VersionCase{{0, 0, 0, 0}, {65535, 65535, 65535, 65535}, true}));
 
 TEST_F(InstallTest, FileWithoutVersionComparesAsTheNumbersLastRead) {
   machine.WriteFileBytes("C:\\plain.exe", BuildPeImage(std::nullopt));
@@ -406,38 +404,41 @@ TEST_P(SequenceErrorTest, EndsTheSequenceAndDeletesTheCopy) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, SequenceErrorTest,
-    testing::Values(
-        ErrorCase{"ProgramFilesKeyMissing",
-                  [](InstallTest&, platform::HostPlatform& m) { m.DeleteKeyTree(RootKey::LocalMachine, kCurrentVersionKey); },
-                  "Program Files Path Error", false},
-        ErrorCase{"ShellFoldersKeyMissing",
-                  [](InstallTest&, platform::HostPlatform& m) { m.DeleteKeyTree(RootKey::CurrentUser, kShellFoldersKey); },
-                  "User Program Path Error", false},
-        ErrorCase{"UninstallerInUse",
-                  [](InstallTest&, platform::HostPlatform& m) {
-                    m.WriteFileBytes(kUninstallerExe, "running");
-                    m.SetFileLock(kUninstallerExe, platform::FileLock::Running);
-                  },
-                  "Cannot create file \"C:\\Program Files\\Vesko\\Lumentra\\DesInstalador.exe\". ", true},
-        ErrorCase{"ShellLinkObjectMissing",
-                  [](InstallTest&, platform::HostPlatform& m) {
-                    m.SetShellLinkFailure(platform::ShellLinkFailure::CannotCreate);
-                  },
-                  "Class not registered", true},
-        ErrorCase{"PayloadWithoutUninstaller",
-                  [](InstallTest& t, platform::HostPlatform&) {
-                    t.payload = MakePayload({t.carriedProduct, kStoredTnsnames, kSetupBytes});
-                    t.form->SetPayload(t.payload.get());
-                  },
-                  "List index out of bounds (3)", false},
-        ErrorCase{"TnsnamesLocked",
-                  [](InstallTest& t, platform::HostPlatform& m) {
-                    t.MakeFolders(std::string(kXEHome) + "\\NETWORK\\ADMIN");
-                    m.WriteFileBytes(kXETnsnames, "IN USE\r\n");
-                    m.SetFileLock(kXETnsnames, platform::FileLock::Exclusive);
-                    m.SetString(RootKey::LocalMachine, kXEClientKey, "ORACLE_HOME", kXEHome);
-                  },
-                  "Cannot open file \"", true}),
+    testing::Values(ErrorCase{"ProgramFilesKeyMissing",
+                              [](InstallTest&, platform::HostPlatform& m) {
+                                m.DeleteKeyTree(RootKey::LocalMachine, kCurrentVersionKey);
+                              },
+                              "Program Files Path Error", false},
+                    ErrorCase{"ShellFoldersKeyMissing",
+                              [](InstallTest&, platform::HostPlatform& m) {
+                                m.DeleteKeyTree(RootKey::CurrentUser, kShellFoldersKey);
+                              },
+                              "User Program Path Error", false},
+                    ErrorCase{"UninstallerInUse",
+                              [](InstallTest&, platform::HostPlatform& m) {
+                                m.WriteFileBytes(kUninstallerExe, "running");
+                                m.SetFileLock(kUninstallerExe, platform::FileLock::Running);
+                              },
+                              "Cannot create file \"C:\\Program Files\\Vesko\\Lumentra\\DesInstalador.exe\". ", true},
+                    ErrorCase{"ShellLinkObjectMissing",
+                              [](InstallTest&, platform::HostPlatform& m) {
+                                m.SetShellLinkFailure(platform::ShellLinkFailure::CannotCreate);
+                              },
+                              "Class not registered", true},
+                    ErrorCase{"PayloadWithoutUninstaller",
+                              [](InstallTest& t, platform::HostPlatform&) {
+                                t.payload = MakePayload({t.carriedProduct, kStoredTnsnames, kSetupBytes});
+                                t.form->SetPayload(t.payload.get());
+                              },
+                              "List index out of bounds (3)", false},
+                    ErrorCase{"TnsnamesLocked",
+                              [](InstallTest& t, platform::HostPlatform& m) {
+                                t.MakeFolders(std::string(kXEHome) + "\\NETWORK\\ADMIN");
+                                m.WriteFileBytes(kXETnsnames, "IN USE\r\n");
+                                m.SetFileLock(kXETnsnames, platform::FileLock::Exclusive);
+                                m.SetString(RootKey::LocalMachine, kXEClientKey, "ORACLE_HOME", kXEHome);
+                              },
+                              "Cannot open file \"", true}),
     [](const testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
 
 // --- A damaged download: found before anything is written ---
@@ -476,8 +477,8 @@ INSTANTIATE_TEST_SUITE_P(Items, DamagedPayloadTest, testing::Values(0, 1, 2, 3))
 
 struct HalfWrittenCase {
   const char* name;
-  bool oldUninstaller;     // an earlier install left one
-  bool setupRoad;          // no Oracle client: the setup program is written too
+  bool oldUninstaller;      // an earlier install left one
+  bool setupRoad;           // no Oracle client: the setup program is written too
   size_t roomAfterProduct;  // bytes the disk takes once the product is written (0: not even the product)
   const char* file;
 };
@@ -489,7 +490,8 @@ TEST_P(HalfWrittenTest, LeavesNoPartOfAFile) {
   MakeFolders(kProductFolder);
   if (c.oldUninstaller) machine.WriteFileBytes(kUninstallerExe, "old uninstaller");
   if (!c.setupRoad) RegisterXEClient();
-  machine.SetDiskSpace(c.roomAfterProduct == 0 ? carriedProduct.size() / 2 : carriedProduct.size() + c.roomAfterProduct);
+  machine.SetDiskSpace(c.roomAfterProduct == 0 ? carriedProduct.size() / 2
+                                               : carriedProduct.size() + c.roomAfterProduct);
 
   EXPECT_THROW(form->InstallProduct(), EWriteError);
 

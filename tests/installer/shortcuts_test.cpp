@@ -49,8 +49,8 @@ TEST_P(LinkWritten, ReadsBackAsGiven) {
 
 INSTANTIATE_TEST_SUITE_P(Links, LinkWritten,
                          testing::Values(LinkCase{"product", "Sistema de Lumentra.lnk", false, "\\Vesko"},
-                                         LinkCase{"working_folder_trailing_separator", "Sistema de Lumentra.lnk",
-                                                  false, "\\Vesko\\"},
+                                         LinkCase{"working_folder_trailing_separator", "Sistema de Lumentra.lnk", false,
+                                                  "\\Vesko\\"},
                                          LinkCase{"uninstaller", "DesInstalador.lnk", true, "\\Vesko\\"}),
                          [](const testing::TestParamInfo<LinkCase>& info) { return std::string(info.param.label); });
 

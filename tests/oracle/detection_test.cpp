@@ -15,10 +15,10 @@ namespace {
 // One registry state and what the detection makes of it.
 struct DetectionRow {
   const char* label;
-  bool oracleKey;                        // \SOFTWARE\ORACLE exists at all
-  std::optional<std::string> xeKey;      // KEY_XEClient's ORACLE_HOME; nullopt: no such key
-  bool uninstallEntry;                   // "Oracle Client 10g Express Edition" registered
-  std::optional<std::string> counter;    // HOME_COUNTER: nullopt = ALL_HOMES missing
+  bool oracleKey;                      // \SOFTWARE\ORACLE exists at all
+  std::optional<std::string> xeKey;    // KEY_XEClient's ORACLE_HOME; nullopt: no such key
+  bool uninstallEntry;                 // "Oracle Client 10g Express Edition" registered
+  std::optional<std::string> counter;  // HOME_COUNTER: nullopt = ALL_HOMES missing
   bool xeClient;
   bool oracleHomes;
   std::string xeHome;
@@ -152,20 +152,21 @@ TEST_P(WrongType, RaisesInvalidDataType) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, WrongType,
-    testing::Values(WrongTypeCase{"xe_home", kXEClientKey, "ORACLE_HOME",
-                                  [](TFormInstalador& form) { return form.DetectXEClient(); }},
-                    WrongTypeCase{"home_counter", kAllHomesKey, "HOME_COUNTER",
-                                  [](TFormInstalador& form) { return form.DetectOracleHomes(); }},
-                    WrongTypeCase{"uninstall_display_name", nullptr, "DisplayName",
-                                  [](TFormInstalador& form) { return form.DetectXEClient(); }},
-                    WrongTypeCase{"oracle_home", kOracleKey, "ORACLE_HOME",
-                                  [](TFormInstalador& form) {
-                                    form.ReadOracleHome();
-                                    return true;
-                                  }}),
-    [](const testing::TestParamInfo<WrongTypeCase>& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Values, WrongType,
+                         testing::Values(WrongTypeCase{"xe_home", kXEClientKey, "ORACLE_HOME",
+                                                       [](TFormInstalador& form) { return form.DetectXEClient(); }},
+                                         WrongTypeCase{"home_counter", kAllHomesKey, "HOME_COUNTER",
+                                                       [](TFormInstalador& form) { return form.DetectOracleHomes(); }},
+                                         WrongTypeCase{"uninstall_display_name", nullptr, "DisplayName",
+                                                       [](TFormInstalador& form) { return form.DetectXEClient(); }},
+                                         WrongTypeCase{"oracle_home", kOracleKey, "ORACLE_HOME",
+                                                       [](TFormInstalador& form) {
+                                                         form.ReadOracleHome();
+                                                         return true;
+                                                       }}),
+                         [](const testing::TestParamInfo<WrongTypeCase>& info) {
+                           return std::string(info.param.label);
+                         });
 
 #ifndef _WIN32
 platform::HostPlatform& Host(TestMachine& machine) { return dynamic_cast<platform::HostPlatform&>(machine.Platform()); }

@@ -95,14 +95,14 @@ TEST_P(OtherHome, FileIsEdited) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, OtherHome,
-    testing::Values(
-        OtherHomeCase{"appended", kOtherEntries, kOtherEntries + tnsnames::AppendedLine(INSTALADOR_DB_HOST) + "\r\n"},
-        OtherHomeCase{"lf_written_back_as_crlf", "A = (x)\nB = (y)",
-                      "A = (x)\r\nB = (y)\r\n" + tnsnames::AppendedLine(INSTALADOR_DB_HOST) + "\r\n"},
-        OtherHomeCase{"set_by_name_in_place", "A = (x)\r\ntramidex = (old)\r\nB = (y)\r\n",
-                      "A = (x)\r\n" + tnsnames::SetByNameLine(INSTALADOR_DB_HOST) + "\r\nB = (y)\r\n"},
-        OtherHomeCase{"nul_padding_dropped", std::string("A = (x)\r\n\0\0\0\0", 13),
-                      "A = (x)\r\n" + tnsnames::AppendedLine(INSTALADOR_DB_HOST) + "\r\n"}),
+    testing::Values(OtherHomeCase{"appended", kOtherEntries,
+                                  kOtherEntries + tnsnames::AppendedLine(INSTALADOR_DB_HOST) + "\r\n"},
+                    OtherHomeCase{"lf_written_back_as_crlf", "A = (x)\nB = (y)",
+                                  "A = (x)\r\nB = (y)\r\n" + tnsnames::AppendedLine(INSTALADOR_DB_HOST) + "\r\n"},
+                    OtherHomeCase{"set_by_name_in_place", "A = (x)\r\ntramidex = (old)\r\nB = (y)\r\n",
+                                  "A = (x)\r\n" + tnsnames::SetByNameLine(INSTALADOR_DB_HOST) + "\r\nB = (y)\r\n"},
+                    OtherHomeCase{"nul_padding_dropped", std::string("A = (x)\r\n\0\0\0\0", 13),
+                                  "A = (x)\r\n" + tnsnames::AppendedLine(INSTALADOR_DB_HOST) + "\r\n"}),
     [](const testing::TestParamInfo<OtherHomeCase>& info) { return std::string(info.param.label); });
 
 TEST_F(NetService, OtherHomeWithoutFileIsNotUsable) {
@@ -206,7 +206,9 @@ INSTANTIATE_TEST_SUITE_P(Homes, PartialHome,
                          testing::Values(PartialHomeCase{"empty", ""}, PartialHomeCase{"relative", "oracle"},
                                          PartialHomeCase{"rooted", "\\ora"},
                                          PartialHomeCase{"drive_relative", "C:ora"}),
-                         [](const testing::TestParamInfo<PartialHomeCase>& info) { return std::string(info.param.label); });
+                         [](const testing::TestParamInfo<PartialHomeCase>& info) {
+                           return std::string(info.param.label);
+                         });
 #endif
 
 }  // namespace

@@ -38,17 +38,16 @@ class SplitLinesTest : public testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitLinesTest, Splits) { EXPECT_EQ(tnsnames::SplitLines(GetParam().text), GetParam().lines); }
 
-INSTANTIATE_TEST_SUITE_P(
-    LineEnds, SplitLinesTest,
-    testing::Values(SplitCase{"empty", "", {}}, SplitCase{"crlf", "a\r\nb\r\n", {"a", "b"}},
-                    SplitCase{"lf", "a\nb\n", {"a", "b"}}, SplitCase{"cr", "a\rb\r", {"a", "b"}},
-                    SplitCase{"no_final_end", "a\r\nb", {"a", "b"}},
-                    SplitCase{"lf_cr_is_two_ends", "a\n\rb", {"a", "", "b"}},
-                    SplitCase{"blank_lines", "\r\n\n\r", {"", "", ""}},
-                    SplitCase{"stops_at_nul", std::string("a\r\nb\0c\r\nd", 9), {"a", "b"}},
-                    SplitCase{"nul_after_end", std::string("a\r\n\0\0", 5), {"a"}},
-                    SplitCase{"high_bytes_kept", "instalaci\xF3n\r\n", {"instalaci\xF3n"}}),
-    [](const testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(LineEnds, SplitLinesTest,
+                         testing::Values(SplitCase{"empty", "", {}}, SplitCase{"crlf", "a\r\nb\r\n", {"a", "b"}},
+                                         SplitCase{"lf", "a\nb\n", {"a", "b"}}, SplitCase{"cr", "a\rb\r", {"a", "b"}},
+                                         SplitCase{"no_final_end", "a\r\nb", {"a", "b"}},
+                                         SplitCase{"lf_cr_is_two_ends", "a\n\rb", {"a", "", "b"}},
+                                         SplitCase{"blank_lines", "\r\n\n\r", {"", "", ""}},
+                                         SplitCase{"stops_at_nul", std::string("a\r\nb\0c\r\nd", 9), {"a", "b"}},
+                                         SplitCase{"nul_after_end", std::string("a\r\n\0\0", 5), {"a"}},
+                                         SplitCase{"high_bytes_kept", "instalaci\xF3n\r\n", {"instalaci\xF3n"}}),
+                         [](const testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.label); });
 
 TEST(NetServiceText, TextAfterNulIsDetected) {
   EXPECT_FALSE(tnsnames::HasTextAfterNul("A = (x)\r\n"));

@@ -86,18 +86,28 @@ constexpr const char* kWait = texts::kWaitForOracleSetup;
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, EnsureOracleClientTest,
-    testing::Values(FlowCase{"XEClientConfigured", Client::XE, {}, 0, {}, true, false},
-                    FlowCase{"OtherHomeConfigured", Client::OtherHomeWithFile, {}, 0, {}, true, false},
-                    FlowCase{"OtherHomeUnusableThenNo", Client::OtherHomeWithoutFile, {kIdOk, kIdNo}, 0,
-                             {kError, kWait}, false, true},
-                    FlowCase{"OtherHomeUnusableThenSetup", Client::OtherHomeWithoutFile, {kIdOk, kIdYes}, 1,
-                             {kError, kWait}, true, true},
-                    FlowCase{"NoClientNo", Client::None, {kIdNo}, 0, {kWait}, false, true},
-                    FlowCase{"NoClientClosed", Client::None, {kIdCancel}, 0, {kWait}, false, true},
-                    FlowCase{"YesBeforeRegistrationAsksAgain", Client::None, {kIdYes, kIdYes, kIdYes, kIdNo}, 0,
-                             {kWait, kWait, kWait, kWait}, false, true},
-                    FlowCase{"YesAfterRegistration", Client::None, {kIdYes, kIdYes, kIdYes}, 3,
-                             {kWait, kWait, kWait}, true, true}),
+    testing::Values(
+        FlowCase{"XEClientConfigured", Client::XE, {}, 0, {}, true, false},
+        FlowCase{"OtherHomeConfigured", Client::OtherHomeWithFile, {}, 0, {}, true, false},
+        FlowCase{
+            "OtherHomeUnusableThenNo", Client::OtherHomeWithoutFile, {kIdOk, kIdNo}, 0, {kError, kWait}, false, true},
+        FlowCase{"OtherHomeUnusableThenSetup",
+                 Client::OtherHomeWithoutFile,
+                 {kIdOk, kIdYes},
+                 1,
+                 {kError, kWait},
+                 true,
+                 true},
+        FlowCase{"NoClientNo", Client::None, {kIdNo}, 0, {kWait}, false, true},
+        FlowCase{"NoClientClosed", Client::None, {kIdCancel}, 0, {kWait}, false, true},
+        FlowCase{"YesBeforeRegistrationAsksAgain",
+                 Client::None,
+                 {kIdYes, kIdYes, kIdYes, kIdNo},
+                 0,
+                 {kWait, kWait, kWait, kWait},
+                 false,
+                 true},
+        FlowCase{"YesAfterRegistration", Client::None, {kIdYes, kIdYes, kIdYes}, 3, {kWait, kWait, kWait}, true, true}),
     [](const testing::TestParamInfo<FlowCase>& info) { return std::string(info.param.name); });
 
 TEST_F(XESetupTest, SetupIsStartedFromTheProductFolderWithItsCarriedBytes) {
@@ -155,8 +165,8 @@ TEST_F(XESetupTest, RollBackRemovesTheInstallAndNothingElse) {
 
   form->RollBackInstall();
 
-  for (const char* gone : {kProductExe, kUninstallerExe, kSetupExe, kDesktopLink, kGroupProductLink,
-                           kGroupUninstallerLink}) {
+  for (const char* gone :
+       {kProductExe, kUninstallerExe, kSetupExe, kDesktopLink, kGroupProductLink, kGroupUninstallerLink}) {
     EXPECT_FALSE(machine.FileExists(gone)) << gone;
   }
   for (const char* gone : {kProductFolder, kOrganisationFolder, kGroup}) {
@@ -238,16 +248,14 @@ TEST_P(RollBackNetworkTest, RemovesOnlyWhatTheNetServiceStepWrote) {
 
 INSTANTIATE_TEST_SUITE_P(
     Homes, RollBackNetworkTest,
-    testing::Values(NetworkCase{"EmptyHome", "", false, false, false, false},
-                    NetworkCase{"Home", kXEHome, false, true, true, true},
-                    NetworkCase{"HomeWithTrailingSeparator",
-                                "C:\\oraclexe\\app\\oracle\\product\\10.2.0\\client\\", false, true, true, true},
-                    NetworkCase{"OtherFilesStay", kXEHome, true, true, false, false},
-                    // No full path: the install wrote nothing there, whatever that path finds.
-                    NetworkCase{"RootedHome", "\\oraclexe\\app\\oracle\\product\\10.2.0\\client", false, false,
-                                false, false},
-                    NetworkCase{"RelativeHome", "oraclexe\\app\\oracle\\product\\10.2.0\\client", false, false,
-                                false, false}),
+    testing::Values(
+        NetworkCase{"EmptyHome", "", false, false, false, false}, NetworkCase{"Home", kXEHome, false, true, true, true},
+        NetworkCase{"HomeWithTrailingSeparator", "C:\\oraclexe\\app\\oracle\\product\\10.2.0\\client\\", false, true,
+                    true, true},
+        NetworkCase{"OtherFilesStay", kXEHome, true, true, false, false},
+        // No full path: the install wrote nothing there, whatever that path finds.
+        NetworkCase{"RootedHome", "\\oraclexe\\app\\oracle\\product\\10.2.0\\client", false, false, false, false},
+        NetworkCase{"RelativeHome", "oraclexe\\app\\oracle\\product\\10.2.0\\client", false, false, false, false}),
     [](const testing::TestParamInfo<NetworkCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -36,7 +36,8 @@ TEST_F(HostPlatformTest, StringWithoutTerminatorIsReadWhole) {
 // Windows' order: subkeys by upper-cased name ("_" after the letters), values
 // as created. (Wine sorts with lower case and sorts values too.)
 TEST_F(HostPlatformTest, EnumerationOrderIsWindows) {
-  for (const char* name : {"gamma", "A_b", "beta", "Alpha", "AB"}) host_.CreateKey(RootKey::CurrentUser, std::string("\\K\\") + name);
+  for (const char* name : {"gamma", "A_b", "beta", "Alpha", "AB"})
+    host_.CreateKey(RootKey::CurrentUser, std::string("\\K\\") + name);
   for (const char* name : {"zeta", "Alpha", "_under", "mid"}) host_.SetString(RootKey::CurrentUser, "\\K", name, name);
   auto key = host_.OpenKey(RootKey::CurrentUser, "\\K", KeyAccess::Read);
   EXPECT_EQ(key->SubkeyNames(), (std::vector<std::string>{"AB", "Alpha", "A_b", "beta", "gamma"}));
@@ -85,9 +86,15 @@ TEST_F(HostPlatformTest, PathForms) {
     const char* path;
     bool exists;
   } cases[] = {
-      {"C:\\root.txt", true},   {"c:/ROOT.TXT", true},       {"\\root.txt", true},  // the current drive
-      {"root.txt", true},       {"C:\\x\\..\\root.txt", true}, {"D:\\DATA\\F.TXT", true},
-      {"E:\\root.txt", false},  {"C:\\ro*.txt", false},      {"C:\\root.txt:s", false},
+      {"C:\\root.txt", true},
+      {"c:/ROOT.TXT", true},
+      {"\\root.txt", true},  // the current drive
+      {"root.txt", true},
+      {"C:\\x\\..\\root.txt", true},
+      {"D:\\DATA\\F.TXT", true},
+      {"E:\\root.txt", false},
+      {"C:\\ro*.txt", false},
+      {"C:\\root.txt:s", false},
       {"\\\\server\\share\\root.txt", false},
   };
   for (const auto& c : cases) EXPECT_EQ(host_.FileExists(c.path), c.exists) << c.path;
@@ -113,8 +120,9 @@ TEST_F(HostPlatformTest, RunningProgramCanBeReadButNotReplaced) {
     host_.CreateFileStream(exe);
     FAIL();
   } catch (const EFCreateError& error) {
-    EXPECT_EQ(error.Message(), "Cannot create file \"C:\\Program Files\\p.exe\". The process cannot access the file "
-                               "because it is being used by another process.");
+    EXPECT_EQ(error.Message(),
+              "Cannot create file \"C:\\Program Files\\p.exe\". The process cannot access the file "
+              "because it is being used by another process.");
   }
   EXPECT_THROW(host_.ReplaceFile(exe, {'n'}), EFCreateError);
   EXPECT_EQ(Read(exe), "old");
@@ -150,7 +158,8 @@ TEST_F(HostPlatformTest, RestartDeletesWhatWasAskedInOrder) {
   host_.SetFileLock("C:\\gone\\running.exe", FileLock::Running);
   host_.CreateDirectory("C:\\kept");
   host_.WriteFileBytes("C:\\kept\\data.txt", "x");
-  for (const char* path : {"C:\\gone\\running.exe", "C:\\gone", "C:\\kept"}) EXPECT_TRUE(host_.DeleteFileAtRestart(path));
+  for (const char* path : {"C:\\gone\\running.exe", "C:\\gone", "C:\\kept"})
+    EXPECT_TRUE(host_.DeleteFileAtRestart(path));
   EXPECT_TRUE(host_.FileExists("C:\\gone\\running.exe"));
   host_.Restart();
   EXPECT_FALSE(host_.DirectoryExists("C:\\gone"));
@@ -181,7 +190,8 @@ TEST_F(HostPlatformTest, FullDiskDuringReplaceKeepsTheOldFileAndNoTemporary) {
 TEST_F(HostPlatformTest, StreamsMayOutliveThePlatform) {
   auto other = std::make_unique<HostPlatform>();
   auto stream = other->CreateFileStream("C:\\f");
-  auto key = (other->CreateKey(RootKey::CurrentUser, "\\K"), other->OpenKey(RootKey::CurrentUser, "\\K", KeyAccess::Read));
+  auto key =
+      (other->CreateKey(RootKey::CurrentUser, "\\K"), other->OpenKey(RootKey::CurrentUser, "\\K", KeyAccess::Read));
   other.reset();
   EXPECT_TRUE(key->ValueNames().empty());
   stream.reset();
@@ -221,7 +231,8 @@ TEST_F(HostPlatformTest, DialogsAnswerFromTheScriptThenTheCallback) {
   EXPECT_EQ(host_.MessageDialog("wait", DialogType::Confirmation, DialogButtons::YesNo), kIdYes);
   EXPECT_EQ(host_.MessageDialog("wait", DialogType::Confirmation, DialogButtons::YesNo), kIdNo);
   EXPECT_THROW(host_.MessageDialog("unscripted", DialogType::Information, DialogButtons::Ok), std::logic_error);
-  host_.SetDialogCallback([](const DialogRecord& dialog) { return dialog.buttons == DialogButtons::Ok ? kIdOk : kIdNo; });
+  host_.SetDialogCallback(
+      [](const DialogRecord& dialog) { return dialog.buttons == DialogButtons::Ok ? kIdOk : kIdNo; });
   EXPECT_EQ(host_.MessageDialog("done", DialogType::Information, DialogButtons::Ok), kIdOk);
   host_.QueueDialogAnswers({kIdYes});
   EXPECT_THROW(host_.MessageDialog("ok only", DialogType::Error, DialogButtons::Ok), std::logic_error);

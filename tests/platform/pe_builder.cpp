@@ -30,32 +30,32 @@ std::string BuildPeImage(std::optional<platform::FileVersion> fileVersion) {
   image[1] = 'Z';
   Put32(image, 0x3C, kPe);
   std::memcpy(&image[kPe], "PE\0\0", 4);
-  Put16(image, kPe + 4, 0x14C);                // i386
-  Put16(image, kPe + 6, 1);                    // one section
-  Put16(image, kPe + 20, 0xE0);                // optional header size
-  Put16(image, kPe + 22, 0x0102);              // executable, 32-bit
-  Put16(image, kOptional, 0x10B);              // PE32
-  Put32(image, kOptional + 8, 0x200);          // initialised data
-  Put32(image, kOptional + 20, kRva);          // base of code
-  Put32(image, kOptional + 24, kRva);          // base of data
-  Put32(image, kOptional + 28, 0x400000);      // image base
-  Put32(image, kOptional + 32, 0x1000);        // section alignment
-  Put32(image, kOptional + 36, 0x200);         // file alignment
-  Put16(image, kOptional + 40, 4);             // OS version
-  Put16(image, kOptional + 48, 4);             // subsystem version
-  Put32(image, kOptional + 56, 0x2000);        // image size
-  Put32(image, kOptional + 60, 0x200);         // headers size
-  Put16(image, kOptional + 68, 2);             // GUI
+  Put16(image, kPe + 4, 0x14C);            // i386
+  Put16(image, kPe + 6, 1);                // one section
+  Put16(image, kPe + 20, 0xE0);            // optional header size
+  Put16(image, kPe + 22, 0x0102);          // executable, 32-bit
+  Put16(image, kOptional, 0x10B);          // PE32
+  Put32(image, kOptional + 8, 0x200);      // initialised data
+  Put32(image, kOptional + 20, kRva);      // base of code
+  Put32(image, kOptional + 24, kRva);      // base of data
+  Put32(image, kOptional + 28, 0x400000);  // image base
+  Put32(image, kOptional + 32, 0x1000);    // section alignment
+  Put32(image, kOptional + 36, 0x200);     // file alignment
+  Put16(image, kOptional + 40, 4);         // OS version
+  Put16(image, kOptional + 48, 4);         // subsystem version
+  Put32(image, kOptional + 56, 0x2000);    // image size
+  Put32(image, kOptional + 60, 0x200);     // headers size
+  Put16(image, kOptional + 68, 2);         // GUI
   Put32(image, kOptional + 72, 0x100000);
   Put32(image, kOptional + 76, 0x1000);
   Put32(image, kOptional + 80, 0x100000);
   Put32(image, kOptional + 84, 0x1000);
-  Put32(image, kOptional + 92, 16);            // data directories
+  Put32(image, kOptional + 92, 16);  // data directories
 
   std::memcpy(&image[kSectionTable], ".rsrc", 5);
-  Put32(image, kSectionTable + 8, 0x200);      // virtual size
+  Put32(image, kSectionTable + 8, 0x200);  // virtual size
   Put32(image, kSectionTable + 12, kRva);
-  Put32(image, kSectionTable + 16, 0x200);     // raw size
+  Put32(image, kSectionTable + 16, 0x200);  // raw size
   Put32(image, kSectionTable + 20, kRaw);
   Put32(image, kSectionTable + 36, 0x40000040);  // initialised data, readable
   if (!fileVersion) return image;

@@ -183,7 +183,7 @@ TEST_F(PlatformContract, RemoveDirectoryOnlyWhenEmpty) {
   EXPECT_TRUE(P().FileExists(In("full\\x")));
   EXPECT_FALSE(P().RemoveDirectory(In("full\\x")));  // a file is no folder
   EXPECT_TRUE(P().DeleteFile(In("full\\x")));
-  EXPECT_TRUE(P().RemoveDirectory(In("full\\")));     // a trailing separator is fine
+  EXPECT_TRUE(P().RemoveDirectory(In("full\\")));  // a trailing separator is fine
   EXPECT_FALSE(P().DirectoryExists(In("full")));
   EXPECT_FALSE(P().RemoveDirectory(In("full")));
 }

@@ -67,8 +67,8 @@ class Win32TestMachine : public TestMachine {
   std::string ScratchFolder() override {
     static unsigned counter = 0;
     for (;;) {
-      const std::string folder = TemporaryFolder() + "\\instalador-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                 std::to_string(++counter);
+      const std::string folder =
+          TemporaryFolder() + "\\instalador-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
       if (CreateDirectoryA(folder.c_str(), nullptr)) {
         scratch_.push_back(folder);
         return folder;
@@ -79,8 +79,7 @@ class Win32TestMachine : public TestMachine {
 
   void SetString(platform::RootKey root, const std::string& key, const std::string& name, const std::string& value,
                  bool expandable) override {
-    SetValue(root, key, name, expandable ? REG_EXPAND_SZ : REG_SZ, value.c_str(),
-             static_cast<DWORD>(value.size() + 1));
+    SetValue(root, key, name, expandable ? REG_EXPAND_SZ : REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
   }
   void SetDword(platform::RootKey root, const std::string& key, const std::string& name, uint32_t value) override {
     SetValue(root, key, name, REG_DWORD, &value, sizeof value);
@@ -178,7 +177,7 @@ class Win32TestMachine : public TestMachine {
 std::unique_ptr<TestMachine> MakeTestMachine() { return std::make_unique<Win32TestMachine>(); }
 
 std::string TestRunKey() {
-  static const std::string key = "\\SOFTWARE\\InstaladorTests\\" + std::to_string(GetCurrentProcessId()) + "-" +
-                                 std::to_string(GetTickCount());
+  static const std::string key =
+      "\\SOFTWARE\\InstaladorTests\\" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
   return key;
 }

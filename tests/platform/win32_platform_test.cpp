@@ -59,7 +59,9 @@ TEST(Win32Platform, EnvironmentValuesComeWhole) {
   const struct {
     const char* value;  // nullptr: unset
     std::optional<std::string> expected;
-  } cases[] = {{longValue.c_str(), longValue}, {"", std::string()}, {"C:\\Program Files", "C:\\Program Files"},
+  } cases[] = {{longValue.c_str(), longValue},
+               {"", std::string()},
+               {"C:\\Program Files", "C:\\Program Files"},
                {nullptr, std::nullopt}};
   for (const auto& c : cases) {
     SetEnvironmentVariableA("INSTALADOR_TEST_VALUE", c.value);
@@ -197,8 +199,8 @@ TEST(Win32Platform, MessageDialogAnswers) {
       {DialogType::Confirmation, DialogButtons::YesNo, Action::ClickSecond, kIdNo, "Confirm"},
       {DialogType::Confirmation, DialogButtons::YesNo, Action::CloseBox, kIdCancel, "Confirm"},
   };
-  HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
-                               nullptr, nullptr, nullptr);
+  HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
+                               nullptr, nullptr);
   Win32Platform platform;
   platform.SetMainWindow(owner);
   for (const auto& c : cases) {
@@ -218,10 +220,18 @@ TEST(Win32Platform, MessageDialogAnswers) {
       seen.centred = dx >= -1 && dx <= 1 && dy >= -1 && dy <= 1;
       seen.ownerDisabled = !IsWindowEnabled(owner);
       switch (c.action) {
-        case Action::Enter: PostMessageA(GetFocus(), WM_KEYDOWN, VK_RETURN, 0); break;
-        case Action::Escape: PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0); break;
-        case Action::CloseBox: PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); break;
-        case Action::ClickSecond: PostMessageA(second, BM_CLICK, 0, 0); break;
+        case Action::Enter:
+          PostMessageA(GetFocus(), WM_KEYDOWN, VK_RETURN, 0);
+          break;
+        case Action::Escape:
+          PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
+          break;
+        case Action::CloseBox:
+          PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+          break;
+        case Action::ClickSecond:
+          PostMessageA(second, BM_CLICK, 0, 0);
+          break;
       }
     };
     SetTimer(nullptr, 0, 20, OnTimer);

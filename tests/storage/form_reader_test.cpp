@@ -52,14 +52,17 @@ TEST(PayloadStream, WriterGivesTheBytesTheEncodingRulesPrescribe) {
 
 TEST(PayloadStream, FirstBytesAndItemFramingMatchTheWorkedExample) {
   const std::vector<uint8_t> built = BuildPayload(kFiles);
-  const std::vector<uint8_t> head = {0x54, 0x50, 0x46, 0x30, 0x08, 'T', 'F', 'o', 'r', 'm', 'E', 'x', 'e',
-                                     0x07, 'F',  'o',  'r',  'm',  'E', 'x', 'e', 0x04, 'L', 'e', 'f', 't',
-                                     0x03, 0x7D, 0x03, 0x03, 'T',  'o', 'p', 0x02, 0x6D};
+  const std::vector<uint8_t> head = {0x54, 0x50, 0x46, 0x30, 0x08, 'T',  'F', 'o', 'r', 'm',  'E', 'x',
+                                     'e',  0x07, 'F',  'o',  'r',  'm',  'E', 'x', 'e', 0x04, 'L', 'e',
+                                     'f',  't',  0x03, 0x7D, 0x03, 0x03, 'T', 'o', 'p', 0x02, 0x6D};
   ASSERT_GE(built.size(), head.size());
   EXPECT_EQ(std::vector<uint8_t>(built.begin(), built.begin() + head.size()), head);
 
   const std::string text(built.begin(), built.end());
-  const std::string firstItem = std::string("\x0E\x01\x03Tag\x02\x00\x04Name\x06\x03" "exe", 17);
+  const std::string firstItem = std::string(
+      "\x0E\x01\x03Tag\x02\x00\x04Name\x06\x03"
+      "exe",
+      17);
   EXPECT_NE(text.find(firstItem), std::string::npos);
   // StoredItem: code 10, length N + 4, then N, then a zlib stream at the default level.
   const size_t at = text.find("\x0AStoredItem");
@@ -101,8 +104,7 @@ TEST(PayloadStream, ReadsBackIntoTheHostFormToTheLastByte) {
 }
 
 TEST(PayloadStream, EveryLevelRoundTrips) {
-  for (TCompressionLevel level : {TCompressionLevel::clNone, TCompressionLevel::clFastest,
-                                  TCompressionLevel::clMax}) {
+  for (TCompressionLevel level : {TCompressionLevel::clNone, TCompressionLevel::clFastest, TCompressionLevel::clMax}) {
     const std::vector<uint8_t> built = BuildPayload(kFiles, level);
     std::unique_ptr<TFormExe> form = ReadPayloadForm(built.data(), built.size());
     for (int i = 0; i < 4; ++i) {
@@ -125,14 +127,22 @@ TEST(PayloadStream, AcceptedVariantsReadTheSame) {
   const std::vector<uint8_t> built = BuildPayload(kFiles);
   const Variant variants[] = {
       {"wide integer", std::string("\x03Tag\x02\x00", 6), std::string("\x03Tag\x04\x00\x00\x00\x00", 9)},
-      {"lower case", "\x08" "FileName", "\x08" "filename"},
+      {"lower case",
+       "\x08"
+       "FileName",
+       "\x08"
+       "filename"},
       {"other root class", "\x08TFormExe", "\x08TFormXyz"},
       {"stored Size ignored", "\x04Size", "\x04Size\x02\x01\x04Size"},
       {"leading item integer", std::string("\x0E\x01", 2), std::string("\x0E\x02\x07\x01", 4)},
-      {"long string", std::string("\x04Name\x06\x03", 7) + "exe", std::string("\x04Name\x0C\x03\x00\x00\x00", 10) + "exe"},
+      {"long string", std::string("\x04Name\x06\x03", 7) + "exe",
+       std::string("\x04Name\x0C\x03\x00\x00\x00", 10) + "exe"},
       {"wide string", std::string("\x04Name\x06\x03", 7) + "exe",
-       std::string("\x04Name\x12\x03\x00\x00\x00" "e\0x\0e\0", 16)},
-      {"utf-8 string", std::string("\x04Name\x06\x03", 7) + "exe", std::string("\x04Name\x14\x03\x00\x00\x00", 10) + "exe"},
+       std::string("\x04Name\x12\x03\x00\x00\x00"
+                   "e\0x\0e\0",
+                   16)},
+      {"utf-8 string", std::string("\x04Name\x06\x03", 7) + "exe",
+       std::string("\x04Name\x14\x03\x00\x00\x00", 10) + "exe"},
   };
   for (const Variant& v : variants) {
     const std::vector<uint8_t> changed = Replace(built, v.from, v.to);
@@ -150,29 +160,63 @@ TEST(PayloadStream, BadStreamsFailWithTheWrappedMessage) {
   const std::string items = "Error reading mxStorageFiles.StoredItems: ";
   const Variant cases[] = {
       {"Invalid stream format", "TPF0", "TPF1"},
-      {"Error reading FormExe.Foo: Property Foo does not exist", "\x04Left", "\x03" "Foo"},
-      {items + "Error reading TmxStoredItem.Name: Duplicated stored item name", "\x07tnsname", "\x03" "exe"},
+      {"Error reading FormExe.Foo: Property Foo does not exist", "\x04Left",
+       "\x03"
+       "Foo"},
       {items + "Error reading TmxStoredItem.Name: Duplicated stored item name", "\x07tnsname",
-       std::string("\x03" "EXE", 4)},
+       "\x03"
+       "exe"},
+      {items + "Error reading TmxStoredItem.Name: Duplicated stored item name", "\x07tnsname",
+       std::string("\x03"
+                   "EXE",
+                   4)},
       {items + "Error reading TmxStoredItem.StoredItem: Invalid property value", "\x0AStoredItem\x0A",
        "\x0AStoredItem\x06\x00\x0AStoredItem\x0A"},
       {"Class TmxStorage2 not found", "\x0ATmxStorage", "\x0BTmxStorage2"},
-      {"Error reading FormExe.Font.Foo: Property Foo does not exist", "\x0A" "Font.Color", "\x08" "Font.Foo"},
-      {"Error reading FormExe.Bar.Name: Property Bar does not exist", "\x09" "Font.Name", "\x08" "Bar.Name"},
+      {"Error reading FormExe.Font.Foo: Property Foo does not exist",
+       "\x0A"
+       "Font.Color",
+       "\x08"
+       "Font.Foo"},
+      {"Error reading FormExe.Bar.Name: Property Bar does not exist",
+       "\x09"
+       "Font.Name",
+       "\x08"
+       "Bar.Name"},
       {"Error reading FormExe.Left.X: Invalid property path", "\x0DPixelsPerInch", "\x06Left.X"},
-      {"Error reading FormExe.Font.Height.X: Invalid property path", "\x0B" "Font.Height", "\x0D" "Font.Height.X"},
-      {"Error reading FormExe.Font.Style.X.Y: Invalid property path", "\x0A" "Font.Style", "\x0E" "Font.Style.X.Y"},
+      {"Error reading FormExe.Font.Height.X: Invalid property path",
+       "\x0B"
+       "Font.Height",
+       "\x0D"
+       "Font.Height.X"},
+      {"Error reading FormExe.Font.Style.X.Y: Invalid property path",
+       "\x0A"
+       "Font.Style",
+       "\x0E"
+       "Font.Style.X.Y"},
       {"Error reading mxStorageFiles.Version.X: Invalid property path", "\x07Version", "\x09Version.X"},
       {"Error reading mxStorageFiles.Tag.X: Invalid property path", "\x07Version", "\x05Tag.X"},
       {"Error reading mxStorageFiles.StoredItems.Foo: Property Foo does not exist", "\x07Version",
        "\x0FStoredItems.Foo"},
-      {items + "Error reading TmxStoredItem.FileName.X: Invalid property path", "\x08" "FileName",
-       "\x0A" "FileName.X"},
-      {"Error reading FormExe.Color: Invalid property value", "\x09" "clBtnFace", "\x09" "clBtnFacX"},
-      {"Error reading FormExe.Color: Invalid property value", "\x05" "Color\x07", "\x05" "Color\x09\x03Hei\x07"},
+      {items + "Error reading TmxStoredItem.FileName.X: Invalid property path",
+       "\x08"
+       "FileName",
+       "\x0A"
+       "FileName.X"},
+      {"Error reading FormExe.Color: Invalid property value",
+       "\x09"
+       "clBtnFace",
+       "\x09"
+       "clBtnFacX"},
+      {"Error reading FormExe.Color: Invalid property value",
+       "\x05"
+       "Color\x07",
+       "\x05"
+       "Color\x09\x03Hei\x07"},
       {items + "Invalid property value", std::string("\x0E\x01", 2), std::string("\x0E\x02", 2)},
       {"Error reading FormExe.OnShow: Invalid property value", "\x0EOldCreateOrder\x08",
-       "\x06OnShow\x07\x03" "Foo\x0EOldCreateOrder\x08"},
+       "\x06OnShow\x07\x03"
+       "Foo\x0EOldCreateOrder\x08"},
       {"Error reading FormExe.OldCreateOrder: Invalid property value", "\x0EOldCreateOrder\x08",
        "\x0EOldCreateOrder\x07\x05Maybe"},
       {"Invalid property value", "\x0ATmxStorage", std::string("\xF2\x06\x00\x0ATmxStorage", 14)},
@@ -186,9 +230,8 @@ TEST(PayloadStream, EveryTruncationFailsWithAStreamReadError) {
   for (size_t cut = 0; cut < built.size(); ++cut) {
     const std::vector<uint8_t> part(built.begin(), built.begin() + cut);
     const std::string message = ReadError(part);
-    EXPECT_TRUE(message == "Stream read error" ||
-                (message.rfind("Error reading ", 0) == 0 && message.size() > 17 &&
-                 message.compare(message.size() - 17, 17, "Stream read error") == 0))
+    EXPECT_TRUE(message == "Stream read error" || (message.rfind("Error reading ", 0) == 0 && message.size() > 17 &&
+                                                   message.compare(message.size() - 17, 17, "Stream read error") == 0))
         << cut << ": " << message;
   }
 }

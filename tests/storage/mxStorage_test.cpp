@@ -19,7 +19,8 @@ std::vector<uint8_t> Content(size_t size, bool compressible, unsigned seed = 7) 
   std::vector<uint8_t> bytes(size);
   std::mt19937 rng(seed);
   for (size_t i = 0; i < size; ++i)
-    bytes[i] = compressible ? static_cast<uint8_t>("Tramidex = (DESCRIPTION)\r\n"[i % 26]) : static_cast<uint8_t>(rng());
+    bytes[i] =
+        compressible ? static_cast<uint8_t>("Tramidex = (DESCRIPTION)\r\n"[i % 26]) : static_cast<uint8_t>(rng());
   return bytes;
 }
 
@@ -67,15 +68,16 @@ TEST_F(StorageFixture, EmptyStorageReportsZeroSizesAndFullRatio) {
 }
 
 TEST(RatioText, MatchesTheWorkedExamples) {
-  struct Case { int32_t size, fileSize; const char* text; };
-  for (const Case& c : {Case{130, 147, "88.44%"}, Case{1581616, 2997248, "52.77%"},
-                        Case{27966086, 34413191, "81.27%"}, Case{26131948, 30943220, "84.45%"},
-                        Case{252392, 472576, "53.41%"}, Case{5, 0, "100%"}, Case{0, 0, "100%"},
-                        Case{300, 200, "150.00%"},
+  struct Case {
+    int32_t size, fileSize;
+    const char* text;
+  };
+  for (const Case& c : {Case{130, 147, "88.44%"}, Case{1581616, 2997248, "52.77%"}, Case{27966086, 34413191, "81.27%"},
+                        Case{26131948, 30943220, "84.45%"}, Case{252392, 472576, "53.41%"}, Case{5, 0, "100%"},
+                        Case{0, 0, "100%"}, Case{300, 200, "150.00%"},
                         // Ties round half up, whatever the C library does with them.
                         Case{1, 800, "0.13%"}, Case{5, 800, "0.63%"}, Case{17689, 20000, "88.45%"},
-                        Case{2, 3, "66.67%"}, Case{1, 30000, "0.00%"},
-                        Case{2147483647, 1, "214748364700.00%"}})
+                        Case{2, 3, "66.67%"}, Case{1, 30000, "0.00%"}, Case{2147483647, 1, "214748364700.00%"}})
     EXPECT_EQ(RatioText(c.size, c.fileSize), c.text) << c.size << "/" << c.fileSize;
 }
 
@@ -102,12 +104,11 @@ TEST_P(DefaultNames, TakeTheSmallestFreeNumber) {
   EXPECT_EQ(storage.StoredItems().Add()->Name(), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, DefaultNames,
-    ::testing::Values(DefaultNameCase{{}, "mxStoredItem1"},
-                      DefaultNameCase{{"mxStoredItem1", "mxStoredItem3"}, "mxStoredItem2"},
-                      DefaultNameCase{{"MXSTOREDITEM1", "mxStoredItem2"}, "mxStoredItem3"},
-                      DefaultNameCase{{"exe", "tnsname"}, "mxStoredItem1"}));
+INSTANTIATE_TEST_SUITE_P(Table, DefaultNames,
+                         ::testing::Values(DefaultNameCase{{}, "mxStoredItem1"},
+                                           DefaultNameCase{{"mxStoredItem1", "mxStoredItem3"}, "mxStoredItem2"},
+                                           DefaultNameCase{{"MXSTOREDITEM1", "mxStoredItem2"}, "mxStoredItem3"},
+                                           DefaultNameCase{{"exe", "tnsname"}, "mxStoredItem1"}));
 
 TEST_F(StorageFixture, RenameRules) {
   TmxStoredItem& exe = AddItem("exe");
@@ -177,19 +178,19 @@ TEST_P(RoundTrip, RestoresTheFileExactly) {
   EXPECT_EQ(Decode(copy), file);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Levels, RoundTrip,
-    ::testing::Combine(::testing::Values(LevelCase{TCompressionLevel::clNone, 0},
-                                         LevelCase{TCompressionLevel::clFastest, 0x01},
-                                         LevelCase{TCompressionLevel::clDefault, 0x9C},
-                                         LevelCase{TCompressionLevel::clMax, 0xDA}),
-                       ::testing::Values(size_t{0}, size_t{1}, size_t{147}, size_t{200000}),
-                       ::testing::Bool()));
+INSTANTIATE_TEST_SUITE_P(Levels, RoundTrip,
+                         ::testing::Combine(::testing::Values(LevelCase{TCompressionLevel::clNone, 0},
+                                                              LevelCase{TCompressionLevel::clFastest, 0x01},
+                                                              LevelCase{TCompressionLevel::clDefault, 0x9C},
+                                                              LevelCase{TCompressionLevel::clMax, 0xDA}),
+                                            ::testing::Values(size_t{0}, size_t{1}, size_t{147}, size_t{200000}),
+                                            ::testing::Bool()));
 
 TEST(StoredItemValue, FramingOfTheNetServiceItem) {
   // A 147-byte file like the carried tnsnames.ora.
-  std::string line = "Tramidex = (DESCRIPTION = (ADDRESS_LIST = (ADDRESS = (PROTOCOL = TCP)(HOST = 192.0.2.10)"
-                     "(PORT = 1521)) ) (CONNECT_DATA = (SID = vardo) ) )\r\n";
+  std::string line =
+      "Tramidex = (DESCRIPTION = (ADDRESS_LIST = (ADDRESS = (PROTOCOL = TCP)(HOST = 192.0.2.10)"
+      "(PORT = 1521)) ) (CONNECT_DATA = (SID = vardo) ) )\r\n";
   line.resize(147, ' ');
   TmxStorage storage(nullptr);
   TmxStoredItem& item = *storage.StoredItems().Add();
@@ -282,27 +283,57 @@ const std::vector<uint8_t> kFile = Content(100000, false, 3);
 
 INSTANTIATE_TEST_SUITE_P(
     Table, DamagedStream,
-    ::testing::Values(
-        DamageCase{"cut in the deflate data",
-                   [] { auto z = Zlib(WithLength(100000, kFile)); z.resize(z.size() / 2); return z; },
-                   "Stream read error"},
-        DamageCase{"cut before the trailer",
-                   [] { auto z = Zlib(WithLength(100000, kFile)); z.resize(z.size() - 4); return z; }, "Error"},
-        DamageCase{"wrong Adler-32 trailer",
-                   [] { auto z = Zlib(WithLength(100000, kFile)); z.back() ^= 1; return z; }, "Error"},
-        DamageCase{"bad header", [] { auto z = Zlib(WithLength(100000, kFile)); z[0] = 0x77; return z; }, "Error"},
-        DamageCase{"content shorter than its length",
-                   [] { return Zlib(WithLength(100001, kFile)); }, "Stream read error"},
-        DamageCase{"content longer than its length",
-                   [] { return Zlib(WithLength(99999, kFile)); }, "Error"},
-        DamageCase{"negative length", [] { return Zlib(WithLength(-5, kFile)); }, "Stream read error"},
-        DamageCase{"a flipped byte in the deflate data",
-                   [] { auto z = Zlib(WithLength(100000, kFile)); z[z.size() / 2] ^= 0x10; return z; }, "Error"},
-        DamageCase{"bytes after the zlib stream",
-                   [] { auto z = Zlib(WithLength(100000, kFile)); z.push_back(0); return z; }, "Error"}),
+    ::testing::Values(DamageCase{"cut in the deflate data",
+                                 [] {
+                                   auto z = Zlib(WithLength(100000, kFile));
+                                   z.resize(z.size() / 2);
+                                   return z;
+                                 },
+                                 "Stream read error"},
+                      DamageCase{"cut before the trailer",
+                                 [] {
+                                   auto z = Zlib(WithLength(100000, kFile));
+                                   z.resize(z.size() - 4);
+                                   return z;
+                                 },
+                                 "Error"},
+                      DamageCase{"wrong Adler-32 trailer",
+                                 [] {
+                                   auto z = Zlib(WithLength(100000, kFile));
+                                   z.back() ^= 1;
+                                   return z;
+                                 },
+                                 "Error"},
+                      DamageCase{"bad header",
+                                 [] {
+                                   auto z = Zlib(WithLength(100000, kFile));
+                                   z[0] = 0x77;
+                                   return z;
+                                 },
+                                 "Error"},
+                      DamageCase{"content shorter than its length", [] { return Zlib(WithLength(100001, kFile)); },
+                                 "Stream read error"},
+                      DamageCase{"content longer than its length", [] { return Zlib(WithLength(99999, kFile)); },
+                                 "Error"},
+                      DamageCase{"negative length", [] { return Zlib(WithLength(-5, kFile)); }, "Stream read error"},
+                      DamageCase{"a flipped byte in the deflate data",
+                                 [] {
+                                   auto z = Zlib(WithLength(100000, kFile));
+                                   z[z.size() / 2] ^= 0x10;
+                                   return z;
+                                 },
+                                 "Error"},
+                      DamageCase{"bytes after the zlib stream",
+                                 [] {
+                                   auto z = Zlib(WithLength(100000, kFile));
+                                   z.push_back(0);
+                                   return z;
+                                 },
+                                 "Error"}),
     [](const auto& info) {
       std::string name = info.param.what;
-      for (char& c : name) if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+      for (char& c : name)
+        if (!isalnum(static_cast<unsigned char>(c))) c = '_';
       return name;
     });
 
@@ -323,14 +354,16 @@ TEST_F(StorageFixture, VerifyComparesTheContentWithFileSize) {
     const char* message;
   };
   const std::vector<uint8_t> file = Content(5000, true);
-  for (const Case& c :
-       {Case{"sound", Zlib(WithLength(5000, file)), TCompressionLevel::clDefault, 5000, "<no error>"},
-        Case{"another FileSize", Zlib(WithLength(5000, file)), TCompressionLevel::clDefault, 4999,
-             "The stored file is 5000 bytes long, its FileSize says 4999"},
-        Case{"no data for a file", {}, TCompressionLevel::clDefault, 7,
-             "The stored item holds no data, its FileSize says 7"},
-        Case{"no data, no file", {}, TCompressionLevel::clDefault, 0, "<no error>"},
-        Case{"raw bytes carry no check", file, TCompressionLevel::clNone, 12, "<no error>"}}) {
+  for (const Case& c : {Case{"sound", Zlib(WithLength(5000, file)), TCompressionLevel::clDefault, 5000, "<no error>"},
+                        Case{"another FileSize", Zlib(WithLength(5000, file)), TCompressionLevel::clDefault, 4999,
+                             "The stored file is 5000 bytes long, its FileSize says 4999"},
+                        Case{"no data for a file",
+                             {},
+                             TCompressionLevel::clDefault,
+                             7,
+                             "The stored item holds no data, its FileSize says 7"},
+                        Case{"no data, no file", {}, TCompressionLevel::clDefault, 0, "<no error>"},
+                        Case{"raw bytes carry no check", file, TCompressionLevel::clNone, 12, "<no error>"}}) {
     TmxStoredItem& item = AddItem();
     storage.BeginLoading();
     item.SetCompression(c.level);
@@ -366,11 +399,15 @@ TEST(StoredItemValue, SharedBytesStayUntilTheItemChanges) {
 }
 
 TEST(StoredItemValue, ReadRejectsBadCounts) {
-  struct Case { std::vector<uint8_t> value; int32_t size; const char* message; };
-  for (const Case& c : {Case{{0, 0, 0, 0}, 0, ""}, Case{{3, 0, 0, 0, 1, 2}, -1, "Stream read error"},
-                        Case{{0xFF, 0xFF, 0xFF, 0xFF, 1}, -1, "Stream read error"},
-                        Case{{0xFF, 0xFF, 0xFF, 0x7F}, -1, "Stream read error"},
-                        Case{{2, 0}, -1, "Stream read error"}}) {
+  struct Case {
+    std::vector<uint8_t> value;
+    int32_t size;
+    const char* message;
+  };
+  for (const Case& c :
+       {Case{{0, 0, 0, 0}, 0, ""}, Case{{3, 0, 0, 0, 1, 2}, -1, "Stream read error"},
+        Case{{0xFF, 0xFF, 0xFF, 0xFF, 1}, -1, "Stream read error"},
+        Case{{0xFF, 0xFF, 0xFF, 0x7F}, -1, "Stream read error"}, Case{{2, 0}, -1, "Stream read error"}}) {
     TmxStorage storage(nullptr);
     TmxStoredItem& item = *storage.StoredItems().Add();
     TMemoryStream value;

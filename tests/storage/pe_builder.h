@@ -26,9 +26,7 @@ inline void PutLe(std::vector<uint8_t>& b, size_t at, uint64_t v, int width) {
 
 // File offset of data directory `index` in an image made by BuildPe (its PE
 // header sits at 0x40).
-inline size_t PeDataDirectoryOffset(bool pe64, int index) {
-  return 0x44 + 20 + (pe64 ? 112 : 96) + 8 * size_t(index);
-}
+inline size_t PeDataDirectoryOffset(bool pe64, int index) { return 0x44 + 20 + (pe64 ? 112 : 96) + 8 * size_t(index); }
 
 inline PeLayout BuildPe(bool pe64, const std::vector<PeResourceDef>& resources) {
   constexpr uint32_t kSectionRva = 0x1000, kRawOffset = 0x200;

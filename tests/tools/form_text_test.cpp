@@ -72,15 +72,15 @@ TEST(FormText, EveryCodeRoundTripsThroughTheStreamAndTheDump) {
 }
 
 TEST(FormText, ValuesTakeTheNarrowestCodeUnlessTold) {
-  const std::vector<uint8_t> stream = Compile(
-      "object A: TB\n Left = 893\n Top = 109\n Tag = int32 0\n S = 'ab'\n Yes = True\n Style = []\nend\n");
-  const std::vector<uint8_t> expected = {'T', 'P', 'F', '0', 2, 'T', 'B', 1, 'A',
-                                         4,   'L', 'e', 'f', 't', 3, 0x7D, 3,          // Left = 893
-                                         3,   'T', 'o', 'p', 2,   0x6D,                // Top = 109
-                                         3,   'T', 'a', 'g', 4,   0, 0, 0, 0,          // Tag = int32 0
-                                         1,   'S', 6,   2,   'a', 'b',                 // S = 'ab'
-                                         3,   'Y', 'e', 's', 9,                        // Yes = True
-                                         5,   'S', 't', 'y', 'l', 'e', 11, 0,           // Style = []
+  const std::vector<uint8_t> stream =
+      Compile("object A: TB\n Left = 893\n Top = 109\n Tag = int32 0\n S = 'ab'\n Yes = True\n Style = []\nend\n");
+  const std::vector<uint8_t> expected = {'T', 'P', 'F', '0', 2,   'T',  'B',  1, 'A',
+                                         4,   'L', 'e', 'f', 't', 3,    0x7D, 3,     // Left = 893
+                                         3,   'T', 'o', 'p', 2,   0x6D,              // Top = 109
+                                         3,   'T', 'a', 'g', 4,   0,    0,    0, 0,  // Tag = int32 0
+                                         1,   'S', 6,   2,   'a', 'b',               // S = 'ab'
+                                         3,   'Y', 'e', 's', 9,                      // Yes = True
+                                         5,   'S', 't', 'y', 'l', 'e',  11,   0,     // Style = []
                                          0,   0};
   EXPECT_EQ(stream, expected);
 }

@@ -48,8 +48,8 @@ class PayloadToolTest : public ::testing::Test {
 
   std::string Payload(const std::string& level = "default") {
     const std::string out = (dir_ / ("payload-" + level + ".bin")).string();
-    EXPECT_EQ(Run({"build", out, "--exe", P(0), "--tnsnames", P(1), "--oracle", P(2), "--uninstaller", P(3),
-                   "--level", level}),
+    EXPECT_EQ(Run({"build", out, "--exe", P(0), "--tnsnames", P(1), "--oracle", P(2), "--uninstaller", P(3), "--level",
+                   level}),
               0)
         << err_;
     return out;
@@ -69,9 +69,9 @@ TEST_F(PayloadToolTest, BuildListExtractReproducesTheFilesAtEveryLevel) {
     std::string line;
     for (int i = 0; i < 4; ++i) {
       std::getline(lines, line);
-      const std::string prefix = std::to_string(i) + "\t" + std::vector<std::string>{"exe", "tnsname", "oracle",
-                                                                                     "desinstalar"}[i] +
-                                 "\t" + files_[i].first + "\t" + std::to_string(files_[i].second.size()) + "\t";
+      const std::string prefix = std::to_string(i) + "\t" +
+                                 std::vector<std::string>{"exe", "tnsname", "oracle", "desinstalar"}[i] + "\t" +
+                                 files_[i].first + "\t" + std::to_string(files_[i].second.size()) + "\t";
       EXPECT_EQ(line.rfind(prefix, 0), 0u) << line;
     }
     std::getline(lines, line);
@@ -152,9 +152,7 @@ TEST_F(PayloadToolTest, ListsAPayloadInsideAnExecutable) {
   std::ifstream in(payload, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), {});
   const std::string direct = (Run({"list", payload}), out_);
-  const struct {
-    bool pe64, signedImage;
-  } shapes[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+  const struct { bool pe64, signedImage; } shapes[] = {{false, false}, {true, false}, {false, true}, {true, true}};
   for (const auto& [pe64, signedImage] : shapes) {
     SCOPED_TRACE(std::string(pe64 ? "PE64" : "PE32") + (signedImage ? " signed" : ""));
     PeLayout pe = BuildPe(pe64, {{10, "TFORMEXE", 0, 0, std::vector<uint8_t>(bytes.begin(), bytes.end())}});
@@ -191,11 +189,14 @@ TEST_F(PayloadToolTest, DamagedPayloadsGiveTheSystemsMessage) {
   EXPECT_EQ(err_.substr(err_.size() - 18), "Stream read error\n");
 
   std::string duplicated = bytes;
-  duplicated.replace(duplicated.find("\x07tnsname"), 8, "\x03" "EXE");
+  duplicated.replace(duplicated.find("\x07tnsname"), 8,
+                     "\x03"
+                     "EXE");
   Write(file, duplicated);
   EXPECT_EQ(Run({"list", file.string()}), 1);
-  EXPECT_EQ(err_, "Error reading mxStorageFiles.StoredItems: Error reading TmxStoredItem.Name: "
-                  "Duplicated stored item name\n");
+  EXPECT_EQ(err_,
+            "Error reading mxStorageFiles.StoredItems: Error reading TmxStoredItem.Name: "
+            "Duplicated stored item name\n");
 
   // Corrupt the first item's deflate data: listing works, the check names the item, extraction
   // fails and leaves the file that was there, and no other.
@@ -225,9 +226,16 @@ TEST_F(PayloadToolTest, DamagedPayloadsGiveTheSystemsMessage) {
 
 TEST_F(PayloadToolTest, UsageErrorsExitWithTwo) {
   const std::vector<std::vector<std::string>> usages = {
-      {}, {"frobnicate"}, {"list"}, {"build", "out"}, {"build", "out", "--exe"},
+      {},
+      {"frobnicate"},
+      {"list"},
+      {"build", "out"},
+      {"build", "out", "--exe"},
       {"build", "o", "--exe", "a", "--tnsnames", "b", "--oracle", "c", "--uninstaller", "d", "--level", "ultra"},
-      {"extract", "f", "d", "--item", "-1"}, {"dump", "f", "--frob"}, {"verify"}, {"verify", "f", "g"}};
+      {"extract", "f", "d", "--item", "-1"},
+      {"dump", "f", "--frob"},
+      {"verify"},
+      {"verify", "f", "g"}};
   for (const auto& args : usages) {
     EXPECT_EQ(Run(args), 2);
     EXPECT_NE(err_.find("usage:"), std::string::npos);

@@ -178,13 +178,13 @@ TEST_P(UninstallOwnFileTest, SaysWhatGoesWhen) {
   EXPECT_EQ(machine.DirectoryExists(kOrganisationFolder), c.result == uninstall::kIncomplete);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Roads, UninstallOwnFileTest,
-    testing::Values(OwnFileCase{"MovedOut", true, true, uninstall::kUninstalled},
-                    OwnFileCase{"MovedOutEvenWhenRestartRefusesIt", true, false, uninstall::kUninstalled},
-                    OwnFileCase{"AtTheRestart", false, true, uninstall::kUninstalledAtRestart},
-                    OwnFileCase{"NotAtAll", false, false, uninstall::kIncomplete}),
-    [](const testing::TestParamInfo<OwnFileCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Roads, UninstallOwnFileTest,
+                         testing::Values(OwnFileCase{"MovedOut", true, true, uninstall::kUninstalled},
+                                         OwnFileCase{"MovedOutEvenWhenRestartRefusesIt", true, false,
+                                                     uninstall::kUninstalled},
+                                         OwnFileCase{"AtTheRestart", false, true, uninstall::kUninstalledAtRestart},
+                                         OwnFileCase{"NotAtAll", false, false, uninstall::kIncomplete}),
+                         [](const testing::TestParamInfo<OwnFileCase>& info) { return std::string(info.param.name); });
 
 TEST_F(UninstallTest, NoLeavesEverything) {
   Install();

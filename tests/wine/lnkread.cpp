@@ -1,7 +1,7 @@
 // Reads a shell link (.lnk) back the way the shell does and prints its target, arguments and working
 // folder; with --create it writes one, so scenarios can put a link in place before the installer runs.
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -81,7 +81,8 @@ int main(int argc, char** argv) {
   if (FAILED(result)) return Fail("QueryInterface(IPersistFile)", result);
 
   wchar_t widePath[MAX_PATH * 2] = L"";
-  if (!MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, MAX_PATH * 2)) return Fail("path conversion", E_INVALIDARG);
+  if (!MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, MAX_PATH * 2))
+    return Fail("path conversion", E_INVALIDARG);
   if (create) return Create(link.get(), file.get(), widePath, argv + 3);
   result = file->Load(widePath, STGM_READ);
   if (FAILED(result)) return Fail("IPersistFile::Load", result);

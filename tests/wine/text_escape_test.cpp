@@ -12,7 +12,9 @@ struct EscapeCase {
 
 const EscapeCase kCases[] = {
     {"Instalar", "Instalar"},
-    {"M\xF3" "dulo de Captura", "M\\xF3dulo de Captura"},
+    {"M\xF3"
+     "dulo de Captura",
+     "M\\xF3dulo de Captura"},
     {"C:\\Program Files\\Vesko", "C:\\\\Program Files\\\\Vesko"},
     {"say \"hi\"", "say \\\"hi\\\""},
     {"line\r\nnext\tcol", "line\\r\\nnext\\tcol"},

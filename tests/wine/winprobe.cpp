@@ -53,7 +53,8 @@ std::string ClassOf(HWND hwnd) {
 }
 
 bool Matches(const std::string& text, const std::string& pattern) {
-  if (!pattern.empty() && pattern.back() == '*') return text.compare(0, pattern.size() - 1, pattern, 0, pattern.size() - 1) == 0;
+  if (!pattern.empty() && pattern.back() == '*')
+    return text.compare(0, pattern.size() - 1, pattern, 0, pattern.size() - 1) == 0;
   return text == pattern;
 }
 
@@ -247,10 +248,14 @@ int Click(const std::string& caption, const std::string& buttonText, double time
 
 UINT VirtualKey(const std::string& name, char* character) {
   *character = 0;
-  struct Named { const char* name; UINT key; char character; };
+  struct Named {
+    const char* name;
+    UINT key;
+    char character;
+  };
   static const Named kNames[] = {{"Return", VK_RETURN, '\r'}, {"Enter", VK_RETURN, '\r'}, {"Escape", VK_ESCAPE, 27},
-                                 {"Esc", VK_ESCAPE, 27},     {"Tab", VK_TAB, '\t'},      {"Space", VK_SPACE, ' '},
-                                 {"Left", VK_LEFT, 0},       {"Right", VK_RIGHT, 0},     {"Up", VK_UP, 0},
+                                 {"Esc", VK_ESCAPE, 27},      {"Tab", VK_TAB, '\t'},      {"Space", VK_SPACE, ' '},
+                                 {"Left", VK_LEFT, 0},        {"Right", VK_RIGHT, 0},     {"Up", VK_UP, 0},
                                  {"Down", VK_DOWN, 0}};
   for (const Named& named : kNames)
     if (lstrcmpiA(name.c_str(), named.name) == 0) {
@@ -329,13 +334,15 @@ int Version(const std::string& file) {
     std::printf("product_version=%s\n", VersionText(fixed->dwProductVersionMS, fixed->dwProductVersionLS).c_str());
     std::printf("file_os=%s file_type=%s\n", Hex(fixed->dwFileOS).c_str(), Hex(fixed->dwFileType).c_str());
   }
-  struct Translation { WORD language, codePage; };
+  struct Translation {
+    WORD language, codePage;
+  };
   Translation* translations = nullptr;
   if (!VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations), &length))
     length = 0;
-  static const char* const kKeys[] = {"Comments",         "CompanyName",     "FileDescription", "FileVersion",
-                                      "InternalName",     "LegalCopyright",  "LegalTrademarks", "OriginalFilename",
-                                      "PrivateBuild",     "ProductName",     "ProductVersion",  "SpecialBuild"};
+  static const char* const kKeys[] = {"Comments",     "CompanyName",    "FileDescription", "FileVersion",
+                                      "InternalName", "LegalCopyright", "LegalTrademarks", "OriginalFilename",
+                                      "PrivateBuild", "ProductName",    "ProductVersion",  "SpecialBuild"};
   for (UINT i = 0; i < length / sizeof(Translation); ++i) {
     char block[16];
     std::snprintf(block, sizeof block, "%04X%04X", translations[i].language, translations[i].codePage);
