@@ -5,7 +5,7 @@ set -euo pipefail
 need=()
 for pkg in cmake ninja-build g++ clang libclang-rt-14-dev zlib1g-dev libgtest-dev googletest libbenchmark-dev \
            g++-mingw-w64-i686 libz-mingw-w64-dev mingw-w64-tools wine wine64 xvfb xdotool x11-utils imagemagick file \
-           osslsigncode openssl; do
+           osslsigncode openssl clang-format; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
 done
 dpkg -s wine32:i386 >/dev/null 2>&1 || need+=("wine32:i386")

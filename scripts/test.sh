@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs every test: native unit tests, the same under ASan+UBSan, short fuzzing
+# Runs every test: the format check, native unit tests, the same under ASan+UBSan, short fuzzing
 # runs, the release checks of the Windows build (imports and hardening of the shipped
 # programs, a reproducible second build, a signed build), then the Windows build's tests
 # under Wine. Installs what it needs.
@@ -18,6 +18,7 @@ stage() {  # stage NAME COMMAND...
 
 ctest_in() { ctest --test-dir "$1" --output-on-failure -j "$(nproc)"; }
 
+stage "format check" scripts/check_format.sh
 stage "native build" scripts/build.sh host
 stage "native tests" ctest_in build/host
 stage "sanitizer build" scripts/build.sh asan
