@@ -1,9 +1,9 @@
 // The install folders: Windows, Program Files, the Start-menu Programs folder
 // and the desktop, read afresh from the system on every call.
-#include "installer/form_instalador.h"
+#include "installer/folders.h"
 
 #include "framework/errors.h"
-#include "installer/install_paths.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -16,35 +16,31 @@ constexpr char kUserProgramPathError[] = "User Program Path Error";
 
 }  // namespace
 
-void TFormInstalador::ReadInstallFolders() {
-  platform::Platform& system = Platform();
-  const std::string windowsDir = system.WindowsDirectory();
+InstallFolders::Found InstallFolders::Read() {
+  Found found;
+  found.windows = system_.WindowsDirectory();
 
-  auto programFiles = system.OpenKey(platform::RootKey::LocalMachine, kCurrentVersionKey, platform::KeyAccess::Read);
+  auto programFiles = system_.OpenKey(platform::RootKey::LocalMachine, kCurrentVersionKey, platform::KeyAccess::Read);
   if (!programFiles) throw Exception(kProgramFilesPathError);
   // An expandable value is taken as stored: the references are ours to expand.
-  const std::string programFilesDir = ExpandEnvVars(programFiles->ReadString(kProgramFilesValue).value_or(""));
+  found.programFiles = ExpandEnvVars(programFiles->ReadString(kProgramFilesValue).value_or(""));
   programFiles.reset();
   // A missing value, or one that names no full path, would put the product
   // under the current drive's root, where any user can prepare its folder.
-  if (!paths::IsFullPath(programFilesDir)) throw Exception(kProgramFilesPathError);
+  if (!platform::IsFullPath(found.programFiles)) throw Exception(kProgramFilesPathError);
 
-  auto shellFolders = system.OpenKey(platform::RootKey::CurrentUser, kShellFoldersKey, platform::KeyAccess::Read);
+  auto shellFolders = system_.OpenKey(platform::RootKey::CurrentUser, kShellFoldersKey, platform::KeyAccess::Read);
   if (!shellFolders) throw Exception(kUserProgramPathError);
-  const std::string programsDir = ExpandEnvVars(shellFolders->ReadString(kProgramsValue).value_or(""));
-  if (!paths::IsFullPath(programsDir)) throw Exception(kUserProgramPathError);
-
-  // All three or none: a failed look-up leaves the previous folders in place.
-  WindowsDir = windowsDir;
-  ProgramFilesDir = programFilesDir;
-  ProgramsDir = programsDir;
+  found.programs = ExpandEnvVars(shellFolders->ReadString(kProgramsValue).value_or(""));
+  if (!platform::IsFullPath(found.programs)) throw Exception(kUserProgramPathError);
+  return found;
 }
 
 // One pass, left to right; "%name%" is replaced by the variable's value. Like
 // Windows' own expansion, a reference to a variable that is not set, and the
 // empty name of "%%", stay in the text as written. A reference still open at
 // the end of the text is dropped. Values are taken whole, however long.
-std::string TFormInstalador::ExpandEnvVars(const std::string& text) {
+std::string InstallFolders::ExpandEnvVars(const std::string& text) {
   std::string result;
   std::string name;
   bool inReference = false;
@@ -64,10 +60,10 @@ std::string TFormInstalador::ExpandEnvVars(const std::string& text) {
     }
     inReference = false;
     std::optional<std::string> value;
-    if (!name.empty()) value = Platform().EnvironmentVariable(name);
+    if (!name.empty()) value = system_.EnvironmentVariable(name);
     result += value ? *value : "%" + name + "%";
   }
   return result;
 }
 
-std::string TFormInstalador::GetDesktopDir() { return Platform().DesktopDirectory(); }
+std::string InstallFolders::DesktopDir() { return system_.DesktopDirectory(); }

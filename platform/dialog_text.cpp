@@ -1,4 +1,4 @@
-// Rewrites the line joins of a dialog text so that each shows as one break.
+// Dialog texts: each line join shown as one break, and the error box's closing period.
 #include "platform/dialog_text.h"
 
 namespace platform {
@@ -17,6 +17,12 @@ std::string NormalizeLineBreaks(const std::string& text) {
     result += "\r\n";
   }
   return result;
+}
+
+std::string ApplicationErrorText(const std::string& message) {
+  if (!message.empty() && static_cast<unsigned char>(message.back()) > static_cast<unsigned char>('.'))
+    return message + ".";
+  return message;
 }
 
 }  // namespace platform

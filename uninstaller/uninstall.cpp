@@ -1,19 +1,19 @@
 // The uninstaller's work: ask, remove what an install made, report.
 #include "uninstaller/uninstall.h"
 
+#include <vector>
+
 #include "framework/errors.h"
-#include "installer/form_instalador.h"
-#include "installer/install_paths.h"
-#include "installer/texts.h"
+#include "installer/folders.h"
+#include "installer/install_layout.h"
+#include "platform/dialog_text.h"
+#include "uninstaller/texts.h"
 
 namespace uninstall {
 namespace {
 
 using platform::DialogButtons;
 using platform::DialogType;
-
-// The same places the install sequence writes.
-using namespace paths;
 
 // True when the file is gone (or was never there).
 bool Remove(platform::Platform& system, const std::string& path) {
@@ -29,30 +29,28 @@ int ReportLeft(platform::Platform& system, const std::vector<std::string>& left)
 
 }  // namespace
 
-int RunUninstaller(TFormInstalador& form, const RunningFrom& runningFrom) {
-  platform::Platform& system = form.Platform();
+int RunUninstaller(platform::Platform& system, const RunningFrom& runningFrom) {
   if (system.MessageDialog(texts::kUninstallQuestion, DialogType::Confirmation, DialogButtons::YesNo) !=
       platform::kIdYes) {
     return kDeclined;
   }
+  InstallFolders folders(system);
+  InstallFolders::Found found;
   try {
-    form.ReadInstallFolders();
+    found = folders.Read();
   } catch (const Exception& error) {
-    system.MessageDialog(ApplicationErrorText(error.Message()), DialogType::Error, DialogButtons::Ok);
+    system.MessageDialog(platform::ApplicationErrorText(error.Message()), DialogType::Error, DialogButtons::Ok);
     return kIncomplete;
   }
-  const std::string organisation = form.ProgramFilesDir + kOrganisationFolder;
-  const std::string product = form.ProgramFilesDir + kProductFolder;
-  const std::string uninstaller = form.ProgramFilesDir + kUninstallerExe;
-  const std::string group = form.ProgramsDir + kStartMenuGroup;
-  const std::string desktop = form.GetDesktopDir();
+  // The same places the install sequence writes.
+  const InstallLayout layout(found, folders.DesktopDir());
   std::vector<std::string> links;
   // An unknown desktop names no file: nothing to remove there.
-  if (!desktop.empty()) links.push_back(desktop + "\\" + kProductLinkName);
-  links.push_back(group + "\\" + kProductLinkName);
-  links.push_back(group + "\\" + kUninstallerLinkName);
+  if (!layout.desktopLink.empty()) links.push_back(layout.desktopLink);
+  links.push_back(layout.groupProductLink);
+  links.push_back(layout.groupUninstallerLink);
 
-  bool installed = system.DirectoryExists(product) || system.DirectoryExists(group);
+  bool installed = system.DirectoryExists(layout.productFolder) || system.DirectoryExists(layout.group);
   for (const std::string& link : links) installed = installed || system.FileExists(link);
   if (!installed) {
     system.MessageDialog(texts::kUninstallNotInstalled, DialogType::Information, DialogButtons::Ok);
@@ -62,9 +60,8 @@ int RunUninstaller(TFormInstalador& form, const RunningFrom& runningFrom) {
   // The programs first: while one of them runs nothing else is touched, so
   // the uninstaller and its shortcut stay for another try.
   std::vector<std::string> left;
-  for (const char* program : {kProductExe, kOracleSetupExe}) {
-    const std::string path = form.ProgramFilesDir + program;
-    if (!Remove(system, path)) left.push_back(path);
+  for (const std::string& program : {layout.productExe, layout.setupExe}) {
+    if (!Remove(system, program)) left.push_back(program);
   }
   if (!left.empty()) return ReportLeft(system, left);
 
@@ -72,24 +69,25 @@ int RunUninstaller(TFormInstalador& form, const RunningFrom& runningFrom) {
     if (!Remove(system, link)) left.push_back(link);
   }
   // Only when empty: links the user put there stay, and so does the group.
-  system.RemoveDirectory(group);
+  system.RemoveDirectory(layout.group);
   // The report asks for another try, so a link that stays keeps the
   // uninstaller (and its folders) for it.
   if (!left.empty()) return ReportLeft(system, left);
 
   std::vector<std::string> atRestart;
+  const std::string& uninstaller = layout.uninstallerExe;
   if (runningFrom(uninstaller) && system.FileExists(uninstaller)) {
     // Renamed out of the product folder, which can then go at once; a name
     // nobody can guess, and never over an existing file.
-    const std::string parked = form.WindowsDir + kTempFolder + "\\~DesInstalador-" + UnpredictableName() + ".tmp";
+    const std::string parked = layout.tempFolder + "\\~DesInstalador-" + UnpredictableName() + ".tmp";
     if (system.MoveFile(uninstaller, parked)) {
       system.DeleteFileAtRestart(parked);
     } else if (system.DeleteFileAtRestart(uninstaller)) {
       // Another volume, or no Temp folder: the file stays until the restart,
       // and with it the folders, asked to go after it (each only when empty).
-      atRestart = {uninstaller, product, organisation};
-      system.DeleteFileAtRestart(product);
-      system.DeleteFileAtRestart(organisation);
+      atRestart = {uninstaller, layout.productFolder, layout.organisationFolder};
+      system.DeleteFileAtRestart(layout.productFolder);
+      system.DeleteFileAtRestart(layout.organisationFolder);
     } else {
       left.push_back(uninstaller);
     }
@@ -98,8 +96,8 @@ int RunUninstaller(TFormInstalador& form, const RunningFrom& runningFrom) {
   }
   if (!left.empty()) return ReportLeft(system, left);
   // Only when empty: files the user put there stay, and so do their folders.
-  system.RemoveDirectory(product);
-  system.RemoveDirectory(organisation);
+  system.RemoveDirectory(layout.productFolder);
+  system.RemoveDirectory(layout.organisationFolder);
 
   if (!atRestart.empty()) {
     std::string text = texts::kUninstallSucceededAtRestart;

@@ -8,8 +8,6 @@
 
 #include "platform/platform.h"
 
-class TFormInstalador;
-
 namespace uninstall {
 
 // Whether this process runs from that file (under whatever name it was started).
@@ -23,13 +21,13 @@ inline constexpr int kIncomplete = 2;
 inline constexpr int kUninstalledAtRestart = 3;
 
 // Asks the user, removes the product and reports what it did. Uses the
-// installer's folder look-up, so it finds exactly what an install made.
+// install's folder look-up and layout, so it finds exactly what an install made.
 //
 // A running program's file cannot be deleted, so the uninstaller does not
 // delete its own: it moves it out of the product folder into the Windows
 // Temp folder under a name nobody can guess (then the folders can go at once)
 // and asks Windows to delete it there at the next restart. Nothing is copied
 // or started: no elevated code runs from a folder that other users can write.
-int RunUninstaller(TFormInstalador& form, const RunningFrom& runningFrom);
+int RunUninstaller(platform::Platform& system, const RunningFrom& runningFrom);
 
 }  // namespace uninstall

@@ -7,6 +7,7 @@
 #include "framework/messages.h"
 #include "installer/form_instalador.h"
 #include "installer/win32/form_window.h"
+#include "platform/dialog_text.h"
 #include "storage/form_reader.h"
 
 namespace {
@@ -110,13 +111,13 @@ LRESULT CALLBACK ApplicationWindow::Proc(HWND window, UINT message, WPARAM wPara
 }
 
 void ShowApplicationError(HWND owner, const std::exception& error) {
-  MessageBoxA(owner, ApplicationErrorText(MessageOf(error)).c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
+  MessageBoxA(owner, platform::ApplicationErrorText(MessageOf(error)).c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
 }
 
 void ShowStartupFailure(const std::exception& error) {
   // The first line names the kind of failure and the module, then the message.
   const std::string text = Format("Exception %s in module %s.", KindOf(error), ModuleBaseName().c_str()) + "\n" +
-                           ApplicationErrorText(MessageOf(error));
+                           platform::ApplicationErrorText(MessageOf(error));
   MessageBoxA(nullptr, text.c_str(), kStartupFailureCaption, MB_OK | MB_ICONSTOP | MB_TASKMODAL);
 }
 

@@ -11,6 +11,7 @@
 
 #include "framework/errors.h"
 #include "installer/controls.h"
+#include "platform/dialog_text.h"
 #include "platform/host/host_platform.h"
 #include "storage/form_reader.h"
 #include "storage/form_tree.h"
@@ -365,7 +366,7 @@ TEST(ApplicationErrorTextTest, ClosingPeriodWhenTheLastCharacterSortsAfterIt) {
       {"ends in a line break\n", "ends in a line break\n"},
       {"instalaci\xF3n", "instalaci\xF3n."},  // code page 1252 bytes count as above '.'
   };
-  for (const auto& c : cases) EXPECT_EQ(ApplicationErrorText(c.message), c.shown) << c.message;
+  for (const auto& c : cases) EXPECT_EQ(platform::ApplicationErrorText(c.message), c.shown) << c.message;
 }
 
 // Input that reaches the window while the sequence runs (a message flush

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "installer/texts.h"
 #include "tests/installer/install_machine.h"
+#include "uninstaller/texts.h"
 #include "uninstaller/uninstall.h"
 
 namespace install_test {
@@ -38,8 +38,7 @@ class UninstallTest : public InstallTest {
 
   int Uninstall(std::initializer_list<int> answers) {
     machine.QueueDialogAnswers(answers);
-    TFormInstalador uninstallerForm(machine);
-    return uninstall::RunUninstaller(uninstallerForm,
+    return uninstall::RunUninstaller(machine,
                                      [this](const std::string& path) { return path == machine.ModuleFileName(); });
   }
 

@@ -1,9 +1,8 @@
 // DesInstalador.exe: removes the Sistema de Lumentra from this computer.
 #include <string>
 
-// Before <windows.h>: its macros (ANSI_CHARSET, DeleteFile, ...) would rename
-// names these headers declare.
-#include "installer/form_instalador.h"
+// Before <windows.h>: its macros (DeleteFile, ...) would rename names these
+// headers declare.
 #include "uninstaller/uninstall.h"
 
 #include "platform/win32/dll_search.h"
@@ -34,7 +33,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (length > 0 && length <= MAX_PATH) SetCurrentDirectoryA(systemFolder);
 
   const std::string self = LongPath(system.ModuleFileName());
-  TFormInstalador form(system);
   return uninstall::RunUninstaller(
-      form, [&self](const std::string& path) { return lstrcmpiA(self.c_str(), LongPath(path).c_str()) == 0; });
+      system, [&self](const std::string& path) { return lstrcmpiA(self.c_str(), LongPath(path).c_str()) == 0; });
 }

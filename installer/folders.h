@@ -1,0 +1,27 @@
+// The install folders: Windows, Program Files, the Start-menu Programs folder
+// and the desktop, read afresh from the system on every call.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+class InstallFolders {
+ public:
+  explicit InstallFolders(platform::Platform& system) : system_(system) {}
+
+  // The three folders, without a trailing separator.
+  struct Found {
+    std::string windows, programFiles, programs;
+  };
+  // Raises "Program Files Path Error" or "User Program Path Error" when a
+  // key cannot be opened, or names no full path.
+  Found Read();
+  // "%name%" references replaced by the environment's values.
+  std::string ExpandEnvVars(const std::string& text);
+  // The current user's desktop folder; empty when the shell cannot give it.
+  std::string DesktopDir();
+
+ private:
+  platform::Platform& system_;
+};

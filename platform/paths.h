@@ -1,0 +1,18 @@
+// Windows path rules the callers of the platform share.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// A full path: a drive letter, ":" and "\", or a UNC path. A folder read from
+// the registry or the environment that is not one would be taken from the
+// current drive or folder, which another user may have prepared: such a
+// folder is not used.
+inline bool IsFullPath(const std::string& path) {
+  const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  if (path.size() >= 3 && letter(path[0]) && path[1] == ':' && path[2] == '\\') return true;
+  return path.size() > 2 && path[0] == '\\' && path[1] == '\\' && path[2] != '\\';
+}
+
+}  // namespace platform
