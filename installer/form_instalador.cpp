@@ -30,12 +30,6 @@ void BindField(T*& field, const char* fieldName, TComponent* child) {
 
 }  // namespace
 
-std::string ApplicationErrorText(const std::string& message) {
-  if (!message.empty() && static_cast<unsigned char>(message.back()) > static_cast<unsigned char>('.'))
-    return message + ".";
-  return message;
-}
-
 TFormInstalador::TFormInstalador(platform::Platform& platform, TComponent* owner) : TForm(owner), platform_(platform) {}
 
 TFormInstalador::~TFormInstalador() = default;
@@ -111,4 +105,47 @@ void TFormInstalador::Loaded() {
   if (!Image1) throw EReadError(Format(kMissingComponent, "Image1"));
   if (!BitBtninstal) throw EReadError(Format(kMissingComponent, "BitBtninstal"));
   if (!BitBtncerrar) throw EReadError(Format(kMissingComponent, "BitBtncerrar"));
+}
+
+// --- The parts the window coordinates ---
+
+void TFormInstalador::ReadInstallFolders() {
+  // All three or none: a failed look-up leaves the previous folders in place.
+  const InstallFolders::Found found = folders_.Read();
+  WindowsDir = found.windows;
+  ProgramFilesDir = found.programFiles;
+  ProgramsDir = found.programs;
+}
+
+std::string TFormInstalador::ExpandEnvVars(const std::string& text) { return folders_.ExpandEnvVars(text); }
+
+std::string TFormInstalador::GetDesktopDir() { return folders_.DesktopDir(); }
+
+InstallLayout TFormInstalador::Layout() {
+  return InstallLayout({WindowsDir, ProgramFilesDir, ProgramsDir}, GetDesktopDir());
+}
+
+bool TFormInstalador::DetectXEClient() { return detection_.DetectXEClient(); }
+
+bool TFormInstalador::DetectOracleHomes() { return detection_.DetectOracleHomes(); }
+
+void TFormInstalador::ReadOracleHome() { detection_.ReadOracleHome(); }
+
+bool TFormInstalador::FindXEClientUninstallEntry() { return detection_.FindXEClientUninstallEntry(); }
+
+bool TFormInstalador::ConfigureNetService() { return netService_.ConfigureNetService(); }
+
+XESetup::Place TFormInstalador::SetupPlace() {
+  const InstallLayout layout = Layout();
+  return {layout.setupExe, layout.productFolder};
+}
+
+bool TFormInstalador::EnsureOracleClient() { return xeSetup_.EnsureOracleClient(SetupPlace()); }
+
+void TFormInstalador::OracleXESetup(bool start) {
+  if (start) {
+    xeSetup_.StartSetup(SetupPlace());
+  } else {
+    xeSetup_.FinishSetup(SetupPlace());
+  }
 }

@@ -1,5 +1,6 @@
 // The installer window's model: the state the install sequence and the Oracle
-// client provisioning share, and their operations. Platform-neutral: the real
+// client provisioning share, and their operations, coordinating the folders,
+// the Oracle classes and the install sequence. Platform-neutral: the real
 // window (Win32) and the tests both drive it through InstallerView.
 #pragma once
 
@@ -8,6 +9,11 @@
 
 #include "framework/classes.h"
 #include "framework/forms.h"
+#include "installer/folders.h"
+#include "installer/install_layout.h"
+#include "oracle/detection.h"
+#include "oracle/net_service.h"
+#include "oracle/xe_setup.h"
 #include "platform/platform.h"
 
 class TmxStorage;
@@ -33,10 +39,6 @@ inline constexpr char kApplicationTitle[] =
     "dulo de Captura - Sistema Lumentra";
 // The window caption before FormShow completes it with the file version.
 inline constexpr char kCaptionPrefix[] = "Ostrelia - Instalador ";
-
-// The text of the application's error box: the message, with "." added when
-// its last character sorts after "." (bytes compare unsigned, as in code page 1252).
-std::string ApplicationErrorText(const std::string& message);
 
 class TFormInstalador : public TForm {
  public:
@@ -98,13 +100,17 @@ class TFormInstalador : public TForm {
   void ReadOracleHome();
   bool FindXEClientUninstallEntry();
 
-  // Oracle XE client installation and roll-back.
+  // Oracle XE client installation and roll-back. OracleXESetup dispatches to
+  // the setup's start (true) and finish (false).
   bool EnsureOracleClient();
   void OracleXESetup(bool start);
   void RollBackInstall();
 
   // Net service configuration.
   bool ConfigureNetService();
+
+  // The install's places, from the folders last read.
+  InstallLayout Layout();
 
   // Form-stream hooks for the window's own stream.
   std::unique_ptr<TComponent> CreateChild(const std::string& className) override;
@@ -116,8 +122,20 @@ class TFormInstalador : public TForm {
   void Loaded() override;
 
  private:
+  XESetup::Place SetupPlace();
+
   platform::Platform& platform_;
   InstallerView* view_ = nullptr;
   TmxStorage* payload_ = nullptr;
   bool installing_ = false;  // input that reaches the window mid-install is ignored
+  // The parts it coordinates; the Oracle ones keep their homes in the fields above.
+  InstallFolders folders_{platform_};
+  OracleDetection detection_{platform_, OracleHomes{XEClientHome, OracleHome}};
+  NetService netService_{platform_, detection_, [this]() -> TmxStoredItem& { return StoredItem(kNetServiceItem); }};
+  XESetup xeSetup_{platform_, detection_, netService_,
+                   [this]() -> TmxStoredItem& { return StoredItem(kOracleSetupItem); },
+                   XESetup::Owner{[this] { RollBackInstall(); },
+                                  [this] {
+                                    if (view_) view_->Close();
+                                  }}};
 };

@@ -1,10 +1,9 @@
 // The install sequence behind "Instalar": folders, product executable (kept
 // unless the carried one is newer), uninstaller, shortcuts, the Oracle client,
-// the outcome and the restart offer.
+// the outcome and the restart offer; and the roll-back after a cancel.
 #include "installer/form_instalador.h"
 
 #include "framework/errors.h"
-#include "installer/install_paths.h"
 #include "installer/texts.h"
 #include "storage/mxStorage.h"
 
@@ -12,7 +11,6 @@ namespace {
 
 using platform::DialogButtons;
 using platform::DialogType;
-using namespace paths;
 
 // Every carried file the install may write, checked whole before anything is
 // written: a damaged download must end in a clear message, not in half an
@@ -28,62 +26,52 @@ void VerifyPayload(TFormInstalador& form) {
   }
 }
 
-void DeleteTempCopy(platform::Platform& system, const std::string& windowsDir) {
-  // Before the folders are first known there is no copy to delete; a path
-  // built from an empty folder would name a file at the root of the drive.
-  if (windowsDir.empty()) return;
-  system.DeleteFile(windowsDir + kTempCopy);
-}
-
 }  // namespace
 
 void TFormInstalador::InstallProduct() {
   platform::Platform& system = Platform();
+  // Before the folders are first known there is no copy to delete; a path
+  // built from an empty folder would name a file at the root of the drive.
+  std::string tempCopy;
   try {
     ReadInstallFolders();
     VerifyPayload(*this);
-    const std::string organisation = ProgramFilesDir + kOrganisationFolder;
-    const std::string product = ProgramFilesDir + kProductFolder;
-    const std::string productExe = ProgramFilesDir + kProductExe;
-    const std::string uninstaller = ProgramFilesDir + kUninstallerExe;
-    const std::string workingFolder = ProgramFilesDir + kWorkingFolder;
-    const std::string group = ProgramsDir + kStartMenuGroup;
+    const InstallLayout layout = Layout();
+    tempCopy = layout.tempCopy;
 
-    if (!system.DirectoryExists(organisation)) system.CreateDirectory(organisation);
-    if (!system.DirectoryExists(product)) system.CreateDirectory(product);
+    if (!system.DirectoryExists(layout.organisationFolder)) system.CreateDirectory(layout.organisationFolder);
+    if (!system.DirectoryExists(layout.productFolder)) system.CreateDirectory(layout.productFolder);
 
-    if (system.FileExists(productExe)) {
-      const std::string tempFolder = WindowsDir + kTempFolder;
-      const std::string tempCopy = WindowsDir + kTempCopy;
-      if (!system.DirectoryExists(tempFolder)) system.CreateDirectory(tempFolder);
+    if (system.FileExists(layout.productExe)) {
+      if (!system.DirectoryExists(layout.tempFolder)) system.CreateDirectory(layout.tempFolder);
       // The copy serves the version test only. Other users may create files
       // in the Windows Temp folder, so it is made fresh and exclusively: a
       // file someone prepared there is removed first, and what cannot be
       // removed (a folder, a read-only file) ends the install with the error.
-      system.DeleteFile(tempCopy);
+      system.DeleteFile(layout.tempCopy);
       {
-        const std::unique_ptr<TStream> copy = system.CreateNewFileStream(tempCopy);
+        const std::unique_ptr<TStream> copy = system.CreateNewFileStream(layout.tempCopy);
         StoredItem(kProductItem).SaveToStream(copy.get());
       }
-      if (IsNewerVersion(productExe, tempCopy)) {
+      if (IsNewerVersion(layout.productExe, layout.tempCopy)) {
         // From the payload, never from the copy, which is not ours alone.
         // Extraction replaces the installed file in one step: when it is
         // running (or the write fails) it stays as it was, and the error is
         // reported.
-        StoredItem(kProductItem).ExtractToFile(productExe, system);
+        StoredItem(kProductItem).ExtractToFile(layout.productExe, system);
       }
     } else {
-      StoredItem(kProductItem).ExtractToFile(productExe, system);
+      StoredItem(kProductItem).ExtractToFile(layout.productExe, system);
     }
 
-    StoredItem(kUninstallerItem).ExtractToFile(uninstaller, system);
+    StoredItem(kUninstallerItem).ExtractToFile(layout.uninstallerExe, system);
 
     // The desktop link comes before the group folder is looked at, so it is
     // there even when the group cannot be made.
-    CreateShortcut(productExe, "", workingFolder, kProductLinkName, GetDesktopDir());
-    if (!system.DirectoryExists(group)) system.CreateDirectory(group);
-    CreateShortcut(productExe, "", workingFolder, kProductLinkName, group);
-    CreateShortcut(uninstaller, "", workingFolder, kUninstallerLinkName, group);
+    CreateShortcut(layout.productExe, "", layout.workingFolder, InstallLayout::kProductLinkName, layout.desktopFolder);
+    if (!system.DirectoryExists(layout.group)) system.CreateDirectory(layout.group);
+    CreateShortcut(layout.productExe, "", layout.workingFolder, InstallLayout::kProductLinkName, layout.group);
+    CreateShortcut(layout.uninstallerExe, "", layout.workingFolder, InstallLayout::kUninstallerLinkName, layout.group);
 
     if (EnsureOracleClient()) {
       system.MessageDialog(texts::kInstallSucceeded, DialogType::Information, DialogButtons::Ok);
@@ -97,10 +85,10 @@ void TFormInstalador::InstallProduct() {
       if (view_) view_->SetInstallEnabled(true);
     }
   } catch (...) {
-    DeleteTempCopy(system, WindowsDir);
+    if (!tempCopy.empty()) system.DeleteFile(tempCopy);
     throw;
   }
-  DeleteTempCopy(system, WindowsDir);
+  if (!tempCopy.empty()) system.DeleteFile(tempCopy);
 }
 
 bool TFormInstalador::IsNewerVersion(const std::string& installedFile, const std::string& newFile) {
@@ -121,3 +109,32 @@ bool TFormInstalador::IsNewerVersion(const std::string& installedFile, const std
 }
 
 void TFormInstalador::RestartWindows() { Platform().RestartWindows(); }
+
+void TFormInstalador::RollBackInstall() {
+  platform::Platform& system = Platform();
+  ReadInstallFolders();
+  const InstallLayout layout = Layout();
+
+  auto deleteIfPresent = [&system](const std::string& path) {
+    if (system.FileExists(path)) system.DeleteFile(path);
+  };
+
+  if (system.DirectoryExists(layout.productFolder)) {
+    deleteIfPresent(layout.setupExe);
+    deleteIfPresent(layout.productExe);
+    deleteIfPresent(layout.uninstallerExe);
+    // Only when empty: a file that could not be deleted keeps its folders.
+    system.RemoveDirectory(layout.productFolder);
+    system.RemoveDirectory(layout.organisationFolder);
+    // An unknown desktop names no link.
+    if (!layout.desktopLink.empty()) system.DeleteFile(layout.desktopLink);
+  }
+
+  if (system.DirectoryExists(layout.group)) {
+    system.DeleteFile(layout.groupProductLink);
+    system.DeleteFile(layout.groupUninstallerLink);
+    system.RemoveDirectory(layout.group);
+  }
+
+  netService_.RemoveFromXEClientHome();
+}

@@ -1,6 +1,6 @@
 // Oracle client detection from the registry: the XE client (by its key or its
 // uninstall entry) and any other registered Oracle home.
-#include "installer/form_instalador.h"
+#include "oracle/detection.h"
 
 #include <vector>
 
@@ -32,23 +32,23 @@ const std::string* FindName(const std::vector<std::string>& names, const std::st
 
 }  // namespace
 
-bool TFormInstalador::DetectXEClient() {
+bool OracleDetection::DetectXEClient() {
   // Lets the window repaint while the setup program may be running beside us.
-  Platform().ProcessMessages();
-  if (Platform().KeyExists(RootKey::LocalMachine, kOracleKey)) {
+  system_.ProcessMessages();
+  if (system_.KeyExists(RootKey::LocalMachine, kOracleKey)) {
     // A key that cannot be opened keeps the home found by an earlier call.
-    if (auto key = Platform().OpenKey(RootKey::LocalMachine, kXEClientKey, KeyAccess::Read)) {
-      XEClientHome = key->ReadString(kOracleHomeValue).value_or("");
+    if (auto key = system_.OpenKey(RootKey::LocalMachine, kXEClientKey, KeyAccess::Read)) {
+      homes_.xeClient = key->ReadString(kOracleHomeValue).value_or("");
     }
   }
-  if (!XEClientHome.empty()) return true;
+  if (!homes_.xeClient.empty()) return true;
   return FindXEClientUninstallEntry();
 }
 
-bool TFormInstalador::DetectOracleHomes() {
+bool OracleDetection::DetectOracleHomes() {
   std::string counter;
-  if (Platform().KeyExists(RootKey::LocalMachine, kOracleKey)) {
-    if (auto key = Platform().OpenKey(RootKey::LocalMachine, kAllHomesKey, KeyAccess::Read)) {
+  if (system_.KeyExists(RootKey::LocalMachine, kOracleKey)) {
+    if (auto key = system_.OpenKey(RootKey::LocalMachine, kAllHomesKey, KeyAccess::Read)) {
       counter = key->ReadString(kHomeCounterValue).value_or("");
     }
   }
@@ -56,23 +56,23 @@ bool TFormInstalador::DetectOracleHomes() {
   return !counter.empty();
 }
 
-void TFormInstalador::ReadOracleHome() {
-  if (!Platform().KeyExists(RootKey::LocalMachine, kOracleKey)) return;
-  if (auto key = Platform().OpenKey(RootKey::LocalMachine, kOracleKey, KeyAccess::Read)) {
-    OracleHome = key->ReadString(kOracleHomeValue).value_or("");
+void OracleDetection::ReadOracleHome() {
+  if (!system_.KeyExists(RootKey::LocalMachine, kOracleKey)) return;
+  if (auto key = system_.OpenKey(RootKey::LocalMachine, kOracleKey, KeyAccess::Read)) {
+    homes_.other = key->ReadString(kOracleHomeValue).value_or("");
   }
 }
 
-bool TFormInstalador::FindXEClientUninstallEntry() {
+bool OracleDetection::FindXEClientUninstallEntry() {
   // Read access is all the search needs; asking for full access would make it
   // find nothing for a user without the right to change uninstall entries.
   std::vector<std::string> subkeys;
-  if (auto uninstall = Platform().OpenKey(RootKey::LocalMachine, kUninstallKey, KeyAccess::Read)) {
+  if (auto uninstall = system_.OpenKey(RootKey::LocalMachine, kUninstallKey, KeyAccess::Read)) {
     subkeys = uninstall->SubkeyNames();
   }
   bool found = false;
   for (const std::string& subkey : subkeys) {
-    auto entry = Platform().OpenKey(RootKey::LocalMachine, std::string(kUninstallKey) + "\\" + subkey, KeyAccess::Read);
+    auto entry = system_.OpenKey(RootKey::LocalMachine, std::string(kUninstallKey) + "\\" + subkey, KeyAccess::Read);
     if (!entry) continue;
     const std::vector<std::string> values = entry->ValueNames();
     const std::string* displayName = FindName(values, kDisplayNameValue);

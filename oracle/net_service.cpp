@@ -1,21 +1,22 @@
 // The product's net service entry in the found Oracle client's tnsnames.ora.
-#include "installer/form_instalador.h"
+#include "oracle/net_service.h"
 
 #include <vector>
 
 #include "framework/errors.h"
-#include "installer/install_paths.h"
 #include "oracle/tnsnames.h"
+#include "platform/paths.h"
 #include "storage/mxStorage.h"
 
 namespace {
 
-using paths::InHome;
-using paths::IsFullPath;
-using paths::kNetServiceItem;
-
 constexpr char kOtherHomeFile[] = "\\network\\ADMIN\\tnsnames.ora";
 constexpr char kNotATextFile[] = "Cannot edit file \"%s\". It is not a text file";
+
+std::string InHome(const std::string& home, const std::string& suffix) {
+  if (!home.empty() && home.back() == '\\') return home + suffix;
+  return home + "\\" + suffix;
+}
 
 // Puts the entry into an existing file. The file is replaced in one step, so
 // a failed write leaves the user's entries as they were.
@@ -30,40 +31,51 @@ void EditNetServiceFile(platform::Platform& system, const std::string& path) {
 
 }  // namespace
 
-bool TFormInstalador::ConfigureNetService() {
-  platform::Platform& system = Platform();
-  if (DetectXEClient()) {
+NetServicePlaces::NetServicePlaces(const std::string& xeClientHome)
+    : network(InHome(xeClientHome, "NETWORK")),
+      admin(InHome(xeClientHome, "NETWORK\\ADMIN")),
+      file(InHome(xeClientHome, "NETWORK\\ADMIN\\tnsnames.ora")) {}
+
+bool NetService::ConfigureNetService() {
+  if (detection_.DetectXEClient()) {
     // Known only by its uninstall entry, or by a home that is no full path:
     // nowhere safe to write (a path built from it would count from the
     // current drive or folder, which another user may have prepared). The
     // client is there all the same, which is what the caller asks.
-    if (!IsFullPath(XEClientHome)) return true;
-    const std::string network = InHome(XEClientHome, "NETWORK");
-    const std::string admin = InHome(XEClientHome, "NETWORK\\ADMIN");
-    const std::string file = InHome(XEClientHome, "NETWORK\\ADMIN\\tnsnames.ora");
-    if (!system.DirectoryExists(network)) system.CreateDirectory(network);
-    if (!system.DirectoryExists(admin)) system.CreateDirectory(admin);
+    if (!platform::IsFullPath(detection_.XEClientHome())) return true;
+    const NetServicePlaces places(detection_.XEClientHome());
+    if (!system_.DirectoryExists(places.network)) system_.CreateDirectory(places.network);
+    if (!system_.DirectoryExists(places.admin)) system_.CreateDirectory(places.admin);
     // A file already there may hold other entries: edit it instead of
     // writing the carried one over it.
-    if (system.FileExists(file)) {
-      EditNetServiceFile(system, file);
+    if (system_.FileExists(places.file)) {
+      EditNetServiceFile(system_, places.file);
       return true;
     }
     // Extraction moves the finished file into place: a failed one leaves no
     // half-written file behind for the next run to edit.
-    StoredItem(kNetServiceItem).ExtractToFile(file, system);
+    carriedTnsnames_().ExtractToFile(places.file, system_);
     return true;
   }
-  if (DetectOracleHomes()) {
-    ReadOracleHome();
+  if (detection_.DetectOracleHomes()) {
+    detection_.ReadOracleHome();
     // A home that is no full path ("" when the value is missing) counts as a
     // home without the file: its path would lie under the current drive's
     // root, where any user may create it and link it elsewhere.
-    if (!IsFullPath(OracleHome)) return false;
-    const std::string file = OracleHome + kOtherHomeFile;
-    if (!system.FileExists(file)) return false;
-    EditNetServiceFile(system, file);
+    if (!platform::IsFullPath(detection_.OracleHome())) return false;
+    const std::string file = detection_.OracleHome() + kOtherHomeFile;
+    if (!system_.FileExists(file)) return false;
+    EditNetServiceFile(system_, file);
     return true;
   }
   return false;
+}
+
+void NetService::RemoveFromXEClientHome() {
+  if (!platform::IsFullPath(detection_.XEClientHome())) return;
+  const NetServicePlaces places(detection_.XEClientHome());
+  if (!system_.DirectoryExists(places.admin)) return;
+  system_.DeleteFile(places.file);
+  system_.RemoveDirectory(places.admin);
+  system_.RemoveDirectory(places.network);
 }

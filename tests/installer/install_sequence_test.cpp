@@ -7,6 +7,8 @@
 
 #include "framework/errors.h"
 #include "installer/texts.h"
+#include "oracle/texts.h"
+#include "platform/dialog_text.h"
 #include "tests/installer/install_machine.h"
 
 namespace install_test {
@@ -463,7 +465,7 @@ TEST_P(DamagedPayloadTest, SaysSoAndWritesNothing) {
     form->InstallProduct();
     FAIL() << "no error";
   } catch (const Exception& error) {
-    EXPECT_EQ(ApplicationErrorText(error.Message()), texts::kInstallerDamaged);
+    EXPECT_EQ(platform::ApplicationErrorText(error.Message()), texts::kInstallerDamaged);
   }
   EXPECT_EQ(machine.AllPaths(), before);
   EXPECT_TRUE(machine.StartedPrograms().empty());

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "installer/form_instalador.h"
+#include "oracle/texts.h"
+#include "uninstaller/texts.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 
 #include "framework/errors.h"
 #include "installer/texts.h"
+#include "oracle/texts.h"
 #include "tests/installer/install_machine.h"
 
 namespace install_test {

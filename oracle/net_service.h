@@ -1,0 +1,45 @@
+// The product's net service entry in the found Oracle client's tnsnames.ora:
+// the carried file in the XE client's home, or the entry edited into another
+// home's file.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "oracle/detection.h"
+#include "platform/platform.h"
+
+class TmxStoredItem;
+
+// The carried file a step writes, taken from the payload when it is needed.
+using StoredFile = std::function<TmxStoredItem&()>;
+
+// Where the XE client's net service entry goes: home and suffix joined by one
+// backslash, none added after a home that already ends in one. The roll-back
+// removes the same three.
+struct NetServicePlaces {
+  explicit NetServicePlaces(const std::string& xeClientHome);
+  std::string network;  // home + "NETWORK"
+  std::string admin;    // home + "NETWORK\ADMIN"
+  std::string file;     // home + "NETWORK\ADMIN\tnsnames.ora"
+};
+
+class NetService {
+ public:
+  NetService(platform::Platform& system, OracleDetection& detection, StoredFile carriedTnsnames)
+      : system_(system), detection_(detection), carriedTnsnames_(std::move(carriedTnsnames)) {}
+
+  // True when the entry is in place (in the XE case, also when the client's
+  // home is unknown); false when there is no client, or the other home has no
+  // network\ADMIN\tnsnames.ora.
+  bool ConfigureNetService();
+  // What the XE case may have written in the XE client's home: its
+  // tnsnames.ora and the two folders, each folder only when empty. Nothing in
+  // a home that is no full path, where nothing was written.
+  void RemoveFromXEClientHome();
+
+ private:
+  platform::Platform& system_;
+  OracleDetection& detection_;
+  StoredFile carriedTnsnames_;
+};

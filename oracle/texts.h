@@ -1,0 +1,17 @@
+// The Spanish texts of the Oracle XE client dialogs, byte for byte in code page
+// 1252. The first joins its lines by LF CR, the second by CR LF; "instaci\xF3n"
+// is the text as users have always seen it.
+#pragma once
+
+namespace texts {
+
+inline constexpr char kNoValidOracleClient[] =
+    "No se ha encontrado un Cliente de Oracle valido,"
+    "\n\r"
+    "se instalara el Cliente de Oracle XE.";
+inline constexpr char kWaitForOracleSetup[] =
+    "Debe esperar a que el instalador del Cliente de Oracle XE termine."
+    "\r\n"
+    "Una vez terminada la instaci\xF3n presione en Yes para continuar o No para cancelar la instalaci\xF3n.";
+
+}  // namespace texts
