@@ -6,17 +6,6 @@
 #include "framework/errors.h"
 #include "framework/messages.h"
 
-bool SameText(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 void TPersistent::Assign(const TPersistent& source) { source.AssignTo(*this); }
 
 void TPersistent::AssignTo(TPersistent& dest) const {
@@ -113,19 +102,6 @@ void TCollection::Clear() {
     item.reset();
   }
   EndUpdate();
-}
-
-std::unique_ptr<TCollectionItem> TCollection::Extract(TCollectionItem* item) {
-  for (auto it = items_.begin(); it != items_.end(); ++it) {
-    if (it->get() == item) {
-      std::unique_ptr<TCollectionItem> taken = std::move(*it);
-      items_.erase(it);
-      taken->collection_ = nullptr;
-      Changed(nullptr);
-      return taken;
-    }
-  }
-  return nullptr;
 }
 
 void TCollection::Assign(const TPersistent& source) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/streams.h"
+#include "framework/text_case.h"
 
 class TPersistent;
 class TComponent;
@@ -180,8 +181,6 @@ class TCollection : public TPersistent {
   TCollectionItem* Add();
   void Clear();
   void Assign(const TPersistent& source) override;
-  // Takes `item` out of the collection without destroying it.
-  std::unique_ptr<TCollectionItem> Extract(TCollectionItem* item);
 
   void BeginUpdate() { ++updateCount_; }
   void EndUpdate();
@@ -205,6 +204,3 @@ class TCollection : public TPersistent {
   std::vector<std::unique_ptr<TCollectionItem>> items_;
   int updateCount_ = 0;
 };
-
-// Property-name comparison: ASCII letters without regard to case.
-bool SameText(const std::string& a, const std::string& b);

@@ -2,6 +2,8 @@
 // replacement of the product's entry, every other byte left as it was.
 #include "oracle/tnsnames.h"
 
+#include "framework/text_case.h"
+
 namespace tnsnames {
 
 std::string Descriptor(const std::string& host) {
@@ -56,16 +58,6 @@ bool HasTextAfterNul(const std::string& text) {
 
 namespace {
 
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualsIgnoringAsciiCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  }
-  return true;
-}
-
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 bool IsBlankLine(const std::string& line) {
@@ -97,21 +89,15 @@ void CountParentheses(const std::string& line, size_t from, int& depth, bool& op
 }  // namespace
 
 bool MentionsAlias(const std::vector<std::string>& lines) {
-  std::string upper;
-  for (const std::string& line : lines) {
-    for (char c : line) upper += AsciiUpper(c);
-    upper += "\r\n";
-  }
-  std::string alias;
-  for (const char* p = kAlias; *p; ++p) alias += AsciiUpper(*p);
-  return upper.find(alias) != std::string::npos;
+  // The lines joined as they are written back, each with its CR LF.
+  return AsciiUpper(JoinLines(lines)).find(AsciiUpper(kAlias)) != std::string::npos;
 }
 
 size_t FindEntryLine(const std::vector<std::string>& lines) {
   const std::string name = std::string(kAlias) + " ";
   for (size_t i = 0; i < lines.size(); ++i) {
     const size_t equals = lines[i].find('=');
-    if (equals != std::string::npos && EqualsIgnoringAsciiCase(lines[i].substr(0, equals), name)) return i;
+    if (equals != std::string::npos && SameText(lines[i].substr(0, equals), name)) return i;
   }
   return lines.size();
 }

@@ -23,32 +23,6 @@ int ZlibLevel(TCompressionLevel level) {
   }
 }
 
-// Upper case for code page 1252 letters, as the user-locale comparison folds them.
-unsigned char FoldAnsi(unsigned char c) {
-  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 32);
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 32);
-  switch (c) {
-    case 0x9A:
-      return 0x8A;
-    case 0x9C:
-      return 0x8C;
-    case 0x9E:
-      return 0x8E;
-    case 0xFF:
-      return 0x9F;
-    default:
-      return c;
-  }
-}
-
-// Case-insensitive equality in the user's code page (the rename rule's test).
-bool SameAnsiText(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (FoldAnsi(static_cast<unsigned char>(a[i])) != FoldAnsi(static_cast<unsigned char>(b[i]))) return false;
-  return true;
-}
-
 void WriteInt32(TStream& stream, int32_t value) {
   const uint32_t v = static_cast<uint32_t>(value);
   const uint8_t bytes[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
