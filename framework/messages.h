@@ -2,6 +2,7 @@
 #pragma once
 
 namespace msg {
+inline constexpr char kOutOfMemory[] = "Out of memory";
 inline constexpr char kStreamReadError[] = "Stream read error";
 inline constexpr char kStreamWriteError[] = "Stream write error";
 inline constexpr char kFCreateError[] = "Cannot create file \"%s\". %s";

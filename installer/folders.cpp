@@ -3,6 +3,7 @@
 #include "installer/folders.h"
 
 #include "framework/errors.h"
+#include "installer/texts.h"
 #include "platform/paths.h"
 
 namespace {
@@ -11,8 +12,6 @@ constexpr char kCurrentVersionKey[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVe
 constexpr char kShellFoldersKey[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr char kProgramFilesValue[] = "ProgramFilesPath";
 constexpr char kProgramsValue[] = "Programs";
-constexpr char kProgramFilesPathError[] = "Program Files Path Error";
-constexpr char kUserProgramPathError[] = "User Program Path Error";
 
 }  // namespace
 
@@ -21,18 +20,18 @@ InstallFolders::Found InstallFolders::Read() {
   found.windows = system_.WindowsDirectory();
 
   auto programFiles = system_.OpenKey(platform::RootKey::LocalMachine, kCurrentVersionKey, platform::KeyAccess::Read);
-  if (!programFiles) throw Exception(kProgramFilesPathError);
+  if (!programFiles) throw Exception(texts::kProgramFilesPathError);
   // An expandable value is taken as stored: the references are ours to expand.
   found.programFiles = ExpandEnvVars(programFiles->ReadString(kProgramFilesValue).value_or(""));
   programFiles.reset();
   // A missing value, or one that names no full path, would put the product
   // under the current drive's root, where any user can prepare its folder.
-  if (!platform::IsFullPath(found.programFiles)) throw Exception(kProgramFilesPathError);
+  if (!platform::IsFullPath(found.programFiles)) throw Exception(texts::kProgramFilesPathError);
 
   auto shellFolders = system_.OpenKey(platform::RootKey::CurrentUser, kShellFoldersKey, platform::KeyAccess::Read);
-  if (!shellFolders) throw Exception(kUserProgramPathError);
+  if (!shellFolders) throw Exception(texts::kUserProgramPathError);
   found.programs = ExpandEnvVars(shellFolders->ReadString(kProgramsValue).value_or(""));
-  if (!platform::IsFullPath(found.programs)) throw Exception(kUserProgramPathError);
+  if (!platform::IsFullPath(found.programs)) throw Exception(texts::kUserProgramPathError);
   return found;
 }
 

@@ -5,11 +5,10 @@
 #include "framework/errors.h"
 #include "framework/messages.h"
 #include "installer/controls.h"
+#include "installer/texts.h"
 #include "storage/mxStorage.h"
 
 namespace {
-
-constexpr char kMissingComponent[] = "Component %s not found";
 
 // Leaves `flag` as it found it however the handler ends.
 class FlagScope {
@@ -41,7 +40,7 @@ TmxStoredItem& TFormInstalador::StoredItem(int position) {
 }
 
 void TFormInstalador::FormShow(TPersistent*) {
-  const std::string caption = kCaptionPrefix + GetFileVersionText(platform_.ModuleFileName());
+  const std::string caption = texts::kCaptionPrefix + GetFileVersionText(platform_.ModuleFileName());
   SetCaption(caption);
   if (view_) view_->SetCaption(caption);
   OracleHome.clear();
@@ -101,10 +100,10 @@ void TFormInstalador::ChildCreated(TComponent* child, TComponent* parent) {
 
 void TFormInstalador::Loaded() {
   TForm::Loaded();
-  if (!Panel1) throw EReadError(Format(kMissingComponent, "Panel1"));
-  if (!Image1) throw EReadError(Format(kMissingComponent, "Image1"));
-  if (!BitBtninstal) throw EReadError(Format(kMissingComponent, "BitBtninstal"));
-  if (!BitBtncerrar) throw EReadError(Format(kMissingComponent, "BitBtncerrar"));
+  if (!Panel1) throw EReadError(Format(texts::kMissingComponent, "Panel1"));
+  if (!Image1) throw EReadError(Format(texts::kMissingComponent, "Image1"));
+  if (!BitBtninstal) throw EReadError(Format(texts::kMissingComponent, "BitBtninstal"));
+  if (!BitBtncerrar) throw EReadError(Format(texts::kMissingComponent, "BitBtncerrar"));
 }
 
 // --- The parts the window coordinates ---

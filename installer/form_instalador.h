@@ -33,13 +33,6 @@ class InstallerView {
   virtual void Close() = 0;
 };
 
-// The application title: caption of the error boxes and of the taskbar.
-inline constexpr char kApplicationTitle[] =
-    "Instalador M\xF3"
-    "dulo de Captura - Sistema Lumentra";
-// The window caption before FormShow completes it with the file version.
-inline constexpr char kCaptionPrefix[] = "Ostrelia - Instalador ";
-
 class TFormInstalador : public TForm {
  public:
   explicit TFormInstalador(platform::Platform& platform, TComponent* owner = nullptr);

@@ -1,10 +1,29 @@
-// The Spanish texts the user reads from the install sequence, byte for byte in
-// code page 1252. The line joins differ on purpose: each dialog has always
-// shown its text so (the Oracle client's dialogs are in oracle/texts.h, the
-// uninstaller's in uninstaller/texts.h).
+// The installer's fixed texts, byte for byte in code page 1252: the title and
+// caption, the Spanish texts of the install sequence (their line joins differ
+// on purpose: each dialog has always shown its text so) and its errors. The
+// Oracle client's are in oracle/texts.h, the uninstaller's in uninstaller/texts.h.
 #pragma once
 
 namespace texts {
+
+// The application title: caption of the error boxes and of the taskbar.
+inline constexpr char kApplicationTitle[] =
+    "Instalador M\xF3"
+    "dulo de Captura - Sistema Lumentra";
+// The window caption before FormShow completes it with the file version.
+inline constexpr char kCaptionPrefix[] = "Ostrelia - Instalador ";
+
+// The folder look-up's errors (the system's own wording).
+inline constexpr char kProgramFilesPathError[] = "Program Files Path Error";
+inline constexpr char kUserProgramPathError[] = "User Program Path Error";
+
+// A window stream without one of the window's components is damaged.
+inline constexpr char kMissingComponent[] = "Component %s not found";
+
+// The box of a failure before the window shows: its caption, and the first
+// line, naming the kind of failure and the module, before the message.
+inline constexpr char kStartupFailureCaption[] = "Application Error";
+inline constexpr char kStartupFailureFirstLine[] = "Exception %s in module %s.";
 
 // A carried file fails its check before the install writes anything.
 inline constexpr char kInstallerDamaged[] =

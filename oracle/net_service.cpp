@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "framework/errors.h"
+#include "oracle/texts.h"
 #include "oracle/tnsnames.h"
 #include "platform/paths.h"
 #include "storage/mxStorage.h"
@@ -11,7 +12,6 @@
 namespace {
 
 constexpr char kOtherHomeFile[] = "\\network\\ADMIN\\tnsnames.ora";
-constexpr char kNotATextFile[] = "Cannot edit file \"%s\". It is not a text file";
 
 std::string InHome(const std::string& home, const std::string& suffix) {
   if (!home.empty() && home.back() == '\\') return home + suffix;
@@ -24,7 +24,7 @@ void EditNetServiceFile(platform::Platform& system, const std::string& path) {
   const std::vector<uint8_t> bytes = system.ReadFile(path);
   const std::string text(bytes.begin(), bytes.end());
   // Reading stops at a NUL; what follows would be lost by the rewrite.
-  if (tnsnames::HasTextAfterNul(text)) throw EReadError(Format(kNotATextFile, path.c_str()));
+  if (tnsnames::HasTextAfterNul(text)) throw EReadError(Format(texts::kNotATextFile, path.c_str()));
   const std::string edited = tnsnames::SetNetServiceEntry(text, INSTALADOR_DB_HOST);
   system.ReplaceFile(path, std::vector<uint8_t>(edited.begin(), edited.end()));
 }

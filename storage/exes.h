@@ -23,8 +23,7 @@ class TFormExe : public TForm {
   void ChildCreated(TComponent* child, TComponent* parent) override;
 };
 
-// The installer's items by position; a payload has at least these four.
-enum class PayloadItem { Exe = 0, TnsNames = 1, Oracle = 2, Uninstaller = 3 };
+// A payload has at least the installer's four items.
 inline constexpr int kPayloadItemCount = 4;
 
 // A payload host form as the installer's payload carries it (FormExe, its

@@ -342,7 +342,7 @@ int RunPayloadTool(const std::vector<std::string>& args, std::ostream& out, std:
     err << error.Message() << '\n';
     return 1;
   } catch (const std::bad_alloc&) {
-    err << "Out of memory\n";
+    err << msg::kOutOfMemory << '\n';
     return 1;
   }
 }

@@ -6,20 +6,20 @@
 #include "framework/errors.h"
 #include "framework/messages.h"
 #include "installer/form_instalador.h"
+#include "installer/texts.h"
 #include "installer/win32/form_window.h"
 #include "platform/dialog_text.h"
 #include "storage/form_reader.h"
 
 namespace {
 
-constexpr char kStartupFailureCaption[] = "Application Error";
 constexpr char kApplicationClass[] = "InstaladorApplication";
 // Posted to the application window when it has been activated.
 constexpr UINT kPassActivation = WM_APP + 1;
 
 std::string MessageOf(const std::exception& error) {
   if (auto* own = dynamic_cast<const Exception*>(&error)) return own->Message();
-  if (dynamic_cast<const std::bad_alloc*>(&error)) return "Out of memory";
+  if (dynamic_cast<const std::bad_alloc*>(&error)) return msg::kOutOfMemory;
   return error.what();
 }
 
@@ -34,12 +34,6 @@ std::string ModuleBaseName() {
   std::string full(path, length < sizeof path ? length : 0);
   const size_t slash = full.find_last_of("\\/");
   return slash == std::string::npos ? full : full.substr(slash + 1);
-}
-
-std::string ToUpper(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
 }
 
 }  // namespace
@@ -57,7 +51,7 @@ ApplicationWindow::ApplicationWindow() {
   // A pop-up keeps the empty size it is given (an overlapped window with a
   // caption would be grown to the minimum tracking size); the caption and the
   // system menu give the taskbar button its text and menu.
-  window_ = CreateWindowExA(0, kApplicationClass, kApplicationTitle,
+  window_ = CreateWindowExA(0, kApplicationClass, texts::kApplicationTitle,
                             WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS, GetSystemMetrics(SM_CXSCREEN) / 2,
                             GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr, nullptr, instance, this);
   if (!window_) throw Exception("Cannot create the application window");
@@ -111,19 +105,20 @@ LRESULT CALLBACK ApplicationWindow::Proc(HWND window, UINT message, WPARAM wPara
 }
 
 void ShowApplicationError(HWND owner, const std::exception& error) {
-  MessageBoxA(owner, platform::ApplicationErrorText(MessageOf(error)).c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
+  MessageBoxA(owner, platform::ApplicationErrorText(MessageOf(error)).c_str(), texts::kApplicationTitle,
+              MB_OK | MB_ICONERROR);
 }
 
 void ShowStartupFailure(const std::exception& error) {
   // The first line names the kind of failure and the module, then the message.
-  const std::string text = Format("Exception %s in module %s.", KindOf(error), ModuleBaseName().c_str()) + "\n" +
+  const std::string text = Format(texts::kStartupFailureFirstLine, KindOf(error), ModuleBaseName().c_str()) + "\n" +
                            platform::ApplicationErrorText(MessageOf(error));
-  MessageBoxA(nullptr, text.c_str(), kStartupFailureCaption, MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+  MessageBoxA(nullptr, text.c_str(), texts::kStartupFailureCaption, MB_OK | MB_ICONSTOP | MB_TASKMODAL);
 }
 
 void ReadFormResource(platform::Platform& system, const std::string& className, TComponent& form) {
   // Resources are stored under the class name in upper case.
-  const std::optional<platform::ByteRange> bytes = system.FindResource(ToUpper(className));
+  const std::optional<platform::ByteRange> bytes = system.FindResource(AsciiUpper(className));
   if (!bytes) throw EResNotFound(Format(msg::kResNotFound, className.c_str()));
   FormStreamReader(bytes->data, bytes->size).ReadRootComponent(form);
 }

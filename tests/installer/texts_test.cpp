@@ -31,7 +31,7 @@ TEST(Texts, AreTheGoldenBytes) {
     const char* hex;
   };
   const Golden golden[] = {
-      {"title", kApplicationTitle,
+      {"title", texts::kApplicationTitle,
        "49 6E 73 74 61 6C 61 64 6F 72 20 4D F3 64 75 6C 6F 20 64 65 20 43 61 70 "
        "74 75 72 61 20 2D 20 53 69 73 74 65 6D 61 20 4C 75 6D 65 6E 74 72 61"},
       {"install succeeded", texts::kInstallSucceeded,
