@@ -164,6 +164,20 @@ wine_wait_exit() {
   wait "$pid"
 }
 
+# wine_run_text PREFIX SECONDS PROGRAM ARGS...: runs PROGRAM as wine_run does and prints what it
+# printed (CR removed), its error output to stderr (blank lines dropped); returns its status.
+wine_run_text() {
+  local prefix=$1 seconds=$2 outbase status
+  shift 2
+  outbase=$(mktemp "$WINE_WORK/run.XXXXXX")
+  wine_run "$prefix" "$seconds" "$outbase" "$@"
+  status=$?
+  tr -d '\r' < "$outbase.out"
+  grep -v '^$' "$outbase.err" >&2
+  rm -f "$outbase" "$outbase.out" "$outbase.err"
+  return $status
+}
+
 # wine_inspect PREFIX ARGS...: runs winprobe.exe in PREFIX and prints what it printed;
 # returns its status (0 found/done, 1 not found or timed out, 2 usage).
 wine_inspect() {
@@ -173,42 +187,22 @@ wine_inspect() {
     [ "$prev" = --timeout ] && seconds=$(( ${arg%.*} + 30 ))
     prev=$arg
   done
-  local outbase
-  outbase=$(mktemp "$WINE_WORK/inspect.XXXXXX")
-  wine_run "$prefix" "$seconds" "$outbase" "$WINE_BIN/winprobe.exe" "$@"
-  local status=$?
-  tr -d '\r' < "$outbase.out"
-  grep -v '^$' "$outbase.err" >&2
-  rm -f "$outbase" "$outbase.out" "$outbase.err"
-  return $status
+  wine_run_text "$prefix" "$seconds" "$WINE_BIN/winprobe.exe" "$@"
 }
 
 # wine_read_link PREFIX LINK: prints target=, arguments=, workdir= of a shell link. Like
 # winprobe's, the values are escaped (\\ for a backslash, \xNN for other bytes); printf '%b'
 # turns them back into the raw text.
-wine_read_link() {
-  local outbase
-  outbase=$(mktemp "$WINE_WORK/lnk.XXXXXX")
-  wine_run "$1" 60 "$outbase" "$WINE_BIN/lnkread.exe" "$2"
-  local status=$?
-  tr -d '\r' < "$outbase.out"
-  grep -v '^$' "$outbase.err" >&2
-  rm -f "$outbase" "$outbase.out" "$outbase.err"
-  return $status
-}
+wine_read_link() { wine_run_text "$1" 60 "$WINE_BIN/lnkread.exe" "$2"; }
 
 # wine_reg_query PREFIX KEY VALUE: prints the data of one registry value (nothing when missing).
 # Add /reg:32 style options after VALUE if needed.
 wine_reg_query() {
-  local prefix=$1 key=$2 value=$3 outbase
+  local prefix=$1 key=$2 value=$3 out
   shift 3
-  outbase=$(mktemp "$WINE_WORK/reg.XXXXXX")
-  wine_run "$prefix" 60 "$outbase" reg query "$key" /v "$value" "$@"
-  local status=$?
+  out=$(wine_run_text "$prefix" 60 reg query "$key" /v "$value" "$@" 2>/dev/null) || return
   # "    NAME    REG_SZ    DATA"
-  [ $status -eq 0 ] && tr -d '\r' < "$outbase.out" | awk -v v="$value" 'tolower($1) == tolower(v) { sub(/^ *[^ ]+ +[^ ]+ +/, ""); print; exit }'
-  rm -f "$outbase" "$outbase.out" "$outbase.err"
-  return $status
+  awk -v v="$value" 'tolower($1) == tolower(v) { sub(/^ *[^ ]+ +[^ ]+ +/, ""); print; exit }' <<<"$out"
 }
 
 # wine_unix_path PREFIX WINDOWS_PATH: the host path of a C:\ path inside the prefix.
