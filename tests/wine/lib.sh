@@ -205,13 +205,29 @@ wine_reg_query() {
   awk -v v="$value" 'tolower($1) == tolower(v) { sub(/^ *[^ ]+ +[^ ]+ +/, ""); print; exit }' <<<"$out"
 }
 
-# wine_unix_path PREFIX WINDOWS_PATH: the host path of a C:\ path inside the prefix.
+# wine_unix_path PREFIX WINDOWS_PATH: the host path of a C:\ path inside the prefix. Windows
+# names ignore case and the host's do not: a part that exists in another case is spelled as on
+# disk (Wine makes C:\windows\temp), so a check of C:\windows\Temp\X looks where X would be.
 wine_unix_path() {
-  local path=${2//\\//}
+  local path=${2//\\//} host part entry name
   case "$path" in
-    [cC]:*) echo "$1/drive_c${path:2}" ;;
-    *) echo "$path" ;;
+    [cC]:*) ;;
+    *) echo "$path"; return 0 ;;
   esac
+  host=$1/drive_c
+  local -a parts
+  IFS=/ read -r -a parts <<<"${path:2}"
+  for part in "${parts[@]}"; do
+    [ -n "$part" ] || continue
+    if [ ! -e "$host/$part" ] && [ ! -L "$host/$part" ]; then
+      for entry in "$host"/*; do
+        name=${entry##*/}
+        if [ "${name,,}" = "${part,,}" ]; then part=$name; break; fi
+      done
+    fi
+    host=$host/$part
+  done
+  echo "$host"
 }
 
 # wine_screenshot NAME [CAPTION]: saves WINE_ARTIFACTS/NAME.png of the whole screen, or of the
