@@ -248,13 +248,19 @@ wine_field() {
   sed -n -e "s/^.* $1=\"\(\([^\"\\\\]\|\\\\.\)*\)\".*\$/\1/p" -e t -e "s/^.* $1=\([^ ]*\).*\$/\1/p" | head -n 1
 }
 
-# Checks for scenario scripts: each prints "ok NAME" or "FAIL NAME: why"; wine_checks_done
-# ends the script with status 1 when any failed.
+# Checks for scenario scripts: each prints "ok NAME" or "FAIL NAME: why" and returns 1 when it
+# failed, so a step can stop early; wine_checks_done ends the script with status 1 when any failed.
 WINE_CHECKS_FAILED=0
 wine_check() {  # wine_check NAME COMMAND...: passes when COMMAND succeeds (its output is dropped)
   local name=$1
   shift
-  if "$@" >/dev/null; then echo "ok $name"; else echo "FAIL $name: '$*' failed"; WINE_CHECKS_FAILED=$((WINE_CHECKS_FAILED + 1)); fi
+  if "$@" >/dev/null; then
+    echo "ok $name"
+  else
+    echo "FAIL $name: '$*' failed"
+    WINE_CHECKS_FAILED=$((WINE_CHECKS_FAILED + 1))
+    return 1
+  fi
 }
 wine_expect_eq() {  # wine_expect_eq NAME EXPECTED ACTUAL
   if [ "$2" = "$3" ]; then
@@ -262,6 +268,7 @@ wine_expect_eq() {  # wine_expect_eq NAME EXPECTED ACTUAL
   else
     echo "FAIL $1: expected '$2', got '$3'"
     WINE_CHECKS_FAILED=$((WINE_CHECKS_FAILED + 1))
+    return 1
   fi
 }
 wine_checks_done() {
