@@ -8,20 +8,11 @@ source "$(dirname "$0")/install_lib.sh" "$1" "$2" install-cancel
 inst_prefix win64 || exit 1
 inst_start
 inst_click_install
-wine_check "the setup program runs" wine_inspect "$PREFIX" wait "$SETUP_CAPTION" --timeout 60
-if inst_dialog Confirm 60; then
-  wine_expect_eq "the wait dialog" "$TXT_WAIT" "$DIALOG_TEXT"
-  inst_shot setup-and-wait-dialog
-  # The setup's own window closed without installing: its file is free to be deleted.
-  wine_check "the setup program is closed" wine_inspect "$PREFIX" close "$SETUP_CAPTION"
-  wine_check "the setup program ends" wine_inspect "$PREFIX" gone "$SETUP_CAPTION" --timeout 30
-  inst_answer Confirm '&No' wait-no
-else
-  wine_expect_eq "the wait dialog" shown missing
-fi
-inst_expect_exit "the installer ends by itself"
+inst_expect_setup cancel
+# The setup's own window closed without installing: its file is free to be deleted.
+inst_expect_dialog "cancel: the wait dialog" Confirm "$TXT_WAIT" '&No' wait-no 60 inst_end_setup cancel close
+inst_expect_exit "cancel: the installer ends by itself"
 inst_expect_rolled_back cancel
-wine_expect_eq "no Oracle client registered" "" \
-  "$(wine_reg_query "$PREFIX" 'HKLM\SOFTWARE\ORACLE\KEY_XEClient' ORACLE_HOME /reg:32 2>/dev/null)"
+wine_expect_eq "cancel: no Oracle client registered" "" "$(inst_xe_home)"
 inst_end
 wine_checks_done

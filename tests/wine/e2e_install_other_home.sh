@@ -42,14 +42,12 @@ printf '%s\r\n' \
   > "$expected"
 inst_start
 inst_click_install
-inst_expect_dialog "with file: success" Information "$TXT_SUCCESS" OK success
-inst_expect_dialog "with file: restart question" Confirm "$TXT_RESTART" '&No' restart-no
+inst_expect_finished "with file"
 inst_expect_no_window "with file: no setup program" "$SETUP_CAPTION" 1
 wine_check "with file: the product's entry set, the other entries intact" cmp "$expected" "$(inst_host "$OTHER_TNSNAMES")"
 inst_expect_gone "with file: nothing written for an XE client" "$XE_HOME"
 inst_expect_product with-file
-wine_inspect "$PREFIX" click "$INST_CAPTION" Cerrar >/dev/null
-inst_expect_exit "with file: \"Cerrar\" ends the installer"
+inst_close "with file: \"Cerrar\" ends the installer"
 inst_end
 
 # --- without tnsnames.ora ---
@@ -57,13 +55,8 @@ inst_prefix without-file || exit 1
 register_other_home
 inst_start
 inst_click_install
-if inst_dialog Error 60; then
-  wine_expect_eq "without file: the error dialog comes first" "$TXT_NO_CLIENT" "$DIALOG_TEXT"
+inst_expect_dialog "without file: the error dialog comes first" Error "$TXT_NO_CLIENT" OK error 60 \
   inst_expect_no_window "without file: no setup program before the error dialog is closed" "$SETUP_CAPTION" 2
-  inst_answer Error OK error
-else
-  wine_expect_eq "without file: the error dialog comes first" shown missing
-fi
 inst_setup_road without-file
 inst_expect_product without-file
 inst_expect_gone "without file: no tnsnames.ora made in the other home" "$OTHER_TNSNAMES"

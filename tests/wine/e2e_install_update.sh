@@ -7,37 +7,32 @@
 set -uo pipefail
 source "$(dirname "$0")/install_lib.sh" "$1" "$2" install-update
 
-payload_tool=$(wine_cache_value INSTALADOR_HOST_TOOLS)/payload
+inst_need_payload_tool
 installed=$WINE_BIN/Pliegorama.exe
-[ -x "$payload_tool" ] || { echo "no payload tool at $payload_tool"; exit 77; }
 
 # case CARRIED_VERSION CARRIED_EXE EXPECTED(replaced|kept)
 run_case() {
-  local version=$1 carried=$2 expected=$3 name installer host_product
+  local version=$1 carried=$2 expected=$3 name host_product
   name=carried-${version//./_}
   inst_prefix "$name" || { wine_expect_eq "$name prefix" made failed; return; }
-  installer=$(inst_host 'C:\variants')/Instalador.exe
-  mkdir -p "$(dirname "$installer")"
-  cp "$WINE_BIN/Instalador.exe" "$installer"
+  inst_copy_installer 'C:\variants'
   if [ "$carried" != "$installed" ]; then
-    "$payload_tool" build "$WINE_WORK/$name.payload" --exe "$carried" --tnsnames "$CARRIED_TNSNAMES" \
+    "$PAYLOAD_TOOL" build "$WINE_WORK/$name.payload" --exe "$carried" --tnsnames "$CARRIED_TNSNAMES" \
       --oracle "$WINE_BIN/OracleXEClient.exe" --uninstaller "$WINE_BIN/DesInstalador.exe" >"$WINE_WORK/$name.pack.log" 2>&1
     cp "$WINE_WORK/$name.payload" "$(inst_host 'C:\variants\payload.bin')"
     wine_check "$name: installer carrying $version made" wine_run "$PREFIX" 60 "$WINE_WORK/$name-setresource" \
-      "$WINE_BIN/setresource.exe" 'C:\variants\Instalador.exe' TFORMEXE 'C:\variants\payload.bin'
+      "$WINE_BIN/setresource.exe" "$INST_COPY" TFORMEXE 'C:\variants\payload.bin'
   fi
-  host_product=$(inst_host "$PRODUCT\\Pliegorama.exe")
+  host_product=$(inst_host "$PRODUCT_EXE")
   mkdir -p "$(dirname "$host_product")"
   cp "$installed" "$host_product"
   touch -d '2020-01-01 00:00:00' "$host_product"
   inst_register_xe_client
 
-  inst_start 'C:\variants\Instalador.exe'
+  inst_start "$INST_COPY"
   inst_click_install
-  inst_expect_dialog "$name: success" Information "$TXT_SUCCESS" OK success
-  inst_expect_dialog "$name: restart question" Confirm "$TXT_RESTART" '&No' restart-no
-  wine_inspect "$PREFIX" click "$INST_CAPTION" Cerrar >/dev/null
-  inst_expect_exit "$name: the installer ends on \"Cerrar\""
+  inst_expect_finished "$name"
+  inst_close "$name: the installer ends on \"Cerrar\""
 
   if [ "$expected" = replaced ]; then
     wine_check "$name: Pliegorama.exe replaced by $version" cmp -s "$carried" "$host_product"
@@ -47,9 +42,9 @@ run_case() {
     wine_check "$name: Pliegorama.exe still holds 1.0.4.6" cmp -s "$installed" "$host_product"
   fi
   wine_expect_eq "$name: installed version" "$([ "$expected" = replaced ] && echo "$version" || echo 1.0.4.6)" \
-    "$(wine_inspect "$PREFIX" version "$PRODUCT\\Pliegorama.exe" | sed -n 's/^file_version=//p')"
-  inst_expect_gone "$name: no temporary copy left" 'C:\windows\Temp\Pliegorama.exe'
-  inst_expect_file "$name: the uninstaller is rewritten" "$PRODUCT\\DesInstalador.exe" "$WINE_BIN/DesInstalador.exe"
+    "$(wine_inspect "$PREFIX" version "$PRODUCT_EXE" | sed -n 's/^file_version=//p')"
+  inst_expect_gone "$name: no temporary copy left" "$TEMP_COPY"
+  inst_expect_file "$name: the uninstaller is rewritten" "$PRODUCT_UNINSTALLER" "$WINE_BIN/DesInstalador.exe"
   inst_end
 }
 

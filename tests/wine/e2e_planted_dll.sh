@@ -16,42 +16,32 @@ export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;${planted// /,}=n,b"
 inst_prefix win64 || exit 1
 marker_log=$(inst_host 'C:\version-marker.log')
 downloads="${DESKTOP%\\*}\\Downloads"
-temp=$(wine_run "$PREFIX" 60 "$WINE_WORK/temp" cmd /c echo '%TEMP%' && tr -d '\r\n' < "$WINE_WORK/temp.out")
-mkdir -p "$(inst_host "$downloads")" "$(inst_host "$temp")"
-cp "$WINE_BIN/Instalador.exe" "$(inst_host "$downloads")/"
+temp=$(wine_run_text "$PREFIX" 60 cmd /c echo '%TEMP%' 2>/dev/null)
+inst_copy_installer "$downloads"
+mkdir -p "$(inst_host "$temp")"
 for folder in "$downloads" "$temp"; do
   for name in $planted; do cp "$WINE_BIN/marker_version.dll" "$(inst_host "$folder")/$name.dll"; done
 done
 
 # The marker works: a program that imports version.dll, started beside it, loads it.
 cp "$WINE_BIN/winprobe.exe" "$(inst_host "$downloads")/"
-wine_run "$PREFIX" 60 "$WINE_WORK/control" "$downloads\\winprobe.exe" version "$downloads\\Instalador.exe"
+wine_run "$PREFIX" 60 "$WINE_WORK/control" "$downloads\\winprobe.exe" version "$INST_COPY"
 wine_check "the planted DLL is loaded by a program that imports it" grep -qi 'Downloads\\winprobe.exe' "$marker_log"
 rm -f "$marker_log" "$(inst_host "$downloads")/winprobe.exe"
 
 mkdir -p "$(inst_host "$PRODUCT")"
-cp "$WINE_BIN/Pliegorama.exe" "$(inst_host "$PRODUCT\\Pliegorama.exe")"
+cp "$WINE_BIN/Pliegorama.exe" "$(inst_host "$PRODUCT_EXE")"
 inst_register_xe_client
-inst_start "$downloads\\Instalador.exe"
+inst_start "$INST_COPY"
 inst_click_install
-inst_expect_dialog "install: success" Information "$TXT_SUCCESS" OK success
-inst_expect_dialog "install: restart question" Confirm "$TXT_RESTART" '&No' restart-no
-wine_inspect "$PREFIX" click "$INST_CAPTION" Cerrar >/dev/null
-inst_expect_exit "install: \"Cerrar\" ends the installer"
+inst_expect_finished install
+inst_close "install: \"Cerrar\" ends the installer"
 inst_expect_product installed
 
-wine_start "$PREFIX" 300 "$WINE_WORK/uninstaller" start /wait "$GROUP\\DesInstalador.lnk"
-uninstaller_pid=$WINE_LAST_PID
-inst_expect_dialog "the uninstaller asks first" Confirm \
-  '\xBFDesea desinstalar el Sistema de Lumentra de este equipo?\r\n\r\nSe quitar\xE1n el programa, el desinstalador y sus accesos directos. El Cliente de Oracle y el archivo tnsnames.ora no se modifican.' \
-  '&Yes' uninstall-question
-inst_expect_dialog "the uninstaller reports the outcome" Information 'El Sistema de Lumentra ha sido desinstalado.' OK \
-  uninstall-done
-wine_wait_exit "$uninstaller_pid" 60 "$INST_NAME-uninstaller-not-ended"
-wine_expect_eq "the uninstaller ends with status 0" 0 $?
-inst_expect_gone "uninstalled: the organisation folder is gone at once" "$PF\\Vesko"
+inst_run_uninstaller
+inst_expect_gone "uninstalled: the organisation folder is gone at once" "$ORG"
 shopt -s nullglob
-parked=("$PREFIX"/drive_c/windows/[tT]emp/~DesInstalador-*.tmp)
+parked=("$(inst_host "$WIN_TEMP")"/~DesInstalador-*.tmp)
 copies=("$(inst_host "$temp")"/DesInstalador*)
 shopt -u nullglob
 wine_expect_eq "the uninstaller's own file waits in the Windows Temp folder" 1 "${#parked[@]}"

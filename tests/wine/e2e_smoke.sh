@@ -5,15 +5,12 @@
 # Usage: e2e_smoke.sh TEMPLATE_PREFIX BUILD_DIR
 set -uo pipefail
 template=$1
-export WINE_BUILD_DIR=$2
-source "$(dirname "$0")/lib.sh"
-wine_lib_init || exit 1
+source "$(dirname "$0")/install_lib.sh" "$1" "$2" smoke
 
 # The stored net service file, byte for byte.
-host=$(wine_cache_value INSTALADOR_DB_HOST)
-expected="Tramidex = (DESCRIPTION = (ADDRESS_LIST = (ADDRESS = (PROTOCOL = TCP)(HOST = ${host:-192.0.2.10})(PORT = 1521)) ) (CONNECT_DATA = (SID = vardo) ) )"$'\r\n'
+expected="Tramidex = (DESCRIPTION = (ADDRESS_LIST = (ADDRESS = (PROTOCOL = TCP)(HOST = $DB_HOST)(PORT = 1521)) ) (CONNECT_DATA = (SID = vardo) ) )"$'\r\n'
 wine_check "tnsnames.ora holds the entry line and CR LF, nothing else" \
-  cmp -s <(printf '%s' "$expected") "$WINE_BUILD_DIR/standins/tnsnames.ora"
+  cmp -s <(printf '%s' "$expected") "$CARRIED_TNSNAMES"
 
 prefix=$(wine_clone_prefix "$template" smoke) || exit 1
 version=$(wine_cache_value PLIEGORAMA_VERSION)

@@ -8,14 +8,10 @@
 # Usage: e2e_window.sh TEMPLATE_PREFIX BUILD_DIR
 set -uo pipefail
 template=$1
-export WINE_BUILD_DIR=$2
-source "$(dirname "$0")/lib.sh"
-wine_lib_init || exit 1
+source "$(dirname "$0")/install_lib.sh" "$1" "$2" window
 
 exe=$WINE_BIN/Instalador.exe
 [ -f "$exe" ] || { echo "Instalador.exe is not built"; exit 77; }
-caption="Ostrelia - Instalador 1.0.4.6"
-title='Instalador M\xF3dulo de Captura - Sistema Lumentra'
 
 # child_line LIST CLASS TEXT: the winprobe line of the child window with that class and text.
 child_line() { grep -E "^ +child .* class=\"$2\" text=\"$3\" " <<<"$1" | head -n 1; }
@@ -51,15 +47,15 @@ prefix=$(wine_clone_prefix "$template" window) || exit 1
 wine_start "$prefix" 300 "$WINE_WORK/instalador" "$exe"
 pid=$WINE_LAST_PID
 
-window=$(wine_inspect "$prefix" wait "$caption" --timeout 60)
-wine_check "the window shows the caption \"$caption\"" test -n "$window"
+window=$(wine_inspect "$prefix" wait "$INST_CAPTION" --timeout 60)
+wine_check "the window shows the caption \"$INST_CAPTION\"" test -n "$window"
 [ -n "$window" ] || { wine_screenshot window-missing >/dev/null; wine_checks_done; }
 wine_expect_eq "client area at 96 DPI" 400x303 "$(wine_field client <<<"$window")"
 
 list=$(wine_inspect "$prefix" list)
 echo "$list" > "$WINE_ARTIFACTS/window-controls.txt"
-instal=$(child_line "$list" Button Instalar)
-cerrar=$(child_line "$list" Button Cerrar)
+instal=$(child_line "$list" Button "$INST_INSTALL_BUTTON")
+cerrar=$(child_line "$list" Button "$INST_CLOSE_BUTTON")
 wine_expect_eq "\"Instalar\" at (98,8), 75x25" "98,8 75x25" "$(wine_field pos <<<"$instal") $(wine_field size <<<"$instal")"
 wine_expect_eq "\"Cerrar\" at (226,8), 75x25" "226,8 75x25" "$(wine_field pos <<<"$cerrar") $(wine_field size <<<"$cerrar")"
 panel=$(grep -E "^ +child hwnd=$(wine_field parent <<<"$instal") " <<<"$list" | head -n 1)
@@ -86,23 +82,23 @@ fi
 # One taskbar button, the application's: a window without size (so only the button shows it),
 # captioned with the title, that owns the installer window. Read from Windows' side, and from
 # what a taskbar on the X side reads.
-buttons=$(wine_inspect "$prefix" taskbar "$caption")
+buttons=$(wine_inspect "$prefix" taskbar "$INST_CAPTION")
 echo "$buttons" > "$WINE_ARTIFACTS/window-taskbar.txt"
 wine_expect_eq "one taskbar button" 1 "$(grep -c '^window ' <<<"$buttons")"
-wine_expect_eq "the taskbar button carries the application title" "$title" "$(wine_field text <<<"$buttons")"
+wine_expect_eq "the taskbar button carries the application title" "$INST_TITLE" "$(wine_field text <<<"$buttons")"
 wine_expect_eq "the application's window has no size" 0x0 "$(wine_field size <<<"$buttons")"
 wine_expect_eq "the application's window owns the installer window" "$(wine_field hwnd <<<"$buttons")" \
   "$(wine_field owner <<<"$window")"
 wine_expect_eq "the X side lists one taskbar entry, the application title" \
-  "$(printf '%b' "$title" | iconv -f CP1252 -t UTF-8)" "$(x_taskbar_names)"
+  "$(printf '%b' "$INST_TITLE" | iconv -f CP1252 -t UTF-8)" "$(x_taskbar_names)"
 
-shot=$(wine_screenshot window-instalador "$caption")
+shot=$(wine_screenshot window-instalador "$INST_CAPTION")
 wine_check "screenshot of the window taken" test -s "$shot"
 wine_expect_eq "the screenshot is the whole window, caption included" "$(wine_field size <<<"$window")" \
   "$(identify -format '%wx%h' "$shot" 2>/dev/null)"
 
-winpid=$(wine_pid_of "$list" "$caption")
-wine_check "Escape pressed" press "$caption" Escape
+winpid=$(wine_pid_of "$list" "$INST_CAPTION")
+wine_check "Escape pressed" press "$INST_CAPTION" Escape
 sleep 2
 list=$(wine_inspect "$prefix" list)
 wine_expect_eq "Escape does nothing: the window stays, alone" 1 "$(visible_windows "$winpid" "$list" | wc -l)"
@@ -110,7 +106,7 @@ wine_check "the process still runs after Escape" kill -0 "$pid"
 
 # Enter acts on the focused button: "Instalar" starts the install, which on this clean prefix
 # finds no Oracle client, starts the client's setup and asks to wait for it.
-wine_check "Enter pressed on \"Instalar\"" press "$caption" Return
+wine_check "Enter pressed on \"Instalar\"" press "$INST_CAPTION" Return
 confirm=$(wine_inspect "$prefix" wait Confirm --timeout 60)
 wine_check "Enter on \"Instalar\" started the install (its wait dialog is up)" test -n "$confirm"
 wine_screenshot window-after-enter >/dev/null
@@ -128,8 +124,8 @@ wine_end_prefix "$prefix"
 prefix=$(wine_clone_prefix "$template" window-close) || exit 1
 wine_start "$prefix" 120 "$WINE_WORK/instalador-close" "$exe"
 pid=$WINE_LAST_PID
-if wine_inspect "$prefix" wait "$caption" --timeout 60 >/dev/null; then
-  cerrar=$(child_line "$(wine_inspect "$prefix" list)" Button Cerrar)
+if wine_inspect "$prefix" wait "$INST_CAPTION" --timeout 60 >/dev/null; then
+  cerrar=$(child_line "$(wine_inspect "$prefix" list)" Button "$INST_CLOSE_BUTTON")
   read -r bl bt br bb <<<"$(wine_field screen <<<"$cerrar" | tr ',' ' ')"
   timeout 10 xdotool mousemove $(( (bl + br) / 2 )) $(( (bt + bb) / 2 )) click 1
   wine_wait_exit "$pid" 30 window-close-not-ended
@@ -144,8 +140,8 @@ wine_end_prefix "$prefix"
 prefix=$(wine_clone_prefix "$template" window-taskbar-close) || exit 1
 wine_start "$prefix" 120 "$WINE_WORK/instalador-taskbar-close" "$exe"
 pid=$WINE_LAST_PID
-if wine_inspect "$prefix" wait "$caption" --timeout 60 >/dev/null; then
-  wine_check "the taskbar button's Close asked" wine_inspect "$prefix" close "$title"
+if wine_inspect "$prefix" wait "$INST_CAPTION" --timeout 60 >/dev/null; then
+  wine_check "the taskbar button's Close asked" wine_inspect "$prefix" close "$INST_TITLE"
   wine_wait_exit "$pid" 30 window-taskbar-close-not-ended
   wine_expect_eq "the taskbar button's Close ends the installer with status 0" 0 $?
 else

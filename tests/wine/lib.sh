@@ -164,6 +164,20 @@ wine_wait_exit() {
   wait "$pid"
 }
 
+# wine_run_text PREFIX SECONDS PROGRAM ARGS...: runs PROGRAM as wine_run does and prints what it
+# printed (CR removed), its error output to stderr (blank lines dropped); returns its status.
+wine_run_text() {
+  local prefix=$1 seconds=$2 outbase status
+  shift 2
+  outbase=$(mktemp "$WINE_WORK/run.XXXXXX")
+  wine_run "$prefix" "$seconds" "$outbase" "$@"
+  status=$?
+  tr -d '\r' < "$outbase.out"
+  grep -v '^$' "$outbase.err" >&2
+  rm -f "$outbase" "$outbase.out" "$outbase.err"
+  return $status
+}
+
 # wine_inspect PREFIX ARGS...: runs winprobe.exe in PREFIX and prints what it printed;
 # returns its status (0 found/done, 1 not found or timed out, 2 usage).
 wine_inspect() {
@@ -173,51 +187,47 @@ wine_inspect() {
     [ "$prev" = --timeout ] && seconds=$(( ${arg%.*} + 30 ))
     prev=$arg
   done
-  local outbase
-  outbase=$(mktemp "$WINE_WORK/inspect.XXXXXX")
-  wine_run "$prefix" "$seconds" "$outbase" "$WINE_BIN/winprobe.exe" "$@"
-  local status=$?
-  tr -d '\r' < "$outbase.out"
-  grep -v '^$' "$outbase.err" >&2
-  rm -f "$outbase" "$outbase.out" "$outbase.err"
-  return $status
+  wine_run_text "$prefix" "$seconds" "$WINE_BIN/winprobe.exe" "$@"
 }
 
 # wine_read_link PREFIX LINK: prints target=, arguments=, workdir= of a shell link. Like
 # winprobe's, the values are escaped (\\ for a backslash, \xNN for other bytes); printf '%b'
 # turns them back into the raw text.
-wine_read_link() {
-  local outbase
-  outbase=$(mktemp "$WINE_WORK/lnk.XXXXXX")
-  wine_run "$1" 60 "$outbase" "$WINE_BIN/lnkread.exe" "$2"
-  local status=$?
-  tr -d '\r' < "$outbase.out"
-  grep -v '^$' "$outbase.err" >&2
-  rm -f "$outbase" "$outbase.out" "$outbase.err"
-  return $status
-}
+wine_read_link() { wine_run_text "$1" 60 "$WINE_BIN/lnkread.exe" "$2"; }
 
 # wine_reg_query PREFIX KEY VALUE: prints the data of one registry value (nothing when missing).
 # Add /reg:32 style options after VALUE if needed.
 wine_reg_query() {
-  local prefix=$1 key=$2 value=$3 outbase
+  local prefix=$1 key=$2 value=$3 out
   shift 3
-  outbase=$(mktemp "$WINE_WORK/reg.XXXXXX")
-  wine_run "$prefix" 60 "$outbase" reg query "$key" /v "$value" "$@"
-  local status=$?
+  out=$(wine_run_text "$prefix" 60 reg query "$key" /v "$value" "$@" 2>/dev/null) || return
   # "    NAME    REG_SZ    DATA"
-  [ $status -eq 0 ] && tr -d '\r' < "$outbase.out" | awk -v v="$value" 'tolower($1) == tolower(v) { sub(/^ *[^ ]+ +[^ ]+ +/, ""); print; exit }'
-  rm -f "$outbase" "$outbase.out" "$outbase.err"
-  return $status
+  awk -v v="$value" 'tolower($1) == tolower(v) { sub(/^ *[^ ]+ +[^ ]+ +/, ""); print; exit }' <<<"$out"
 }
 
-# wine_unix_path PREFIX WINDOWS_PATH: the host path of a C:\ path inside the prefix.
+# wine_unix_path PREFIX WINDOWS_PATH: the host path of a C:\ path inside the prefix. Windows
+# names ignore case and the host's do not: a part that exists in another case is spelled as on
+# disk (Wine makes C:\windows\temp), so a check of C:\windows\Temp\X looks where X would be.
 wine_unix_path() {
-  local path=${2//\\//}
+  local path=${2//\\//} host part entry name
   case "$path" in
-    [cC]:*) echo "$1/drive_c${path:2}" ;;
-    *) echo "$path" ;;
+    [cC]:*) ;;
+    *) echo "$path"; return 0 ;;
   esac
+  host=$1/drive_c
+  local -a parts
+  IFS=/ read -r -a parts <<<"${path:2}"
+  for part in "${parts[@]}"; do
+    [ -n "$part" ] || continue
+    if [ ! -e "$host/$part" ] && [ ! -L "$host/$part" ]; then
+      for entry in "$host"/*; do
+        name=${entry##*/}
+        if [ "${name,,}" = "${part,,}" ]; then part=$name; break; fi
+      done
+    fi
+    host=$host/$part
+  done
+  echo "$host"
 }
 
 # wine_screenshot NAME [CAPTION]: saves WINE_ARTIFACTS/NAME.png of the whole screen, or of the
@@ -238,13 +248,19 @@ wine_field() {
   sed -n -e "s/^.* $1=\"\(\([^\"\\\\]\|\\\\.\)*\)\".*\$/\1/p" -e t -e "s/^.* $1=\([^ ]*\).*\$/\1/p" | head -n 1
 }
 
-# Checks for scenario scripts: each prints "ok NAME" or "FAIL NAME: why"; wine_checks_done
-# ends the script with status 1 when any failed.
+# Checks for scenario scripts: each prints "ok NAME" or "FAIL NAME: why" and returns 1 when it
+# failed, so a step can stop early; wine_checks_done ends the script with status 1 when any failed.
 WINE_CHECKS_FAILED=0
 wine_check() {  # wine_check NAME COMMAND...: passes when COMMAND succeeds (its output is dropped)
   local name=$1
   shift
-  if "$@" >/dev/null; then echo "ok $name"; else echo "FAIL $name: '$*' failed"; WINE_CHECKS_FAILED=$((WINE_CHECKS_FAILED + 1)); fi
+  if "$@" >/dev/null; then
+    echo "ok $name"
+  else
+    echo "FAIL $name: '$*' failed"
+    WINE_CHECKS_FAILED=$((WINE_CHECKS_FAILED + 1))
+    return 1
+  fi
 }
 wine_expect_eq() {  # wine_expect_eq NAME EXPECTED ACTUAL
   if [ "$2" = "$3" ]; then
@@ -252,6 +268,7 @@ wine_expect_eq() {  # wine_expect_eq NAME EXPECTED ACTUAL
   else
     echo "FAIL $1: expected '$2', got '$3'"
     WINE_CHECKS_FAILED=$((WINE_CHECKS_FAILED + 1))
+    return 1
   fi
 }
 wine_checks_done() {

@@ -27,13 +27,8 @@ prepare_prefix() {
   inst_prefix installer "$(basename "$INST_TEMPLATE" | sed 's/^template-//')" || fail "could not copy the Wine prefix"
 }
 
-start_installer() {  # start_installer SECONDS
-  wine_start "$PREFIX" "$1" "$WINE_WORK/instalador" "$exe"
-  INST_PID=$WINE_LAST_PID
-}
-
-wait_for_window() {
-  wine_inspect "$PREFIX" wait "$INST_CAPTION" --timeout 60 >/dev/null || {
+start_installer() {
+  inst_start "$exe" || {
     inst_shot no-window
     fail "the installer window did not appear (screen saved in $WINE_ARTIFACTS)"
   }
@@ -44,15 +39,8 @@ wait_for_window() {
 # registers the client while the wait dialog shows, and Yes lets the installer finish and end.
 install_with_oracle_setup() {
   inst_click_install
-  wine_inspect "$PREFIX" wait "$SETUP_CAPTION" --timeout 60 >/dev/null ||
-    { inst_shot no-setup; fail "the Oracle XE client setup did not start"; }
-  inst_dialog Confirm 60 || { inst_shot no-wait-dialog; fail "the wait dialog did not show"; }
-  wine_expect_eq "the wait dialog" "$TXT_WAIT" "$DIALOG_TEXT"
-  inst_shot setup-and-wait-dialog
-  wine_inspect "$PREFIX" click "$SETUP_CAPTION" 'Instalar cliente' >/dev/null || fail "could not press \"Instalar cliente\""
-  wine_inspect "$PREFIX" gone "$SETUP_CAPTION" --timeout 30 >/dev/null || fail "the setup stand-in did not end"
-  inst_answer Confirm '&Yes' wait-yes
-  inst_expect_exit "the installer ends by itself once the client is in place"
+  inst_expect_setup installed || { inst_shot no-setup; fail "the Oracle XE client setup did not start"; }
+  inst_setup_finish installed "the wait dialog" || fail "the wait dialog did not show"
   inst_shot after-install
 }
 
@@ -61,7 +49,7 @@ print_installed() {
   local file link out
   echo
   echo "Installed files:"
-  for file in "$PRODUCT\\Pliegorama.exe" "$PRODUCT\\DesInstalador.exe"; do
+  for file in "$PRODUCT_EXE" "$PRODUCT_UNINSTALLER"; do
     if [ -f "$(inst_host "$file")" ]; then
       printf '  %s  %s bytes, version %s\n' "$file" "$(stat -c %s "$(inst_host "$file")")" \
         "$(wine_inspect "$PREFIX" version "$file" 2>/dev/null | sed -n 's/^file_version=//p')"
@@ -70,16 +58,15 @@ print_installed() {
     fi
   done
   echo "Links:"
-  for link in "$DESKTOP\\Sistema de Lumentra.lnk" "$GROUP\\Sistema de Lumentra.lnk" "$GROUP\\DesInstalador.lnk"; do
+  for link in "$DESKTOP_LINK" "$GROUP_LINK" "$UNINSTALL_LINK"; do
     out=$(wine_read_link "$PREFIX" "$link" 2>/dev/null) || { printf '  %s  MISSING\n' "$link"; continue; }
     printf '  %s\n' "$link"
     printf '%b\n' "$out" | sed 's/^/      /'
   done
   echo "Registry (HKLM, the view of a 32-bit program):"
-  printf '  SOFTWARE\\ORACLE\\KEY_XEClient ORACLE_HOME = %s\n' \
-    "$(wine_reg_query "$PREFIX" 'HKLM\SOFTWARE\ORACLE\KEY_XEClient' ORACLE_HOME /reg:32)"
-  printf '  SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OracleXEClient DisplayName = %s\n' \
-    "$(wine_reg_query "$PREFIX" 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\OracleXEClient' DisplayName /reg:32)"
+  printf '  %s ORACLE_HOME = %s\n' "${XE_KEY#HKLM\\}" "$(inst_xe_home)"
+  printf '  %s DisplayName = %s\n' "${XE_UNINSTALL_KEY#HKLM\\}" \
+    "$(wine_reg_query "$PREFIX" "$XE_UNINSTALL_KEY" DisplayName /reg:32)"
   echo "Net service entry ($XE_TNSNAMES):"
   if [ -f "$(inst_host "$XE_TNSNAMES")" ]; then
     tr -d '\r' < "$(inst_host "$XE_TNSNAMES")" | sed 's/^/  /'
@@ -90,24 +77,17 @@ print_installed() {
   ls "$WINE_ARTIFACTS"/main-job-installer-*.png 2>/dev/null | sed 's/^/  /'
 }
 
-check_installed() {
-  inst_expect_product installed
-  inst_expect_file "tnsnames.ora in the XE client's home" "$XE_TNSNAMES" "$CARRIED_TNSNAMES"
-  inst_expect_gone "the setup program is gone" "$PRODUCT\\OracleXEClient.exe"
-}
-
 rm -f "$WINE_ARTIFACTS"/main-job-installer-*.png
 prepare_prefix
 if [ "$interactive" = 1 ]; then
   echo "Starting Instalador.exe on $DISPLAY in a throwaway Wine prefix; close it to end the job."
-  start_installer 86400
-  wait "$INST_PID"
+  wine_start "$PREFIX" 86400 "$WINE_WORK/instalador" "$exe"
+  wait "$WINE_LAST_PID"
   echo "Instalador.exe ended with status $?."
 else
-  start_installer 600
-  wait_for_window
+  start_installer
   install_with_oracle_setup
-  check_installed
+  inst_expect_product installed
   print_installed
   inst_end
   wine_checks_done
