@@ -16,7 +16,7 @@
 #include "storage/form_reader.h"
 #include "storage/form_tree.h"
 #include "tests/installer/install_machine.h"
-#include "tests/platform/pe_builder.h"
+#include "tests/support/pe_builder.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "installer/form_instalador.h"
 #include "platform/host/host_platform.h"
 #include "storage/mxStorage.h"
-#include "tests/platform/pe_builder.h"
+#include "tests/support/pe_builder.h"
 
 namespace install_test {
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/platform/pe_builder.h"
+#include "tests/support/pe_builder.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "framework/errors.h"
-#include "tests/platform/pe_builder.h"
+#include "tests/support/pe_builder.h"
 #include "tests/platform/test_machine.h"
 
 using platform::KeyAccess;

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/errors.h"
-#include "tests/storage/pe_builder.h"
+#include "tests/support/pe_builder.h"
 
 namespace {
 

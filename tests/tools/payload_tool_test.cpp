@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "storage/form_tree.h"
-#include "tests/storage/pe_builder.h"
+#include "tests/support/pe_builder.h"
 
 namespace fs = std::filesystem;
 

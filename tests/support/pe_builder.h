@@ -1,10 +1,14 @@
-// Test helper: builds minimal 32-bit and 64-bit PE images with one resource
-// section, so the resource reader can be exercised (and broken) byte by byte.
+// The tests' one PE builder: minimal 32-bit and 64-bit images with one
+// resource section, so the resource reader can be exercised (and broken) byte
+// by byte, signed ones, and executables carrying a file version.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/platform.h"
 
 struct PeResourceDef {
   uint32_t type;
@@ -157,7 +161,8 @@ inline void AppendCertificateTable(std::vector<uint8_t>& image, bool pe64, const
   PutLe(image, security + 4, image.size() - at, 4);
 }
 
-// A VS_VERSIONINFO block holding only the fixed file information.
+// A VS_VERSIONINFO block holding only the fixed file information, with a
+// product version of 99.0.0.0 (never the one a reader should report).
 inline std::vector<uint8_t> VersionInfo(uint16_t major, uint16_t minor, uint16_t release, uint16_t build) {
   std::vector<uint8_t> b;
   const std::string key = "VS_VERSION_INFO";
@@ -168,7 +173,18 @@ inline std::vector<uint8_t> VersionInfo(uint16_t major, uint16_t minor, uint16_t
   PutLe(b, 44, 0x00010000, 4);
   PutLe(b, 48, uint32_t{major} << 16 | minor, 4);
   PutLe(b, 52, uint32_t{release} << 16 | build, 4);
+  PutLe(b, 56, 0x00630000, 4);
   b.resize(40 + 52, 0);
   PutLe(b, 0, b.size(), 2);
   return b;
+}
+
+// An executable with this file version in its resources (language 0x080A, as
+// the installer's own), or with no resources at all.
+inline std::string BuildPeImage(std::optional<platform::FileVersion> version) {
+  std::vector<PeResourceDef> resources;
+  if (version)
+    resources.push_back({16, "", 1, 0x080A, VersionInfo(version->major, version->minor, version->release, version->build)});
+  const std::vector<uint8_t> image = BuildPe(false, resources).image;
+  return std::string(image.begin(), image.end());
 }
