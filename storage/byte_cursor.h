@@ -60,9 +60,7 @@ class ByteCursor {
   }
   void SkipBytes(size_t len) { Take(len); }
   uint8_t U8() { return *Take(1); }
-  uint16_t U16() { return static_cast<uint16_t>(LoadLittle(Take(2), 2)); }
   uint32_t U32() { return static_cast<uint32_t>(LoadLittle(Take(4), 4)); }
-  uint64_t U64() { return LoadLittle(Take(8), 8); }
   // A two's complement integer of `width` bytes (1 to 8), sign-extended.
   int64_t Signed(size_t width) {
     uint64_t value = LoadLittle(Take(width), width);
@@ -102,7 +100,6 @@ class ByteWriter {
  public:
   explicit ByteWriter(TStream& out) : out_(out) {}
 
-  TStream& Stream() const { return out_; }
   void Raw(const void* data, size_t size) { out_.WriteBuffer(data, size); }
   void U8(uint8_t value) { Raw(&value, 1); }
   // The low `width` bytes (at most 8) of `value`.
@@ -111,7 +108,6 @@ class ByteWriter {
     for (size_t i = 0; i < width; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
     Raw(bytes, width);
   }
-  void U16(uint16_t value) { Little(value, 2); }
   void U32(uint32_t value) { Little(value, 4); }
   // A 32-bit count or length; "Stream write error" when it does not fit.
   void Count(uint64_t count) {
@@ -144,8 +140,8 @@ class StreamFields {
     Read(&text[0], text.size());
     return text;
   }
-  // Fails unless the stream still holds `len` bytes: a length read from the
-  // input is checked before anything is allocated for it.
+  // Fails unless the stream (one of known size) still holds `len` bytes: a
+  // length read from the input is checked before anything is allocated for it.
   void Need(uint64_t len) const {
     const int64_t left = in_.Size() - in_.Position();
     if (left < 0 || len > static_cast<uint64_t>(left)) FailStreamRead();
