@@ -125,8 +125,9 @@ inline constexpr uint8_t kFlagInline = 4;
 inline constexpr int kMaxObjectDepth = 32;
 inline constexpr int kMaxValueDepth = 64;
 
-// The payload of a code whose shape holds no values (None to WideCounted),
-// as a range of the cursor's bytes; fails as the cursor does when it is cut short.
+// The payload of a code whose shape holds no values (None, Integer, Fixed,
+// ShortString, Counted, WideCounted) as a range of the cursor's bytes; fails
+// as the cursor does when it is cut short.
 struct PayloadBytes {
   const uint8_t* data;
   size_t size;
@@ -145,8 +146,8 @@ class FormEncoder : public ByteWriter {
   void Code(ValueCode code) { U8(static_cast<uint8_t>(code)); }
   // An integer code and the low bytes of `value` in its width.
   void IntegerValue(ValueCode code, int64_t value);
-  // A code whose shape holds no values (but Integer), with its payload bytes
-  // as stored (WString: UTF-16LE); bytes that do not fit the shape fail.
+  // A code of shape None, Fixed, ShortString, Counted or WideCounted with its
+  // payload bytes as stored (WString: UTF-16LE); bytes that do not fit fail.
   void FlatValue(ValueCode code, const std::string& bytes);
 };
 
