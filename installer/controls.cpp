@@ -5,6 +5,7 @@
 
 #include "framework/errors.h"
 #include "framework/messages.h"
+#include "storage/byte_cursor.h"
 
 namespace {
 
@@ -96,23 +97,16 @@ bool TPicture::ReadComputedProperty(const std::string& name, ValueReader& value)
 
 void TPicture::ReadData(TStream& stream) {
   Clear();
-  uint8_t nameLength = 0;
-  stream.ReadBuffer(&nameLength, 1);
-  std::string className(nameLength, '\0');
-  stream.ReadBuffer(&className[0], nameLength);
+  StreamFields in(stream);
   // An unknown graphic class is not an error: the picture stays empty and the
   // rest of the stream is read as usual.
-  if (!SameText(className, kGifImageClass)) return;
+  if (!SameText(in.ShortString(), kGifImageClass)) return;
 
-  uint8_t lengthBytes[4];
-  stream.ReadBuffer(lengthBytes, sizeof lengthBytes);
-  const uint32_t length = static_cast<uint32_t>(lengthBytes[0]) | static_cast<uint32_t>(lengthBytes[1]) << 8 |
-                          static_cast<uint32_t>(lengthBytes[2]) << 16 | static_cast<uint32_t>(lengthBytes[3]) << 24;
-  // Checked against what the block holds before anything is allocated.
-  const int64_t remaining = stream.Size() - stream.Position();
-  if (length > 0x7FFFFFFFu || static_cast<int64_t>(length) > remaining) throw EReadError(msg::kStreamReadError);
+  const uint32_t length = in.U32();
+  if (length > 0x7FFFFFFFu) FailStreamRead();
+  in.Need(length);  // before anything is allocated
   std::vector<uint8_t> data(length);
-  if (length > 0) stream.ReadBuffer(data.data(), length);
+  in.Read(data.data(), length);
   graphicClass_ = kGifImageClass;
   data_ = std::move(data);
 }

@@ -1,11 +1,27 @@
-// A bounded, read-only cursor over untrusted bytes: every read is checked
-// against what remains, and running out raises the caller's chosen error.
+// Little-endian bytes: a bounded, read-only cursor over untrusted ones (every
+// read checked against what remains, running out raises the caller's chosen
+// error), its counterpart that writes them into a stream, and the same reads
+// over bytes that arrive as a stream.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
+
+#include "framework/errors.h"
+#include "framework/messages.h"
+#include "framework/streams.h"
+
+// The value of `width` (at most 8) little-endian bytes at `p`.
+inline uint64_t LoadLittle(const uint8_t* p, size_t width) {
+  uint64_t value = 0;
+  for (size_t i = 0; i < width; ++i) value |= static_cast<uint64_t>(p[i]) << (8 * i);
+  return value;
+}
+
+// The failure of a read that passes the end of its bytes.
+[[noreturn]] inline void FailStreamRead() { throw EReadError(msg::kStreamReadError); }
 
 class ByteCursor {
  public:
@@ -36,20 +52,20 @@ class ByteCursor {
     offset_ += len;
     return p;
   }
+  // `count` units of `unitSize` bytes; the count is checked before it is
+  // multiplied, as the product can wrap in a 32-bit build.
+  const uint8_t* TakeUnits(uint32_t count, size_t unitSize) {
+    if (!(count <= remaining() / unitSize)) fail_();
+    return Take(size_t{count} * unitSize);
+  }
   void SkipBytes(size_t len) { Take(len); }
   uint8_t U8() { return *Take(1); }
-  uint16_t U16() {
-    const uint8_t* p = Take(2);
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-  }
-  uint32_t U32() {
-    const uint8_t* p = Take(4);
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-  }
-  uint64_t U64() {
-    const uint64_t low = U32();
-    return low | static_cast<uint64_t>(U32()) << 32;
+  uint32_t U32() { return static_cast<uint32_t>(LoadLittle(Take(4), 4)); }
+  // A two's complement integer of `width` bytes (1 to 8), sign-extended.
+  int64_t Signed(size_t width) {
+    uint64_t value = LoadLittle(Take(width), width);
+    if (width < 8 && (value >> (8 * width - 1)) != 0) value |= ~uint64_t{0} << (8 * width);
+    return static_cast<int64_t>(value);
   }
   std::string Bytes(size_t len) {
     const uint8_t* p = Take(len);
@@ -69,12 +85,75 @@ class ByteCursor {
 // offsets (PE images); false when the range does not hold them.
 inline bool ReadU16At(const uint8_t* data, size_t size, size_t off, uint16_t& out) {
   if (off > size || !(2 <= size - off)) return false;
-  out = static_cast<uint16_t>(data[off] | data[off + 1] << 8);
+  out = static_cast<uint16_t>(LoadLittle(data + off, 2));
   return true;
 }
 inline bool ReadU32At(const uint8_t* data, size_t size, size_t off, uint32_t& out) {
   if (off > size || !(4 <= size - off)) return false;
-  out = static_cast<uint32_t>(data[off]) | static_cast<uint32_t>(data[off + 1]) << 8 |
-        static_cast<uint32_t>(data[off + 2]) << 16 | static_cast<uint32_t>(data[off + 3]) << 24;
+  out = static_cast<uint32_t>(LoadLittle(data + off, 4));
   return true;
 }
+
+// Little-endian writes at a stream's position; a stream that does not take
+// every byte fails with "Stream write error".
+class ByteWriter {
+ public:
+  explicit ByteWriter(TStream& out) : out_(out) {}
+
+  void Raw(const void* data, size_t size) { out_.WriteBuffer(data, size); }
+  void U8(uint8_t value) { Raw(&value, 1); }
+  // The low `width` bytes (at most 8) of `value`.
+  void Little(uint64_t value, size_t width) {
+    uint8_t bytes[8];
+    for (size_t i = 0; i < width; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+    Raw(bytes, width);
+  }
+  void U32(uint32_t value) { Little(value, 4); }
+  // A 32-bit count or length; "Stream write error" when it does not fit.
+  void Count(uint64_t count) {
+    if (count > 0xFFFFFFFFu) throw EWriteError(msg::kStreamWriteError);
+    U32(static_cast<uint32_t>(count));
+  }
+  // One length byte, then the bytes; "Stream write error" past 255 bytes.
+  void ShortString(const std::string& text) {
+    if (text.size() > 255) throw EWriteError(msg::kStreamWriteError);
+    U8(static_cast<uint8_t>(text.size()));
+    Raw(text.data(), text.size());
+  }
+
+ private:
+  TStream& out_;
+};
+
+// The cursor's reads over bytes that arrive as a stream (a byte block handed
+// over by the form reader, inflated content): each field is read whole, then
+// decoded by a cursor over it. A stream that ends first fails with
+// "Stream read error".
+class StreamFields {
+ public:
+  explicit StreamFields(TStream& in) : in_(in) {}
+
+  uint8_t U8() { return Field(1).U8(); }
+  uint32_t U32() { return Field(4).U32(); }
+  std::string ShortString() {
+    std::string text(U8(), '\0');
+    Read(&text[0], text.size());
+    return text;
+  }
+  // Fails unless the stream (one of known size) still holds `len` bytes: a
+  // length read from the input is checked before anything is allocated for it.
+  void Need(uint64_t len) const {
+    const int64_t left = in_.Size() - in_.Position();
+    if (left < 0 || len > static_cast<uint64_t>(left)) FailStreamRead();
+  }
+  void Read(void* buffer, size_t len) { in_.ReadBuffer(buffer, len); }
+
+ private:
+  ByteCursor Field(size_t width) {
+    in_.ReadBuffer(field_, width);
+    return ByteCursor(field_, width, FailStreamRead);
+  }
+
+  TStream& in_;
+  uint8_t field_[8];
+};

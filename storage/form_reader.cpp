@@ -14,14 +14,13 @@
 
 namespace {
 
-[[noreturn]] void StreamReadError() { throw EReadError(msg::kStreamReadError); }
 [[noreturn]] void InvalidValue() { throw EReadError(msg::kInvalidPropertyValue); }
 [[noreturn]] void InvalidFormat() { throw EReadError(msg::kInvalidStreamFormat); }
 
 class Reader : public ValueReader {
  public:
   Reader(const uint8_t* data, size_t size, std::shared_ptr<const void> owner, TComponent& root)
-      : in_(data, size, StreamReadError), owner_(std::move(owner)), root_(root) {}
+      : in_(data, size, FailStreamRead), owner_(std::move(owner)), root_(root) {}
 
   size_t ReadRoot() {
     const uint8_t* signature = in_.Take(4);
@@ -64,8 +63,7 @@ class Reader : public ValueReader {
         return Utf8ToAnsi(in_.Bytes(in_.U32()));
       case ValueCode::WString: {
         const uint32_t units = in_.U32();
-        if (!(units <= in_.remaining() / 2)) StreamReadError();
-        return Utf16ToAnsi(in_.Take(size_t{units} * 2), units);
+        return Utf16ToAnsi(in_.TakeUnits(units, 2), units);
       }
       default:
         Reject(start);
@@ -122,16 +120,16 @@ class Reader : public ValueReader {
     DepthGuard guard(valueDepth_);
     collection.BeginUpdate();
     try {
-      if (in_.Peek() != 0) collection.Clear();
-      while (in_.Peek() != 0) {
+      if (in_.Peek() != kEndMarker) collection.Clear();
+      while (in_.Peek() != kEndMarker) {
         int32_t dropped = 0;
         const uint8_t code = in_.Peek();
-        if (code >= 2 && code <= 4) {
+        if (IsInt32Code(code)) {
           in_.U8();
           IntegerPayload(code, dropped);
         }
         TCollectionItem* item = collection.Add();
-        if (in_.Peek() != static_cast<uint8_t>(ValueCode::List)) Reject(in_.offset());
+        if (in_.Peek() != kItemStart) Reject(in_.offset());
         in_.U8();
         // An item has no name: its class name stands in error messages.
         ReadPropertyList(*item, item->ClassName());
@@ -214,91 +212,44 @@ class Reader : public ValueReader {
   }
 
   bool IntegerPayload(uint8_t code, int32_t& value) {
-    switch (static_cast<ValueCode>(code)) {
-      case ValueCode::Int8:
-        value = static_cast<int8_t>(in_.U8());
-        return true;
-      case ValueCode::Int16:
-        value = static_cast<int16_t>(in_.U16());
-        return true;
-      case ValueCode::Int32:
-        value = static_cast<int32_t>(in_.U32());
-        return true;
-      default:
-        return false;
-    }
+    if (!IsInt32Code(code)) return false;
+    value = static_cast<int32_t>(in_.Signed(kValueCodes[code].width));
+    return true;
   }
 
   void SkipValue() {
     DepthGuard guard(valueDepth_);
-    const uint8_t code = in_.U8();
-    switch (static_cast<ValueCode>(code)) {
-      case ValueCode::Null:
-      case ValueCode::False:
-      case ValueCode::True:
-      case ValueCode::Nil:
+    const ValueCodeInfo* code = FindValueCode(in_.U8());
+    if (!code) InvalidValue();  // a code this format does not have
+    switch (code->shape) {
+      case PayloadShape::Set:  // short strings up to the empty one
+        for (size_t length = in_.U8(); length != 0; length = in_.U8()) in_.SkipBytes(length);
         return;
-      case ValueCode::Int8:
-        in_.SkipBytes(1);
-        return;
-      case ValueCode::Int16:
-        in_.SkipBytes(2);
-        return;
-      case ValueCode::Int32:
-      case ValueCode::Single:
-        in_.SkipBytes(4);
-        return;
-      case ValueCode::Extended:
-        in_.SkipBytes(10);
-        return;
-      case ValueCode::Currency:
-      case ValueCode::Date:
-      case ValueCode::Int64:
-        in_.SkipBytes(8);
-        return;
-      case ValueCode::String:
-      case ValueCode::Ident:
-        in_.SkipBytes(in_.U8());
-        return;
-      case ValueCode::Binary:
-      case ValueCode::LString:
-      case ValueCode::Utf8String:
-        in_.SkipBytes(in_.U32());
-        return;
-      case ValueCode::WString: {
-        const uint32_t units = in_.U32();
-        if (!(units <= in_.remaining() / 2)) StreamReadError();
-        in_.SkipBytes(size_t{units} * 2);
-        return;
-      }
-      case ValueCode::Set:
-        while (!in_.ShortString().empty()) {
-        }
-        return;
-      case ValueCode::List:
-        while (in_.Peek() != 0) SkipValue();
+      case PayloadShape::List:
+        while (in_.Peek() != kEndMarker) SkipValue();
         in_.U8();
         return;
-      case ValueCode::Collection:
-        while (in_.Peek() != 0) {
-          const uint8_t lead = in_.Peek();
-          if (lead >= 2 && lead <= 4) SkipValue();
-          in_.U8();  // the item's 01, passed over without a test
-          while (in_.Peek() != 0) {
-            in_.ShortString();
+      case PayloadShape::Collection:
+        while (in_.Peek() != kEndMarker) {
+          if (IsInt32Code(in_.Peek())) SkipValue();
+          in_.U8();  // the item start, passed over without a test
+          while (in_.Peek() != kEndMarker) {
+            in_.SkipBytes(in_.U8());  // the property name
             SkipValue();
           }
           in_.U8();
         }
         in_.U8();
         return;
+      default:
+        TakeFlatPayload(in_, *code);
+        return;
     }
-    InvalidValue();  // a code this format does not have
   }
 
   void ReadPrefix() {
     if ((in_.Peek() & kPrefixMask) != kPrefixMask) return;
-    const uint8_t flags = in_.U8() & 0x0F;
+    const uint8_t flags = in_.U8() & kFlagsMask;
     if (flags & kFlagChildPos) {
       int32_t position = 0;
       if (!IntegerPayload(in_.U8(), position)) InvalidValue();
@@ -306,7 +257,7 @@ class Reader : public ValueReader {
   }
 
   void ReadPropertyList(TPersistent& object, const std::string& objectName) {
-    while (in_.Peek() != 0) ReadPropertyRecord(object, objectName);
+    while (in_.Peek() != kEndMarker) ReadPropertyRecord(object, objectName);
     in_.U8();
   }
 
@@ -345,10 +296,10 @@ class Reader : public ValueReader {
   }
 
   void ReadChildren(TComponent& parent, int depth) {
-    while (in_.Peek() != 0) {
+    while (in_.Peek() != kEndMarker) {
       if (depth > kMaxObjectDepth) InvalidFormat();
       const uint8_t lead = in_.Peek();
-      const uint8_t flags = (lead & kPrefixMask) == kPrefixMask ? lead & 0x0F : 0;
+      const uint8_t flags = (lead & kPrefixMask) == kPrefixMask ? lead & kFlagsMask : 0;
       // The position among the parent's children is not kept: nothing here
       // depends on the order of children beyond reading order.
       ReadPrefix();

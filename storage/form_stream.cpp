@@ -1,5 +1,85 @@
-// Code page 1252 conversions for the wide and UTF-8 string codes.
+// The payload shapes' shared reads and writes, and the code page 1252
+// conversions for the wide and UTF-8 string codes.
 #include "storage/form_stream.h"
+
+bool FitsInteger(ValueCode code, int64_t value) {
+  const ValueCodeInfo* info = FindValueCode(static_cast<uint8_t>(code));
+  if (!info || info->shape != PayloadShape::Integer) return false;
+  if (info->width >= 8) return true;
+  const int64_t limit = int64_t{1} << (8 * info->width - 1);
+  return value >= -limit && value < limit;
+}
+
+ValueCode NarrowestIntegerCode(int64_t value) {
+  for (ValueCode code : {ValueCode::Int8, ValueCode::Int16, ValueCode::Int32})
+    if (FitsInteger(code, value)) return code;
+  return ValueCode::Int64;
+}
+
+size_t FixedWidth(ValueCode code) {
+  const ValueCodeInfo* info = FindValueCode(static_cast<uint8_t>(code));
+  return info && info->shape == PayloadShape::Fixed ? info->width : 0;
+}
+
+PayloadBytes TakeFlatPayload(ByteCursor& in, const ValueCodeInfo& code) {
+  switch (code.shape) {
+    case PayloadShape::Integer:
+    case PayloadShape::Fixed:
+      return {in.Take(code.width), code.width};
+    case PayloadShape::ShortString: {
+      const size_t size = in.U8();
+      return {in.Take(size), size};
+    }
+    case PayloadShape::Counted: {
+      const size_t size = in.U32();
+      return {in.Take(size), size};
+    }
+    case PayloadShape::WideCounted: {
+      const uint32_t units = in.U32();
+      return {in.TakeUnits(units, 2), size_t{units} * 2};
+    }
+    default:  // None; the shapes that hold values are walked by their readers
+      return {in.data() + in.offset(), 0};
+  }
+}
+
+void FormEncoder::IntegerValue(ValueCode code, int64_t value) {
+  const ValueCodeInfo* info = FindValueCode(static_cast<uint8_t>(code));
+  if (!info || info->shape != PayloadShape::Integer) throw EWriteError(msg::kStreamWriteError);
+  Code(code);
+  Little(static_cast<uint64_t>(value), info->width);
+}
+
+void FormEncoder::FlatValue(ValueCode code, const std::string& bytes) {
+  const ValueCodeInfo* info = FindValueCode(static_cast<uint8_t>(code));
+  if (!info) throw EWriteError(msg::kStreamWriteError);
+  switch (info->shape) {
+    case PayloadShape::None:
+      Code(code);
+      return;
+    case PayloadShape::Fixed:
+      if (bytes.size() != info->width) break;
+      Code(code);
+      Raw(bytes.data(), bytes.size());
+      return;
+    case PayloadShape::ShortString:
+      Code(code);
+      ShortString(bytes);
+      return;
+    case PayloadShape::Counted:
+    case PayloadShape::WideCounted: {
+      const size_t unit = info->shape == PayloadShape::WideCounted ? 2 : 1;
+      if (bytes.size() % unit != 0) break;
+      Code(code);
+      Count(bytes.size() / unit);
+      Raw(bytes.data(), bytes.size());
+      return;
+    }
+    default:
+      break;
+  }
+  throw EWriteError(msg::kStreamWriteError);
+}
 
 namespace {
 

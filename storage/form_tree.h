@@ -51,9 +51,6 @@ struct FormObject {
 bool operator==(const FormProperty& a, const FormProperty& b);
 bool operator==(const FormCollectionItem& a, const FormCollectionItem& b);
 
-// Byte width of the fixed-size codes (Extended 10, Single 4, Currency/Date 8).
-size_t FixedWidth(ValueCode code);
-
 // Parses a form stream. Raises EReadError "Invalid stream format" (bad
 // signature, an unknown value code, nesting too deep) or "Stream read error"
 // (truncation). Bytes after the stream's end are an error too, unless

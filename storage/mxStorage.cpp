@@ -5,6 +5,7 @@
 
 #include "framework/errors.h"
 #include "framework/messages.h"
+#include "storage/byte_cursor.h"
 #include "storage/zstreams.h"
 
 namespace {
@@ -23,19 +24,9 @@ int ZlibLevel(TCompressionLevel level) {
   }
 }
 
-void WriteInt32(TStream& stream, int32_t value) {
-  const uint32_t v = static_cast<uint32_t>(value);
-  const uint8_t bytes[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-                            static_cast<uint8_t>(v >> 24)};
-  stream.WriteBuffer(bytes, 4);
-}
-
-int32_t ReadInt32(TStream& stream) {
-  uint8_t b[4];
-  stream.ReadBuffer(b, 4);
-  return static_cast<int32_t>(static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
-                              static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24);
-}
+// The signed 32-bit counts in front of a stored item's bytes and of a file's content.
+void WriteInt32(TStream& stream, int32_t value) { ByteWriter(stream).U32(static_cast<uint32_t>(value)); }
+int32_t ReadInt32(TStream& stream) { return static_cast<int32_t>(StreamFields(stream).U32()); }
 
 }  // namespace
 

@@ -308,7 +308,7 @@ int Dump(const std::vector<std::string>& args, std::ostream& out) {
 
 const uint8_t* FindFormStream(const uint8_t* file, size_t fileSize, const std::string& fileName,
                               const std::string& resourceName, size_t& size) {
-  if (fileSize >= 4 && std::memcmp(file, "TPF0", 4) == 0) {
+  if (fileSize >= 4 && std::memcmp(file, kFormSignature, 4) == 0) {
     size = fileSize;
     return file;
   }
