@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/errors.h"
+#include "tests/support/error_matcher.h"
 
 namespace {
 
@@ -45,12 +46,7 @@ TEST(Collection, OutOfRangeIndexCarriesThePosition) {
   NamingCollection c;
   c.Add();
   for (int bad : {-1, 1, 4}) {
-    try {
-      c.Item(bad);
-      FAIL() << bad;
-    } catch (const EListError& e) {
-      EXPECT_EQ(e.Message(), "List index out of bounds (" + std::to_string(bad) + ")");
-    }
+    EXPECT_EQ(ErrorOf<EListError>([&] { c.Item(bad); }), "List index out of bounds (" + std::to_string(bad) + ")");
   }
 }
 
@@ -76,12 +72,7 @@ TEST(Collection, AssignCopiesItemsInOrderAndNotifiesOnce) {
 TEST(Persistent, UnknownSourceFailsWithAssignError) {
   NamingCollection c;
   Plain plain;
-  try {
-    c.Add()->Assign(plain);
-    FAIL();
-  } catch (const EConvertError& e) {
-    EXPECT_EQ(e.Message(), "Cannot assign a TPlain to a NamedItem");
-  }
+  EXPECT_EQ(ErrorOf<EConvertError>([&] { c.Add()->Assign(plain); }), "Cannot assign a TPlain to a NamedItem");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "framework/errors.h"
+#include "tests/support/error_matcher.h"
 
 namespace {
 
@@ -26,12 +27,7 @@ TEST(MemoryStream, ReadPastEndFailsWithStreamReadError) {
   stream.WriteBuffer("ab", 2);
   stream.SetPosition(1);
   char out[2];
-  try {
-    stream.ReadBuffer(out, 2);
-    FAIL();
-  } catch (const EReadError& e) {
-    EXPECT_EQ(e.Message(), "Stream read error");
-  }
+  EXPECT_EQ(ErrorOf<EReadError>([&] { stream.ReadBuffer(out, 2); }), "Stream read error");
 }
 
 TEST(MemoryStream, ShrinkingKeepsThePositionInsideTheStream) {

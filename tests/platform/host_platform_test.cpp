@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/errors.h"
+#include "tests/support/error_matcher.h"
 
 using namespace platform;
 
@@ -101,13 +102,8 @@ TEST_F(HostPlatformTest, PathForms) {
 }
 
 TEST_F(HostPlatformTest, InvalidNameInErrors) {
-  try {
-    host_.CreateFileStream("C:\\a|b");
-    FAIL();
-  } catch (const EFCreateError& error) {
-    EXPECT_EQ(error.Message(),
-              "Cannot create file \"C:\\a|b\". The filename, directory name, or volume label syntax is incorrect.");
-  }
+  EXPECT_EQ(ErrorOf<EFCreateError>([&] { host_.CreateFileStream("C:\\a|b"); }),
+            "Cannot create file \"C:\\a|b\". The filename, directory name, or volume label syntax is incorrect.");
 }
 
 TEST_F(HostPlatformTest, RunningProgramCanBeReadButNotReplaced) {
@@ -116,14 +112,9 @@ TEST_F(HostPlatformTest, RunningProgramCanBeReadButNotReplaced) {
   host_.SetFileLock(exe, FileLock::Running);
   EXPECT_EQ(Read(exe), "old");
   EXPECT_FALSE(host_.DeleteFile(exe));
-  try {
-    host_.CreateFileStream(exe);
-    FAIL();
-  } catch (const EFCreateError& error) {
-    EXPECT_EQ(error.Message(),
-              "Cannot create file \"C:\\Program Files\\p.exe\". The process cannot access the file "
-              "because it is being used by another process.");
-  }
+  EXPECT_EQ(ErrorOf<EFCreateError>([&] { host_.CreateFileStream(exe); }),
+            "Cannot create file \"C:\\Program Files\\p.exe\". The process cannot access the file "
+            "because it is being used by another process.");
   EXPECT_THROW(host_.ReplaceFile(exe, {'n'}), EFCreateError);
   EXPECT_EQ(Read(exe), "old");
   // Renaming a running program is allowed, and the lock goes with it.
@@ -201,12 +192,8 @@ TEST_F(HostPlatformTest, ShellLinkFailures) {
   host_.SetShellLinkFailure(ShellLinkFailure::CannotCreate);
   EXPECT_THROW(host_.CreateShellLink("C:\\p.exe", "", "C:\\", "C:\\p.lnk"), EOleSysError);
   host_.SetShellLinkFailure(ShellLinkFailure::NoInterface);
-  try {
-    host_.CreateShellLink("C:\\p.exe", "", "C:\\", "C:\\p.lnk");
-    FAIL();
-  } catch (const EIntfCastError& error) {
-    EXPECT_EQ(error.Message(), "Interface not supported");
-  }
+  EXPECT_EQ(ErrorOf<EIntfCastError>([&] { host_.CreateShellLink("C:\\p.exe", "", "C:\\", "C:\\p.lnk"); }),
+            "Interface not supported");
   EXPECT_FALSE(host_.FileExists("C:\\p.lnk"));
 }
 

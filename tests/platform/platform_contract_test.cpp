@@ -6,8 +6,9 @@
 #include <cstring>
 
 #include "framework/errors.h"
-#include "tests/support/pe_builder.h"
 #include "tests/platform/test_machine.h"
+#include "tests/support/error_matcher.h"
+#include "tests/support/pe_builder.h"
 
 using platform::KeyAccess;
 using platform::RootKey;
@@ -64,12 +65,7 @@ TEST_F(PlatformContract, NonStringValueRaisesWithItsName) {
   machine_->SetDword(RootKey::CurrentUser, key_, "Counter", 7);
   auto key = P().OpenKey(RootKey::CurrentUser, key_, KeyAccess::Read);
   ASSERT_TRUE(key);
-  try {
-    key->ReadString("counter");
-    FAIL() << "no error";
-  } catch (const ERegistryException& error) {
-    EXPECT_EQ(error.Message(), "Invalid data type for 'counter'");
-  }
+  EXPECT_EQ(ErrorOf<ERegistryException>([&] { key->ReadString("counter"); }), "Invalid data type for 'counter'");
 }
 
 TEST_F(PlatformContract, KeyPathsIgnoreCaseAndTakeALeadingSeparator) {
@@ -206,22 +202,13 @@ void ExpectFileError(const std::string& message, const std::string& verb, const 
 }
 
 TEST_F(PlatformContract, CreateFileStreamInMissingFolderNamesTheFullPath) {
-  try {
-    P().CreateFileStream(In("missing\\..\\gone\\x.bin"));
-    FAIL() << "no error";
-  } catch (const EFCreateError& error) {
-    ExpectFileError(error.Message(), "create", In("gone\\x.bin"));
-  }
+  ExpectFileError(ErrorOf<EFCreateError>([&] { P().CreateFileStream(In("missing\\..\\gone\\x.bin")); }), "create",
+                  In("gone\\x.bin"));
   EXPECT_FALSE(P().DirectoryExists(In("gone")));
 }
 
 TEST_F(PlatformContract, OpenFileStreamOfMissingFileRaises) {
-  try {
-    P().OpenFileStream(In("missing.bin"));
-    FAIL() << "no error";
-  } catch (const EFOpenError& error) {
-    ExpectFileError(error.Message(), "open", In("missing.bin"));
-  }
+  ExpectFileError(ErrorOf<EFOpenError>([&] { P().OpenFileStream(In("missing.bin")); }), "open", In("missing.bin"));
   EXPECT_THROW(P().ReadFile(In("missing.bin")), EFOpenError);
 }
 
@@ -283,12 +270,7 @@ TEST_F(PlatformContract, NewFileStreamTakesOverNothing) {
   machine_->WriteFile(In("taken.exe"), "someone else's");
   P().CreateDirectory(In("folder.exe"));
   for (const char* name : {"taken.exe", "folder.exe"}) {
-    try {
-      P().CreateNewFileStream(In(name));
-      ADD_FAILURE() << name << ": no error";
-    } catch (const EFCreateError& error) {
-      ExpectFileError(error.Message(), "create", In(name));
-    }
+    ExpectFileError(ErrorOf<EFCreateError>([&] { P().CreateNewFileStream(In(name)); }), "create", In(name));
   }
   EXPECT_EQ(Read(In("taken.exe")), "someone else's");
   EXPECT_TRUE(P().DirectoryExists(In("folder.exe")));
@@ -315,12 +297,8 @@ TEST_F(PlatformContract, ReplacementIsInvisibleUntilCommitted) {
 }
 
 TEST_F(PlatformContract, ReplacementInMissingFolderNamesTheTarget) {
-  try {
-    P().CreateReplacement(In("missing\\p.exe"));
-    FAIL() << "no error";
-  } catch (const EFCreateError& error) {
-    ExpectFileError(error.Message(), "create", In("missing\\p.exe"));
-  }
+  ExpectFileError(ErrorOf<EFCreateError>([&] { P().CreateReplacement(In("missing\\p.exe")); }), "create",
+                  In("missing\\p.exe"));
 }
 
 // --- Shell links ---

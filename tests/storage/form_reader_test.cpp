@@ -8,6 +8,7 @@
 #include "storage/exes.h"
 #include "storage/form_writer.h"
 #include "tests/storage/stream_bytes.h"
+#include "tests/support/error_matcher.h"
 
 namespace {
 
@@ -29,12 +30,7 @@ std::vector<uint8_t> BuildPayload(const std::vector<PayloadFile>& files,
 
 std::string ReadError(const std::vector<uint8_t>& stream) {
   TFormExe form;
-  try {
-    FormStreamReader(stream.data(), stream.size()).ReadRootComponent(form);
-  } catch (const Exception& error) {
-    return error.Message();
-  }
-  return "(no error)";
+  return ErrorOf([&] { FormStreamReader(stream.data(), stream.size()).ReadRootComponent(form); });
 }
 
 std::vector<uint8_t> Replace(std::vector<uint8_t> bytes, const std::string& from, const std::string& to) {
@@ -262,12 +258,8 @@ TEST(PayloadStream, MissingOrShortStorageIsRefused) {
   noStorage.Raw("TPF0").Short("TFormExe").Short("FormExe").U8(0).U8(0);
   EXPECT_THROW(ReadPayloadForm(noStorage.bytes.data(), noStorage.bytes.size()), EReadError);
   const std::vector<uint8_t> two = BuildPayload({{"a", "a", "1"}, {"b", "b", "2"}});
-  try {
-    ReadPayloadForm(two.data(), two.size());
-    FAIL();
-  } catch (const EReadError& error) {
-    EXPECT_EQ(error.Message(), "The payload holds 2 stored items; it needs at least 4");
-  }
+  EXPECT_EQ(ErrorOf<EReadError>([&] { ReadPayloadForm(two.data(), two.size()); }),
+            "The payload holds 2 stored items; it needs at least 4");
 }
 
 TEST(PayloadStream, DeepNestingIsRefusedWithoutExhaustingTheStack) {

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "framework/errors.h"
+#include "tests/support/error_matcher.h"
 
 namespace fs = std::filesystem;
 
@@ -116,12 +117,7 @@ TEST(FormText, SyntaxErrorsNameTheLine) {
       {"object A: TB\n  X = <item Y = 1>\nend\n", "test.txt:2: expected a property name"},
   };
   for (const auto& c : cases) {
-    try {
-      Compile(c.text);
-      ADD_FAILURE() << c.text;
-    } catch (const EFormatError& error) {
-      EXPECT_EQ(error.Message(), c.message) << c.text;
-    }
+    EXPECT_EQ(ErrorOf<EFormatError>([&] { Compile(c.text); }), c.message) << c.text;
   }
 }
 
