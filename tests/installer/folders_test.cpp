@@ -5,7 +5,8 @@
 #include <cstdlib>
 
 #include "framework/errors.h"
-#include "tests/oracle/oracle_test_support.h"
+#include "tests/support/error_matcher.h"
+#include "tests/support/install_fixture.h"
 
 #ifndef _WIN32
 #include "platform/host/host_platform.h"
@@ -29,10 +30,10 @@ void SetEnv(TestMachine& machine, const std::string& name, const std::optional<s
 #endif
 }
 
-class Folders : public oracle_test::FormTest {
+class Folders : public WindowTest {
  protected:
   void SetUp() override {
-    FormTest::SetUp();
+    WindowTest::SetUp();
     SetEnv(*machine_, "INSTALADOR_T_A", "alpha");
     SetEnv(*machine_, "INSTALADOR_T_B", "C:\\beta dir");
     SetEnv(*machine_, "INSTALADOR_T_LONG", std::string(300, 'L'));
@@ -125,12 +126,8 @@ class FolderValueType : public Folders, public testing::WithParamInterface<Wrong
 TEST_P(FolderValueType, NumberIsRefused) {
   SetFolders("C:\\Program Files", "C:\\Programs");
   machine_->SetDword(GetParam().root, GetParam().key, GetParam().value, 1);
-  try {
-    Form().ReadInstallFolders();
-    FAIL() << "no error";
-  } catch (const ERegistryException& error) {
-    EXPECT_EQ(error.Message(), std::string("Invalid data type for '") + GetParam().value + "'");
-  }
+  EXPECT_EQ(ErrorOf<ERegistryException>([&] { Form().ReadInstallFolders(); }),
+            std::string("Invalid data type for '") + GetParam().value + "'");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -158,13 +155,8 @@ TEST_P(MissingFolderKey, RaisesItsError) {
   Form().ReadInstallFolders();
   Host(*machine_).DeleteKeyTree(GetParam().root, GetParam().key);
   Host(*machine_).SetWindowsDirectory("D:\\WINNT");
-  try {
-    Form().ReadInstallFolders();
-    FAIL() << "no error";
-  } catch (const Exception& error) {
-    EXPECT_STREQ(error.ClassName(), "Exception");
-    EXPECT_EQ(error.Message(), GetParam().message);
-  }
+  EXPECT_EQ(ErrorClassOf([&] { Form().ReadInstallFolders(); }), "Exception");
+  EXPECT_EQ(ErrorOf([&] { Form().ReadInstallFolders(); }), GetParam().message);
   EXPECT_EQ(Form().WindowsDir, "C:\\windows");
   EXPECT_EQ(Form().ProgramFilesDir, "C:\\Program Files");
 }
@@ -192,12 +184,7 @@ TEST_P(FolderNotFull, RaisesTheFolderError) {
   SetFolders(c.programFiles.value_or("C:\\Program Files"), c.programs.value_or("C:\\Programs"));
   if (!c.programFiles) Host(*machine_).DeleteValue(RootKey::LocalMachine, kCurrentVersionKey, "ProgramFilesPath");
   if (!c.programs) Host(*machine_).DeleteValue(RootKey::CurrentUser, kShellFoldersKey, "Programs");
-  try {
-    Form().ReadInstallFolders();
-    FAIL() << "no error";
-  } catch (const Exception& error) {
-    EXPECT_EQ(error.Message(), c.message);
-  }
+  EXPECT_EQ(ErrorOf([&] { Form().ReadInstallFolders(); }), c.message);
   EXPECT_EQ(Form().ProgramFilesDir, "");
 }
 

@@ -15,7 +15,8 @@
 #include "platform/host/host_platform.h"
 #include "storage/form_reader.h"
 #include "storage/form_tree.h"
-#include "tests/installer/install_machine.h"
+#include "tests/support/error_matcher.h"
+#include "tests/support/install_fixture.h"
 #include "tests/support/pe_builder.h"
 
 namespace {
@@ -30,17 +31,6 @@ std::vector<uint8_t> ReadHostFile(const std::string& path) {
 }
 
 std::vector<uint8_t> WindowStream() { return ReadHostFile(INSTALADOR_WINDOW_STREAM); }
-
-class RecordingView : public InstallerView {
- public:
-  void SetCaption(const std::string& caption) override { captions.push_back(caption); }
-  void SetInstallEnabled(bool enabled) override { installEnabled.push_back(enabled); }
-  void Close() override { ++closeRequests; }
-
-  std::vector<std::string> captions;
-  std::vector<bool> installEnabled;
-  int closeRequests = 0;
-};
 
 class FormInstaladorTest : public ::testing::Test {
  protected:
@@ -187,12 +177,8 @@ TEST_F(FormInstaladorTest, PictureDataBlocks) {
     TFormInstalador caseForm(caseMachine);
     const std::vector<uint8_t> bytes = WithPictureData(c.data);
     if (c.error) {
-      try {
-        FormStreamReader(bytes.data(), bytes.size()).ReadRootComponent(caseForm);
-        ADD_FAILURE() << "no error";
-      } catch (const EReadError& error) {
-        EXPECT_EQ(error.Message(), c.error);
-      }
+      EXPECT_EQ(ErrorOf<EReadError>([&] { FormStreamReader(bytes.data(), bytes.size()).ReadRootComponent(caseForm); }),
+                c.error);
       continue;
     }
     FormStreamReader(bytes.data(), bytes.size()).ReadRootComponent(caseForm);
@@ -239,13 +225,10 @@ TEST_F(FormInstaladorTest, EventsBindToTheWindowsHandlersByName) {
     TFormInstalador caseForm(caseMachine);
     RecordingView caseView;
     caseForm.SetView(&caseView);
-    try {
-      FormStreamReader(bytes.data(), bytes.size()).ReadRootComponent(caseForm);
-    } catch (const EReadError& error) {
-      EXPECT_EQ(error.Message(), c.error ? c.error : "");
-      continue;
-    }
-    ASSERT_EQ(c.error, nullptr) << "no error";
+    const std::string error =
+        ErrorOf<EReadError>([&] { FormStreamReader(bytes.data(), bytes.size()).ReadRootComponent(caseForm); });
+    EXPECT_EQ(error, c.error ? c.error : "<no error>");
+    if (c.error) continue;
     caseForm.OnShow(&caseForm);
     EXPECT_EQ(caseView.captions.size(), 1u);
     if (std::string(c.object) == "BitBtninstal") {
@@ -273,12 +256,8 @@ TEST_F(FormInstaladorTest, StreamWithoutAControlIsRefused) {
     const std::vector<uint8_t> bytes = WriteFormTree(root);
     platform::HostPlatform caseMachine;
     TFormInstalador caseForm(caseMachine);
-    try {
-      FormStreamReader(bytes.data(), bytes.size()).ReadRootComponent(caseForm);
-      ADD_FAILURE() << "no error";
-    } catch (const Exception& error) {
-      EXPECT_EQ(error.Message(), std::string("Component ") + missing + " not found");
-    }
+    EXPECT_EQ(ErrorOf([&] { FormStreamReader(bytes.data(), bytes.size()).ReadRootComponent(caseForm); }),
+              std::string("Component ") + missing + " not found");
   }
 }
 
@@ -397,12 +376,7 @@ TEST_F(WindowInputTest, ButtonsIgnoreClicksInsideTheRunningInstall) {
 }
 
 TEST_F(FormInstaladorTest, StoredItemWithoutAPayload) {
-  try {
-    form.StoredItem(2);
-    ADD_FAILURE() << "no error";
-  } catch (const EListError& error) {
-    EXPECT_EQ(error.Message(), "List index out of bounds (2)");
-  }
+  EXPECT_EQ(ErrorOf<EListError>([&] { form.StoredItem(2); }), "List index out of bounds (2)");
 }
 
 }  // namespace

@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "framework/errors.h"
-#include "tests/oracle/oracle_test_support.h"
+#include "tests/support/error_matcher.h"
+#include "tests/support/install_fixture.h"
 
 #ifndef _WIN32
 #include "platform/host/host_platform.h"
@@ -11,10 +12,10 @@
 
 namespace {
 
-class Shortcuts : public oracle_test::FormTest {
+class Shortcuts : public WindowTest {
  protected:
   void SetUp() override {
-    FormTest::SetUp();
+    WindowTest::SetUp();
     folder_ = machine_->ScratchFolder();
     ASSERT_TRUE(System().CreateDirectory(folder_ + "\\Vesko"));
     ASSERT_TRUE(System().CreateDirectory(folder_ + "\\Ostrelia"));
@@ -87,12 +88,10 @@ class LinkObjectFailure : public Shortcuts, public testing::WithParamInterface<F
 // A link object that cannot be made is an error that ends the install.
 TEST_P(LinkObjectFailure, Raises) {
   dynamic_cast<platform::HostPlatform&>(System()).SetShellLinkFailure(GetParam().failure);
-  try {
-    Form().CreateShortcut(product_, "", folder_, "Sistema de Lumentra.lnk", folder_ + "\\Ostrelia");
-    FAIL() << "no error";
-  } catch (const Exception& error) {
-    EXPECT_STREQ(error.ClassName(), GetParam().errorClass);
-  }
+  EXPECT_EQ(ErrorClassOf([&] {
+              Form().CreateShortcut(product_, "", folder_, "Sistema de Lumentra.lnk", folder_ + "\\Ostrelia");
+            }),
+            GetParam().errorClass);
   EXPECT_FALSE(System().FileExists(folder_ + "\\Ostrelia\\Sistema de Lumentra.lnk"));
 }
 

@@ -4,6 +4,7 @@
 
 #include "framework/errors.h"
 #include "tests/oracle/oracle_test_support.h"
+#include "tests/support/error_matcher.h"
 
 #ifndef _WIN32
 #include "platform/host/host_platform.h"
@@ -144,12 +145,8 @@ TEST_P(WrongType, RaisesInvalidDataType) {
   } else {
     AddUnreadableUninstallEntry();
   }
-  try {
-    GetParam().detect(Form());
-    FAIL() << "no error";
-  } catch (const ERegistryException& error) {
-    EXPECT_EQ(error.Message(), std::string("Invalid data type for '") + GetParam().value + "'");
-  }
+  EXPECT_EQ(ErrorOf<ERegistryException>([&] { GetParam().detect(Form()); }),
+            std::string("Invalid data type for '") + GetParam().value + "'");
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, WrongType,

@@ -5,6 +5,7 @@
 #include "framework/errors.h"
 #include "oracle/tnsnames.h"
 #include "tests/oracle/oracle_test_support.h"
+#include "tests/support/error_matcher.h"
 
 #ifndef _WIN32
 #include "platform/host/host_platform.h"
@@ -144,12 +145,8 @@ TEST_F(NetService, FailedWriteKeepsTheOldFile) {
 TEST_F(NetService, LockedFileReportsAndStaysUnchanged) {
   const std::string file = MakeOtherHome(kOtherEntries);
   Host(*machine_).SetFileLock(file, platform::FileLock::Exclusive);
-  try {
-    Form().ConfigureNetService();
-    FAIL() << "no error";
-  } catch (const Exception& error) {
-    EXPECT_EQ(error.Message().rfind("Cannot open file \"", 0), 0u) << error.Message();
-  }
+  const std::string message = ErrorOf([&] { Form().ConfigureNetService(); });
+  EXPECT_TRUE(StartsWith(message, "Cannot open file \"")) << message;
   Host(*machine_).SetFileLock(file, platform::FileLock::None);
   EXPECT_EQ(machine_->ReadFile(file), kOtherEntries);
 }

@@ -1,33 +1,10 @@
 // Shared set-up of the oracle tests.
 #include "tests/oracle/oracle_test_support.h"
 
-#include "oracle/tnsnames.h"
-
 namespace oracle_test {
 
-std::string StoredNetServiceFile() { return tnsnames::StoredFileLine(INSTALADOR_DB_HOST) + "\r\n"; }
-
-std::unique_ptr<TmxStorage> MakePayload() {
-  auto storage = std::make_unique<TmxStorage>(nullptr);
-  const std::string contents[] = {"product executable", StoredNetServiceFile(), "XE setup", "uninstaller"};
-  for (const std::string& content : contents) {
-    TMemoryStream stream;
-    stream.WriteBuffer(content.data(), content.size());
-    stream.SetPosition(0);
-    storage->StoredItems().Add()->LoadFromStream(&stream);
-  }
-  return storage;
-}
-
-void FormTest::SetUp() {
-  machine_ = MakeTestMachine();
-  payload_ = MakePayload();
-  form_ = std::make_unique<TFormInstalador>(System());
-  form_->SetPayload(payload_.get());
-}
-
 void OracleTest::SetUp() {
-  FormTest::SetUp();
+  WindowTest::SetUp();
 #ifdef _WIN32
   // These keys are the machine's own: never touch a real Oracle installation.
   if (System().KeyExists(platform::RootKey::LocalMachine, kOracleKey)) {

@@ -1,6 +1,6 @@
-// What the oracle tests share: a machine, an installer window model on it with
-// a real four-item payload, and the registry keys the detection reads, made
-// and removed again around each test.
+// What the oracle tests share: the window on a test machine (tests/support),
+// and the registry keys the detection reads, made and removed again around
+// each test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,9 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "installer/form_instalador.h"
-#include "storage/mxStorage.h"
-#include "tests/platform/test_machine.h"
+#include "tests/support/install_fixture.h"
 
 namespace oracle_test {
 
@@ -22,32 +20,14 @@ inline constexpr char kAllHomesKey[] = "\\SOFTWARE\\ORACLE\\ALL_HOMES";
 inline constexpr char kUninstallKey[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 inline constexpr char kXEDisplayName[] = "Oracle Client 10g Express Edition";
 
-// The carried tnsnames.ora: one line and CR LF.
-std::string StoredNetServiceFile();
-
-// Four stored items in payload order, each encoded from known bytes.
-std::unique_ptr<TmxStorage> MakePayload();
-
 struct UninstallEntry {
   std::string displayName;
   bool uninstallString = true;
   std::string displayNameValue = "DisplayName";  // the value's name as stored
 };
 
-// A machine and the installer window's model on it, with the payload.
-class FormTest : public testing::Test {
- protected:
-  void SetUp() override;
-
-  platform::Platform& System() { return machine_->Platform(); }
-  TFormInstalador& Form() { return *form_; }
-
-  std::unique_ptr<TestMachine> machine_;
-  std::unique_ptr<TmxStorage> payload_;
-  std::unique_ptr<TFormInstalador> form_;
-};
-
-class OracleTest : public FormTest {
+// The registry keys the detection reads, made and removed again around each test.
+class OracleTest : public WindowTest {
  protected:
   void SetUp() override;
   void TearDown() override;

@@ -7,7 +7,7 @@
 #include "framework/errors.h"
 #include "installer/texts.h"
 #include "oracle/texts.h"
-#include "tests/installer/install_machine.h"
+#include "tests/support/install_fixture.h"
 
 namespace install_test {
 namespace {
@@ -29,7 +29,7 @@ class XESetupTest : public InstallTest {
     machine.WriteFileBytes(kUninstallerExe, "uninstaller");
     machine.WriteFileBytes(kSetupExe, "setup");
     MakeFolders(kGroup);
-    for (const char* link : {kDesktopLink, kGroupProductLink, kGroupUninstallerLink}) {
+    for (const std::string& link : {kDesktopLink, kGroupProductLink, kGroupUninstallerLink}) {
       machine.CreateShellLink(kProductExe, "", kWorkingFolder, link);
     }
   }
@@ -166,11 +166,11 @@ TEST_F(XESetupTest, RollBackRemovesTheInstallAndNothingElse) {
 
   form->RollBackInstall();
 
-  for (const char* gone :
+  for (const std::string& gone :
        {kProductExe, kUninstallerExe, kSetupExe, kDesktopLink, kGroupProductLink, kGroupUninstallerLink}) {
     EXPECT_FALSE(machine.FileExists(gone)) << gone;
   }
-  for (const char* gone : {kProductFolder, kOrganisationFolder, kGroup}) {
+  for (const std::string& gone : {kProductFolder, kOrganisationFolder, kGroup}) {
     EXPECT_FALSE(machine.DirectoryExists(gone)) << gone;
   }
   EXPECT_TRUE(machine.DirectoryExists(kProgramFiles));
@@ -188,7 +188,8 @@ TEST_F(XESetupTest, RollBackWhileTheSetupRunsKeepsItsFolders) {
   EXPECT_TRUE(machine.FileExists(kSetupExe));
   EXPECT_TRUE(machine.DirectoryExists(kProductFolder));
   EXPECT_TRUE(machine.DirectoryExists(kOrganisationFolder));
-  for (const char* gone : {kProductExe, kUninstallerExe, kDesktopLink, kGroupProductLink, kGroupUninstallerLink}) {
+  for (const std::string& gone :
+       {kProductExe, kUninstallerExe, kDesktopLink, kGroupProductLink, kGroupUninstallerLink}) {
     EXPECT_FALSE(machine.FileExists(gone)) << gone;
   }
   EXPECT_FALSE(machine.DirectoryExists(kGroup));
@@ -196,7 +197,7 @@ TEST_F(XESetupTest, RollBackWhileTheSetupRunsKeepsItsFolders) {
 
 TEST_F(XESetupTest, RollBackWithoutProductFolderStillClearsTheGroup) {
   LayOutInstall();
-  for (const char* file : {kProductExe, kUninstallerExe, kSetupExe}) machine.DeleteFile(file);
+  for (const std::string& file : {kProductExe, kUninstallerExe, kSetupExe}) machine.DeleteFile(file);
   machine.RemoveDirectory(kProductFolder);
 
   form->RollBackInstall();

@@ -1,6 +1,9 @@
-// A host machine prepared for whole installs: the folders in the registry, a
-// four-item payload whose product is a real versioned executable, the
-// installer window's model on it and a view that records what it is asked.
+// The installer's fixtures. InstallTest: a host machine prepared for whole
+// installs (the folders in the registry, a four-item payload whose product is
+// a real versioned executable, the installer window's model on it and a view
+// that records what it is asked), with the install's places as the installer
+// computes them. WindowTest: the window's model on whichever test machine the
+// build has (the host one natively, Windows under Wine).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,9 +14,62 @@
 #include <vector>
 
 #include "installer/form_instalador.h"
-#include "platform/host/host_platform.h"
+#include "installer/install_layout.h"
+#include "oracle/net_service.h"
 #include "storage/mxStorage.h"
+#include "tests/platform/test_machine.h"
 #include "tests/support/pe_builder.h"
+
+#ifndef _WIN32
+#include "platform/host/host_platform.h"
+#endif
+
+// The payload the tests carry: one stored item per content, in payload order,
+// each encoded from its bytes at the default level.
+std::unique_ptr<TmxStorage> MakePayload(const std::vector<std::string>& contents);
+// The carried tnsnames.ora as the build makes it: the one line and CR LF.
+std::string StoredNetServiceFile();
+
+// What the model asks of the window. Given a host machine, Close behaves as the
+// real main window's: from then on every dialog answers at once.
+class RecordingView : public InstallerView {
+ public:
+#ifndef _WIN32
+  explicit RecordingView(platform::HostPlatform* machine = nullptr) : machine_(machine) {}
+#endif
+  void SetCaption(const std::string& caption) override { captions.push_back(caption); }
+  void SetInstallEnabled(bool enabled) override { installEnabled.push_back(enabled); }
+  void Close() override {
+    ++closeRequests;
+#ifndef _WIN32
+    if (machine_) machine_->SetTerminating(true);
+#endif
+  }
+
+  std::vector<std::string> captions;
+  std::vector<bool> installEnabled;
+  int closeRequests = 0;
+
+#ifndef _WIN32
+ private:
+  platform::HostPlatform* machine_ = nullptr;
+#endif
+};
+
+// The window's model and the carried payload on a test machine.
+class WindowTest : public testing::Test {
+ protected:
+  void SetUp() override;
+
+  platform::Platform& System() { return machine_->Platform(); }
+  TFormInstalador& Form() { return *form_; }
+
+  std::unique_ptr<TestMachine> machine_;
+  std::unique_ptr<TmxStorage> payload_;
+  std::unique_ptr<TFormInstalador> form_;
+};
+
+#ifndef _WIN32
 
 namespace install_test {
 
@@ -25,18 +81,22 @@ using platform::RootKey;
 inline constexpr char kProgramFiles[] = "C:\\Program Files";
 inline constexpr char kPrograms[] = "C:\\users\\tester\\Start Menu\\Programs";
 inline constexpr char kDesktop[] = "C:\\users\\tester\\Desktop";
-inline constexpr char kOrganisationFolder[] = "C:\\Program Files\\Vesko";
-inline constexpr char kProductFolder[] = "C:\\Program Files\\Vesko\\Lumentra";
-inline constexpr char kProductExe[] = "C:\\Program Files\\Vesko\\Lumentra\\Pliegorama.exe";
-inline constexpr char kUninstallerExe[] = "C:\\Program Files\\Vesko\\Lumentra\\DesInstalador.exe";
-inline constexpr char kSetupExe[] = "C:\\Program Files\\Vesko\\Lumentra\\OracleXEClient.exe";
-inline constexpr char kWorkingFolder[] = "C:\\Program Files\\Vesko\\Lumentra\\";
-inline constexpr char kTempCopy[] = "C:\\windows\\Temp\\Pliegorama.exe";
-inline constexpr char kGroup[] = "C:\\users\\tester\\Start Menu\\Programs\\Ostrelia";
-inline constexpr char kDesktopLink[] = "C:\\users\\tester\\Desktop\\Sistema de Lumentra.lnk";
-inline constexpr char kGroupProductLink[] =
-    "C:\\users\\tester\\Start Menu\\Programs\\Ostrelia\\Sistema de Lumentra.lnk";
-inline constexpr char kGroupUninstallerLink[] = "C:\\users\\tester\\Start Menu\\Programs\\Ostrelia\\DesInstalador.lnk";
+// Where the install writes on this machine, as the installer computes it.
+inline const InstallLayout& Layout() {
+  static const InstallLayout layout({"C:\\windows", kProgramFiles, kPrograms}, kDesktop);
+  return layout;
+}
+inline const std::string kOrganisationFolder = Layout().organisationFolder;
+inline const std::string kProductFolder = Layout().productFolder;
+inline const std::string kProductExe = Layout().productExe;
+inline const std::string kUninstallerExe = Layout().uninstallerExe;
+inline const std::string kSetupExe = Layout().setupExe;
+inline const std::string kWorkingFolder = Layout().workingFolder;
+inline const std::string kTempCopy = Layout().tempCopy;
+inline const std::string kGroup = Layout().group;
+inline const std::string kDesktopLink = Layout().desktopLink;
+inline const std::string kGroupProductLink = Layout().groupProductLink;
+inline const std::string kGroupUninstallerLink = Layout().groupUninstallerLink;
 
 inline constexpr char kCurrentVersionKey[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 inline constexpr char kShellFoldersKey[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
@@ -44,44 +104,13 @@ inline constexpr char kOracleKey[] = "\\SOFTWARE\\ORACLE";
 inline constexpr char kXEClientKey[] = "\\SOFTWARE\\ORACLE\\KEY_XEClient";
 inline constexpr char kAllHomesKey[] = "\\SOFTWARE\\ORACLE\\ALL_HOMES";
 inline constexpr char kXEHome[] = "C:\\oraclexe\\app\\oracle\\product\\10.2.0\\client";
-inline constexpr char kXETnsnames[] =
-    "C:\\oraclexe\\app\\oracle\\product\\10.2.0\\client\\NETWORK\\ADMIN\\tnsnames.ora";
+inline const std::string kXETnsnames = NetServicePlaces(kXEHome).file;
 
 inline constexpr char kStoredTnsnames[] = "Tramidex = (stored entry)\r\n";
 inline constexpr char kSetupBytes[] = "XE setup program";
 inline constexpr char kUninstallerBytes[] = "uninstaller program";
 
 inline const FileVersion kCarriedVersion{1, 0, 4, 6};
-
-// What the sequence asked of the window. Close behaves as the real main
-// window: from then on every dialog answers at once.
-class RecordingView : public InstallerView {
- public:
-  explicit RecordingView(platform::HostPlatform& machine) : machine_(machine) {}
-  void SetCaption(const std::string&) override {}
-  void SetInstallEnabled(bool enabled) override { installEnabled.push_back(enabled); }
-  void Close() override {
-    ++closeRequests;
-    machine_.SetTerminating(true);
-  }
-
-  std::vector<bool> installEnabled;
-  int closeRequests = 0;
-
- private:
-  platform::HostPlatform& machine_;
-};
-
-inline std::unique_ptr<TmxStorage> MakePayload(const std::vector<std::string>& contents) {
-  auto storage = std::make_unique<TmxStorage>(nullptr);
-  for (const std::string& content : contents) {
-    TMemoryStream stream;
-    stream.WriteBuffer(content.data(), content.size());
-    stream.SetPosition(0);
-    storage->StoredItems().Add()->LoadFromStream(&stream);
-  }
-  return storage;
-}
 
 // Members are open to the table-driven cases that prepare a machine.
 class InstallTest : public testing::Test {
@@ -138,6 +167,23 @@ class InstallTest : public testing::Test {
     return std::string(bytes.begin(), bytes.end());
   }
 
+  // The three links, each starting its program in the product folder.
+  void ExpectProductLinks() {
+    struct Expected {
+      std::string link;
+      std::string target;
+    };
+    for (const Expected& expected : {Expected{kDesktopLink, kProductExe}, Expected{kGroupProductLink, kProductExe},
+                                     Expected{kGroupUninstallerLink, kUninstallerExe}}) {
+      SCOPED_TRACE(expected.link);
+      const auto link = machine.ReadShellLink(expected.link);
+      ASSERT_TRUE(link.has_value());
+      EXPECT_EQ(link->target, expected.target);
+      EXPECT_EQ(link->arguments, "");
+      EXPECT_EQ(link->workingFolder, kWorkingFolder);
+    }
+  }
+
   std::vector<std::string> DialogTexts() {
     std::vector<std::string> result;
     for (const auto& dialog : machine.Dialogs()) result.push_back(dialog.text);
@@ -145,7 +191,7 @@ class InstallTest : public testing::Test {
   }
 
   platform::HostPlatform machine;
-  RecordingView view{machine};
+  RecordingView view{&machine};
   std::string carriedProduct;
   std::string installedProduct;
   std::unique_ptr<TmxStorage> payload;
@@ -153,3 +199,4 @@ class InstallTest : public testing::Test {
 };
 
 }  // namespace install_test
+#endif  // !_WIN32

@@ -184,7 +184,8 @@ inline std::vector<uint8_t> VersionInfo(uint16_t major, uint16_t minor, uint16_t
 inline std::string BuildPeImage(std::optional<platform::FileVersion> version) {
   std::vector<PeResourceDef> resources;
   if (version)
-    resources.push_back({16, "", 1, 0x080A, VersionInfo(version->major, version->minor, version->release, version->build)});
+    resources.push_back(
+        {16, "", 1, 0x080A, VersionInfo(version->major, version->minor, version->release, version->build)});
   const std::vector<uint8_t> image = BuildPe(false, resources).image;
   return std::string(image.begin(), image.end());
 }

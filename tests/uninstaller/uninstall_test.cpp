@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "tests/installer/install_machine.h"
+#include "tests/support/install_fixture.h"
 #include "uninstaller/texts.h"
 #include "uninstaller/uninstall.h"
 
@@ -48,7 +48,7 @@ class UninstallTest : public InstallTest {
   }
 
   void ExpectProductRemoved() {
-    for (const char* gone : {kProductExe, kDesktopLink, kGroupProductLink, kGroupUninstallerLink}) {
+    for (const std::string& gone : {kProductExe, kDesktopLink, kGroupProductLink, kGroupUninstallerLink}) {
       EXPECT_FALSE(machine.FileExists(gone)) << gone;
     }
     EXPECT_FALSE(machine.DirectoryExists(kGroup));
