@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "framework/errors.h"
+#include "framework/text_case.h"
 #include "storage/byte_cursor.h"
 #include "storage/payload_messages.h"
 
@@ -124,7 +125,7 @@ class PeImage {
     for (uint16_t i = 0; i < length; ++i) {
       uint16_t unit = 0;
       ReadU16At(data_, size_, chars + size_t{i} * 2, unit);
-      if (unit > 0x7F || ToUpper(static_cast<char>(unit)) != ToUpper(wanted[i])) return false;
+      if (unit > 0x7F || AsciiUpper(static_cast<char>(unit)) != AsciiUpper(wanted[i])) return false;
     }
     return true;
   }
@@ -165,7 +166,6 @@ class PeImage {
   }
 
  private:
-  static char ToUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
   static uint32_t Subdirectory(const DirectoryEntry& e) {
     if (!(e.data & kSubdirectoryFlag)) Malformed("resource tree shallower than three levels");
     return e.data & ~kSubdirectoryFlag;
