@@ -7,20 +7,6 @@
 
 namespace platform {
 
-// COM for the calling thread (single-threaded apartment); undone on
-// destruction only when it succeeded.
-class ComInitialization {
- public:
-  ComInitialization();
-  ~ComInitialization();
-  ComInitialization(const ComInitialization&) = delete;
-  ComInitialization& operator=(const ComInitialization&) = delete;
-  bool Succeeded() const { return succeeded_; }
-
- private:
-  bool succeeded_ = false;
-};
-
 class Win32Platform : public Platform {
  public:
   Win32Platform() = default;
