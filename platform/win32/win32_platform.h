@@ -1,5 +1,7 @@
 // The platform on real Windows: ANSI entry points, the registry's 32-bit view,
-// the shell's link object, and the installer's own message dialog.
+// the shell's link object, and the installer's own message dialog. Implemented
+// by job: win32_registry.cpp, win32_files.cpp, win32_programs.cpp, and
+// win32_platform.cpp for the rest.
 #pragma once
 
 #include "platform/platform.h"
