@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/win32/handles.h"
 #include "standin_window.h"
 
 namespace {
@@ -18,26 +19,24 @@ constexpr char kClientKey[] = "SOFTWARE\\ORACLE\\KEY_XEClient";
 constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OracleXEClient";
 constexpr char kDisplayName[] = "Oracle Client 10g Express Edition";
 
+// A key created for writing.
 class RegistryKey {
  public:
-  RegistryKey() = default;
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-  ~RegistryKey() {
-    if (key_) RegCloseKey(key_);
-  }
   // The 32-bit view on purpose: the installer is a 32-bit program and reads that view.
   LONG Create(const char* path) {
-    return RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                           KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key_, nullptr);
+    HKEY key = nullptr;
+    const LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                        KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr);
+    if (result == ERROR_SUCCESS) key_ = platform::UniqueKey(key);
+    return result;
   }
   LONG SetString(const char* name, const std::string& value) {
-    return RegSetValueExA(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+    return RegSetValueExA(key_.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                           static_cast<DWORD>(value.size() + 1));
   }
 
  private:
-  HKEY key_ = nullptr;
+  platform::UniqueKey key_;
 };
 
 // Creates the folder and every missing parent.

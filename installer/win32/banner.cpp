@@ -11,43 +11,31 @@ int HimetricToPixels(long himetric, int pixelsPerInch) { return MulDiv(himetric,
 
 }  // namespace
 
-Banner::~Banner() {
-  if (picture_) picture_->Release();
-}
-
 bool Banner::Load(const std::vector<uint8_t>& bytes) {
-  if (picture_) {
-    picture_->Release();
-    picture_ = nullptr;
-  }
+  picture_.reset();
   if (bytes.empty()) return false;
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-  if (!memory) return false;
-  void* target = GlobalLock(memory);
-  if (!target) {
-    GlobalFree(memory);
-    return false;
-  }
+  platform::UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE, bytes.size()));
+  if (!memory.valid()) return false;
+  void* target = GlobalLock(memory.get());
+  if (!target) return false;
   std::memcpy(target, bytes.data(), bytes.size());
-  GlobalUnlock(memory);
+  GlobalUnlock(memory.get());
 
-  IStream* stream = nullptr;
-  // The stream frees the memory when it is released.
-  if (FAILED(CreateStreamOnHGlobal(memory, TRUE, &stream))) {
-    GlobalFree(memory);
+  platform::ComPtr<IStream> stream;
+  if (FAILED(CreateStreamOnHGlobal(memory.get(), TRUE, stream.out()))) return false;
+  memory.release();  // the stream frees it when it is released
+  const HRESULT result =
+      OleLoadPicture(stream.get(), static_cast<LONG>(bytes.size()), FALSE, IID_IPicture, picture_.outVoid());
+  if (FAILED(result) || !picture_.valid()) {
+    picture_.reset();
     return false;
   }
-  void* picture = nullptr;
-  const HRESULT result = OleLoadPicture(stream, static_cast<LONG>(bytes.size()), FALSE, IID_IPicture, &picture);
-  stream->Release();
-  if (FAILED(result) || !picture) return false;
-  picture_ = static_cast<IPicture*>(picture);
   return true;
 }
 
 SIZE Banner::PixelSize(HDC dc) const {
   SIZE size{0, 0};
-  if (!picture_) return size;
+  if (!picture_.valid()) return size;
   OLE_XSIZE_HIMETRIC width = 0;
   OLE_YSIZE_HIMETRIC height = 0;
   picture_->get_Width(&width);
@@ -58,7 +46,7 @@ SIZE Banner::PixelSize(HDC dc) const {
 }
 
 void Banner::Draw(HDC dc, const RECT& area) const {
-  if (!picture_) return;
+  if (!picture_.valid()) return;
   OLE_XSIZE_HIMETRIC width = 0;
   OLE_YSIZE_HIMETRIC height = 0;
   picture_->get_Width(&width);

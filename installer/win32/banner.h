@@ -2,6 +2,7 @@
 // drawn centred in an area of the window.
 #pragma once
 
+#include "platform/win32/handles.h"
 #include "platform/win32/windows_api.h"
 
 #include <ocidl.h>
@@ -13,18 +14,17 @@
 class Banner {
  public:
   Banner() = default;
-  ~Banner();
   Banner(const Banner&) = delete;
   Banner& operator=(const Banner&) = delete;
 
   // Decodes the picture; false (and nothing to draw) when the system cannot.
   bool Load(const std::vector<uint8_t>& bytes);
-  bool Loaded() const { return picture_ != nullptr; }
+  bool Loaded() const { return picture_.valid(); }
   // Size in pixels at the screen's resolution.
   SIZE PixelSize(HDC dc) const;
   // Draws the picture centred in `area`, clipped to it.
   void Draw(HDC dc, const RECT& area) const;
 
  private:
-  IPicture* picture_ = nullptr;
+  platform::ComPtr<IPicture> picture_;
 };

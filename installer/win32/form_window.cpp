@@ -21,20 +21,15 @@ class ColorBrush {
     if (color & kSystemColorFlag) {
       brush_ = GetSysColorBrush(color & 0xFF);
     } else {
-      brush_ = CreateSolidBrush(static_cast<COLORREF>(color & 0xFFFFFF));
-      owned_ = true;
+      owned_.reset(CreateSolidBrush(static_cast<COLORREF>(color & 0xFFFFFF)));
+      brush_ = owned_.get();
     }
   }
-  ~ColorBrush() {
-    if (owned_) DeleteObject(brush_);
-  }
-  ColorBrush(const ColorBrush&) = delete;
-  ColorBrush& operator=(const ColorBrush&) = delete;
   HBRUSH Get() const { return brush_; }
 
  private:
+  platform::UniqueGdiObject<HBRUSH> owned_;
   HBRUSH brush_ = nullptr;
-  bool owned_ = false;
 };
 
 void FillBackground(HWND window, HDC dc, TColor color) {
@@ -71,7 +66,6 @@ FormWindow::FormWindow(TFormInstalador& form, std::function<void()> onTerminate)
 FormWindow::~FormWindow() {
   form_.SetView(nullptr);
   if (window_) DestroyWindow(window_);
-  if (font_) DeleteObject(font_);
 }
 
 int FormWindow::Scale(int value) const {
@@ -93,15 +87,13 @@ void FormWindow::Create() {
   RegisterClasses(instance, &FormWindow::FormProc, &FormWindow::PanelProc);
   application_ = std::make_unique<ApplicationWindow>();
 
-  HDC screen = GetDC(nullptr);
-  screenDpi_ = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
+  screenDpi_ = GetDeviceCaps(platform::WindowDC(nullptr).get(), LOGPIXELSY);
 
   const TFont& font = form_.Font();
-  font_ = CreateFontA(Scale(font.Height), 0, 0, 0, (font.Style & fsBold) ? FW_BOLD : FW_NORMAL,
-                      (font.Style & fsItalic) ? TRUE : FALSE, (font.Style & fsUnderline) ? TRUE : FALSE,
-                      (font.Style & fsStrikeOut) ? TRUE : FALSE, static_cast<BYTE>(font.Charset), OUT_DEFAULT_PRECIS,
-                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, font.Name.c_str());
+  font_.reset(CreateFontA(Scale(font.Height), 0, 0, 0, (font.Style & fsBold) ? FW_BOLD : FW_NORMAL,
+                          (font.Style & fsItalic) ? TRUE : FALSE, (font.Style & fsUnderline) ? TRUE : FALSE,
+                          (font.Style & fsStrikeOut) ? TRUE : FALSE, static_cast<BYTE>(font.Charset),
+                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, font.Name.c_str()));
 
   // The form is laid out once and never changes shape: a sizing form would
   // also need its controls re-aligned, which this window never does.
@@ -191,7 +183,7 @@ HWND FormWindow::CreateControl(TWinControl& control, HWND parentWindow) {
                              parentWindow, nullptr, GetModuleHandleA(nullptr), panel);
   }
   if (!window) throw Exception("Cannot create the control " + control.Name());
-  SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   return window;
 }
 

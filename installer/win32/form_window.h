@@ -11,6 +11,7 @@
 // The model first: <windows.h> defines macros named like its constants.
 #include "installer/form_instalador.h"
 #include "installer/win32/banner.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/windows_api.h"
 
 class ApplicationWindow;
@@ -61,7 +62,7 @@ class FormWindow : public InstallerView {
   std::function<void()> onTerminate_;
   std::unique_ptr<ApplicationWindow> application_;  // outlives window_, which it owns
   HWND window_ = nullptr;
-  HFONT font_ = nullptr;
+  platform::UniqueGdiObject<HFONT> font_;  // outlives window_, whose controls use it
   int screenDpi_ = 96;
   bool closing_ = false;
   HWND lastFocus_ = nullptr;

@@ -3,6 +3,7 @@
 #include "installer/win32/application.h"
 #include "installer/win32/form_window.h"
 #include "platform/win32/dll_search.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/win32_platform.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {

@@ -1,5 +1,7 @@
 // A whole Windows machine in memory and in a temporary folder, for native tests:
 // registry, drives, environment, shell links, dialogs and started programs.
+// Implemented by job (host_registry.cpp, host_files.cpp, host_programs.cpp,
+// host_dialogs.cpp) over the shared state of the private host_machine.h.
 #pragma once
 
 #include <cstdint>

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/dialog_text.h"
+#include "platform/win32/handles.h"
 
 namespace platform {
 namespace {
@@ -62,6 +63,16 @@ int Vertical(HWND dialog, int units) {
   return r.bottom;
 }
 
+// The text's size in the dialog's font, wrapped at two thirds of the screen's width.
+RECT MeasureText(HWND dialog, HFONT font, const std::string& text) {
+  RECT textRect = {0, 0, GetSystemMetrics(SM_CXSCREEN) * 2 / 3, 0};
+  const WindowDC dc(dialog);
+  const HGDIOBJ old = SelectObject(dc.get(), font);
+  DrawTextA(dc.get(), text.c_str(), -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+  SelectObject(dc.get(), old);
+  return textRect;
+}
+
 void Layout(HWND dialog, const DialogSetup& setup) {
   const HFONT font = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
   SetWindowTextA(dialog, DialogCaption(setup.type));
@@ -79,13 +90,7 @@ void Layout(HWND dialog, const DialogSetup& setup) {
     buttons.push_back(AddControl(dialog, "BUTTON", "&No", BS_PUSHBUTTON | WS_TABSTOP, IDNO, font));
   }
 
-  // Measure the text, wrapped at two thirds of the screen's width.
-  RECT textRect = {0, 0, GetSystemMetrics(SM_CXSCREEN) * 2 / 3, 0};
-  HDC dc = GetDC(dialog);
-  HGDIOBJ old = SelectObject(dc, font);
-  DrawTextA(dc, text.c_str(), -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
-  SelectObject(dc, old);
-  ReleaseDC(dialog, dc);
+  const RECT textRect = MeasureText(dialog, font, text);
 
   const int margin = Horizontal(dialog, 8);
   const int iconSize = GetSystemMetrics(SM_CXICON);

@@ -1,25 +1,13 @@
 // The platform on real Windows: ANSI entry points, the registry's 32-bit view,
-// the shell's link object, and the installer's own message dialog.
+// the shell's link object, and the installer's own message dialog. Implemented
+// by job: win32_registry.cpp, win32_files.cpp, win32_programs.cpp, and
+// win32_platform.cpp for the rest.
 #pragma once
 
 #include "platform/platform.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
-
-// COM for the calling thread (single-threaded apartment); undone on
-// destruction only when it succeeded.
-class ComInitialization {
- public:
-  ComInitialization();
-  ~ComInitialization();
-  ComInitialization(const ComInitialization&) = delete;
-  ComInitialization& operator=(const ComInitialization&) = delete;
-  bool Succeeded() const { return succeeded_; }
-
- private:
-  bool succeeded_ = false;
-};
 
 class Win32Platform : public Platform {
  public:

@@ -1,7 +1,7 @@
 // Started by the tests: leaves "<its own path>.ran" behind to show it ran,
 // holding the current folder it was started in. Written under another name
 // and renamed, so the file is complete once it is there.
-#include <windows.h>
+#include "platform/win32/handles.h"
 
 int main() {
   char path[MAX_PATH + 8] = {};
@@ -14,10 +14,11 @@ int main() {
   char folder[MAX_PATH + 1] = {};
   const DWORD folderLength = GetCurrentDirectoryA(sizeof folder, folder);
   if (folderLength == 0 || folderLength > MAX_PATH) return 1;
-  HANDLE file = CreateFileA(partial, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 1;
+  platform::UniqueHandle file(
+      CreateFileA(partial, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return 1;
   DWORD written = 0;
-  WriteFile(file, folder, folderLength, &written, nullptr);
-  CloseHandle(file);
+  WriteFile(file.get(), folder, folderLength, &written, nullptr);
+  file.reset();  // closed before it is renamed
   return MoveFileA(partial, path) ? 0 : 1;
 }

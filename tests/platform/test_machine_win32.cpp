@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/win32/handles.h"
 #include "platform/win32/win32_platform.h"
 
 namespace {
@@ -22,14 +23,14 @@ bool KeyPresent(platform::RootKey root, const std::string& path) {
   HKEY key = nullptr;
   if (RegOpenKeyExA(RootHandle(root), Subkey(path).c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS)
     return false;
-  RegCloseKey(key);
+  const platform::UniqueKey owner(key);
   return true;
 }
 
 void RemoveTree(const std::string& folder) {
   WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
+  const platform::UniqueFind find(FindFirstFileA((folder + "\\*").c_str(), &data));
+  if (find.valid()) {
     do {
       const std::string name = data.cFileName;
       if (name == "." || name == "..") continue;
@@ -40,8 +41,7 @@ void RemoveTree(const std::string& folder) {
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(path.c_str());
       }
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
+    } while (FindNextFileA(find.get(), &data));
   }
   RemoveDirectoryA(folder.c_str());
 }
@@ -84,7 +84,7 @@ class Win32TestMachine : public TestMachine {
   void SetDword(platform::RootKey root, const std::string& key, const std::string& name, uint32_t value) override {
     SetValue(root, key, name, REG_DWORD, &value, sizeof value);
   }
-  void CreateKey(platform::RootKey root, const std::string& key) override { RegCloseKey(Create(root, key)); }
+  void CreateKey(platform::RootKey root, const std::string& key) override { Create(root, key); }
 
   void DeleteKeyTree(platform::RootKey root, const std::string& key) override {
     const std::string path = Subkey(key);
@@ -95,17 +95,18 @@ class Win32TestMachine : public TestMachine {
     if (RegOpenKeyExA(RootHandle(root), parentPath.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &parent) !=
         ERROR_SUCCESS)
       return;
+    const platform::UniqueKey owner(parent);
     RegDeleteTreeA(parent, leaf.c_str());
     RegDeleteKeyExA(parent, leaf.c_str(), KEY_WOW64_32KEY, 0);
-    RegCloseKey(parent);
   }
 
   void WriteFile(const std::string& path, const std::string& bytes) override {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot write " + path);
+    platform::UniqueHandle file(
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) throw std::runtime_error("cannot write " + path);
     DWORD written = 0;
-    const BOOL ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
+    const BOOL ok = ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    file.reset();
     if (!ok || written != bytes.size()) throw std::runtime_error("cannot write " + path);
   }
 
@@ -116,31 +117,24 @@ class Win32TestMachine : public TestMachine {
 
   std::optional<Link> ReadLink(const std::string& linkPath) override {
     if (GetFileAttributesA(linkPath.c_str()) == INVALID_FILE_ATTRIBUTES) return std::nullopt;
-    IShellLinkA* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&link))))
+    platform::ComPtr<IShellLinkA> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.outVoid())))
       return std::nullopt;
-    std::optional<Link> result;
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-      std::wstring wide(MAX_PATH * 2, L'\0');
-      wide.resize(static_cast<size_t>(
-          MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, &wide[0], static_cast<int>(wide.size()))));
-      if (SUCCEEDED(file->Load(wide.c_str(), STGM_READ))) {
-        char target[MAX_PATH * 2] = {}, arguments[MAX_PATH * 2] = {}, folder[MAX_PATH * 2] = {};
-        link->GetPath(target, sizeof target, nullptr, SLGP_RAWPATH);
-        link->GetArguments(arguments, sizeof arguments);
-        link->GetWorkingDirectory(folder, sizeof folder);
-        result = Link{target, arguments, folder};
-      }
-      file->Release();
-    }
-    link->Release();
-    return result;
+    platform::ComPtr<IPersistFile> file;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, file.outVoid()))) return std::nullopt;
+    std::wstring wide(MAX_PATH * 2, L'\0');
+    wide.resize(static_cast<size_t>(
+        MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, &wide[0], static_cast<int>(wide.size()))));
+    if (FAILED(file->Load(wide.c_str(), STGM_READ))) return std::nullopt;
+    char target[MAX_PATH * 2] = {}, arguments[MAX_PATH * 2] = {}, folder[MAX_PATH * 2] = {};
+    link->GetPath(target, sizeof target, nullptr, SLGP_RAWPATH);
+    link->GetArguments(arguments, sizeof arguments);
+    link->GetWorkingDirectory(folder, sizeof folder);
+    return Link{target, arguments, folder};
   }
 
  private:
-  HKEY Create(platform::RootKey root, const std::string& key) {
+  platform::UniqueKey Create(platform::RootKey root, const std::string& key) {
     // Remember the topmost key this machine brings into being, to remove it.
     const std::string path = Subkey(key);
     for (size_t end = 0; end != std::string::npos;) {
@@ -155,14 +149,13 @@ class Win32TestMachine : public TestMachine {
     if (RegCreateKeyExA(RootHandle(root), path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr,
                         &handle, nullptr) != ERROR_SUCCESS)
       throw std::runtime_error("cannot create registry key " + key);
-    return handle;
+    return platform::UniqueKey(handle);
   }
 
   void SetValue(platform::RootKey root, const std::string& key, const std::string& name, DWORD type, const void* data,
                 DWORD size) {
-    HKEY handle = Create(root, key);
-    const LONG status = RegSetValueExA(handle, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(handle);
+    const LONG status =
+        RegSetValueExA(Create(root, key).get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
     if (status != ERROR_SUCCESS) throw std::runtime_error("cannot set registry value " + name);
   }
 

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "framework/errors.h"
+#include "platform/win32/handles.h"
 #include "tests/platform/test_machine.h"
 
 using namespace platform;
@@ -19,12 +20,13 @@ TEST(Win32Platform, RegistryIsReadInThe32BitView) {
   IsWow64Process(GetCurrentProcess(), &wow64);
   if (!wow64) GTEST_SKIP() << "one registry view on a 32-bit system";
   const std::string path = TestRunKey().substr(1) + "\\View";
-  HKEY key = nullptr;
+  HKEY created = nullptr;
   ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr,
-                            &key, nullptr),
+                            &created, nullptr),
             ERROR_SUCCESS);
-  RegSetValueExA(key, "V", 0, REG_SZ, reinterpret_cast<const BYTE*>("64"), 3);
-  RegCloseKey(key);
+  UniqueKey key(created);
+  RegSetValueExA(key.get(), "V", 0, REG_SZ, reinterpret_cast<const BYTE*>("64"), 3);
+  key.reset();
   Win32Platform platform;
   EXPECT_FALSE(platform.KeyExists(RootKey::LocalMachine, "\\" + path));
   RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), KEY_WOW64_64KEY, 0);

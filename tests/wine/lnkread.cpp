@@ -1,7 +1,8 @@
 // Reads a shell link (.lnk) back the way the shell does and prints its target, arguments and working
 // folder; with --create it writes one, so scenarios can put a link in place before the installer runs.
+#include "platform/win32/handles.h"
+
 #include <shlobj.h>
-#include <windows.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -12,37 +13,6 @@
 #include "tests/wine/text_escape.h"
 
 namespace {
-
-class ComInitialization {
- public:
-  ComInitialization() : result_(CoInitialize(nullptr)) {}
-  ComInitialization(const ComInitialization&) = delete;
-  ComInitialization& operator=(const ComInitialization&) = delete;
-  ~ComInitialization() {
-    if (SUCCEEDED(result_)) CoUninitialize();
-  }
-  HRESULT result() const { return result_; }
-
- private:
-  HRESULT result_;
-};
-
-template <typename Interface>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  ~ComPtr() {
-    if (pointer_) pointer_->Release();
-  }
-  Interface** Out() { return &pointer_; }
-  Interface* operator->() const { return pointer_; }
-  Interface* get() const { return pointer_; }
-
- private:
-  Interface* pointer_ = nullptr;
-};
 
 int Fail(const char* what, HRESULT result) {
   std::fprintf(stderr, "lnkread: %s failed (HRESULT 0x%08lX)\n", what, static_cast<unsigned long>(result));
@@ -69,15 +39,14 @@ int main(int argc, char** argv) {
   }
   const char* linkPath = create ? argv[2] : argv[1];
   _setmode(_fileno(stdout), _O_BINARY);  // LF line ends, for bash
-  ComInitialization com;
-  if (FAILED(com.result())) return Fail("CoInitialize", com.result());
+  const platform::ComInitialization com;
+  if (!com.Succeeded()) return Fail("CoInitialize", com.Result());
 
-  ComPtr<IShellLinkA> link;
-  HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                    reinterpret_cast<void**>(link.Out()));
+  platform::ComPtr<IShellLinkA> link;
+  HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.outVoid());
   if (FAILED(result)) return Fail("CoCreateInstance(ShellLink)", result);
-  ComPtr<IPersistFile> file;
-  result = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.Out()));
+  platform::ComPtr<IPersistFile> file;
+  result = link->QueryInterface(IID_IPersistFile, file.outVoid());
   if (FAILED(result)) return Fail("QueryInterface(IPersistFile)", result);
 
   wchar_t widePath[MAX_PATH * 2] = L"";

@@ -3,7 +3,7 @@
 // version functions on to the system's own, so the program works as before.
 // Were it ever loaded into the installer or the uninstaller, the DLL search
 // of an elevated program would be open to planting.
-#include <windows.h>
+#include "platform/win32/handles.h"
 
 namespace {
 
@@ -57,12 +57,12 @@ void NoteLoader(HINSTANCE self, bool atStartup) {
   } else {
     lstrcatA(program, " at start-up, for a system DLL\r\n");
   }
-  const HANDLE log = CreateFileA("C:\\version-marker.log", FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (log == INVALID_HANDLE_VALUE) return;
+  const platform::UniqueHandle log(CreateFileA("C:\\version-marker.log", FILE_APPEND_DATA,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!log.valid()) return;
   DWORD written = 0;
-  WriteFile(log, program, lstrlenA(program), &written, nullptr);
-  CloseHandle(log);
+  WriteFile(log.get(), program, lstrlenA(program), &written, nullptr);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Carries the installer's resources and reports from inside whether they load: MAINICON at
 // 32 x 32 and the manifest's elevation request as the loader applied it.
-#include <windows.h>
+#include "platform/win32/handles.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -14,9 +14,9 @@ int main() {
   ICONINFO info = {};
   BITMAP colour = {};
   if (icon && GetIconInfo(icon, &info)) {
-    GetObjectA(info.hbmColor, sizeof colour, &colour);
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
+    // The icon's bitmaps are copies that the caller deletes.
+    const platform::UniqueGdiObject<HBITMAP> colourBitmap(info.hbmColor), maskBitmap(info.hbmMask);
+    GetObjectA(colourBitmap.get(), sizeof colour, &colour);
   }
   HRSRC manifest = FindResourceA(instance, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
   std::printf("icon=%s size=%ldx%ld\n", icon ? "yes" : "no", colour.bmWidth, colour.bmHeight);

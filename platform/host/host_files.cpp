@@ -1,0 +1,262 @@
+// The host machine's files: drives as folders, file streams that count against
+// the disk's free space, locks held by other processes, replacement files, moves
+// and the deletions Windows makes at its next start.
+#include "platform/host/host_platform.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <stdexcept>
+#include <system_error>
+
+#include "framework/errors.h"
+#include "framework/messages.h"
+#include "platform/host/host_machine.h"
+
+namespace fs = std::filesystem;
+
+namespace platform {
+
+using host_detail::Machine;
+using host_detail::ParsePath;
+using host_detail::WinPath;
+namespace reason = host_detail::reason;
+
+namespace {
+
+class HostFileStream : public TStdioFileStream {
+ public:
+  HostFileStream(std::shared_ptr<Machine> machine, std::string key, std::string hostPath, std::FILE* file,
+                 bool writable)
+      : TStdioFileStream(file),
+        machine_(std::move(machine)),
+        key_(std::move(key)),
+        hostPath_(std::move(hostPath)),
+        writable_(writable) {
+    auto& count = machine_->open[key_];
+    (writable_ ? count.exclusive : count.readers)++;
+  }
+  ~HostFileStream() override {
+    auto& count = machine_->open[key_];
+    (writable_ ? count.exclusive : count.readers)--;
+    if (!count.exclusive && !count.readers) machine_->open.erase(key_);
+  }
+
+  void SetSize(int64_t size) override {
+    if (!writable_ || size < 0) throw EStreamError(msg::kStreamWriteError);
+    std::fflush(File());
+    std::error_code error;
+    fs::resize_file(hostPath_, static_cast<uintmax_t>(size), error);
+    if (error) throw EStreamError(msg::kStreamWriteError);
+    if (Position() > size) SetPosition(size);
+  }
+  size_t Write(const void* buffer, size_t count) override {
+    if (!writable_) return 0;
+    // The machine may let only part through: a disk that fills up.
+    const size_t allowed = machine_->Allow(count);
+    const size_t written = std::fwrite(buffer, 1, allowed, File());
+    std::fflush(File());
+    return written;
+  }
+
+ private:
+  std::shared_ptr<Machine> machine_;
+  std::string key_;
+  std::string hostPath_;
+  bool writable_;
+};
+
+[[noreturn]] void ThrowCreate(const std::string& path, const char* why) {
+  throw EFCreateError(Format(msg::kFCreateError, path.c_str(), why));
+}
+[[noreturn]] void ThrowOpen(const std::string& path, const char* why) {
+  throw EFOpenError(Format(msg::kFOpenError, path.c_str(), why));
+}
+
+}  // namespace
+
+// --- The machine's drives, and what other processes do ---
+
+std::string HostPlatform::HostPath(const std::string& windowsPath) {
+  const auto path = ParsePath(windowsPath);
+  if (!path) throw std::invalid_argument("not a Windows path: " + windowsPath);
+  return machine_->Resolve(*path);
+}
+
+void HostPlatform::AddDrive(char letter) {
+  std::error_code error;
+  fs::create_directories(fs::path(machine_->root) / std::string(1, static_cast<char>(std::toupper(letter))), error);
+}
+
+void HostPlatform::SetFileLock(const std::string& path, FileLock lock) {
+  const auto parsed = ParsePath(path);
+  if (!parsed) throw std::invalid_argument("not a Windows path: " + path);
+  if (lock == FileLock::None) {
+    machine_->locks.erase(parsed->Key());
+  } else {
+    machine_->locks[parsed->Key()] = lock;
+  }
+}
+
+void HostPlatform::SetDiskSpace(std::optional<uint64_t> bytes) { machine_->diskSpace = bytes; }
+
+void HostPlatform::WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::FILE* file = std::fopen(HostPath(path).c_str(), "wb");
+  if (!file) throw std::runtime_error("cannot write " + path);
+  const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+  if (written != bytes.size()) throw std::runtime_error("cannot write " + path);
+}
+
+std::vector<std::string> HostPlatform::AllPaths() {
+  std::vector<std::string> paths;
+  std::error_code error;
+  for (const auto& drive : fs::directory_iterator(machine_->root, error)) {
+    const std::string letter = drive.path().filename().string();
+    for (auto it = fs::recursive_directory_iterator(drive.path(), error); it != fs::recursive_directory_iterator();
+         it.increment(error)) {
+      std::string path = letter + ":\\" + fs::relative(it->path(), drive.path(), error).string();
+      std::replace(path.begin(), path.end(), '/', '\\');
+      paths.push_back(host_detail::Fold(path));
+    }
+  }
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+// --- Files and folders ---
+
+bool HostPlatform::FileExists(const std::string& path) {
+  const auto parsed = ParsePath(path);
+  return parsed && machine_->IsFile(*parsed);
+}
+
+bool HostPlatform::DirectoryExists(const std::string& path) {
+  const auto parsed = ParsePath(path);
+  return parsed && machine_->IsFolder(*parsed);
+}
+
+bool HostPlatform::CreateDirectory(const std::string& path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || parsed->parts.empty()) return false;
+  if (!machine_->IsFolder(parsed->Parent()) || fs::exists(machine_->Status(*parsed))) return false;
+  std::error_code error;
+  return fs::create_directory(machine_->Resolve(*parsed), error);
+}
+
+bool HostPlatform::RemoveDirectory(const std::string& path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || parsed->parts.empty() || !machine_->IsFolder(*parsed)) return false;
+  const std::string host = machine_->Resolve(*parsed);
+  std::error_code error;
+  if (!fs::is_empty(host, error) || error) return false;
+  return fs::remove(host, error);
+}
+
+bool HostPlatform::DeleteFile(const std::string& path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || !machine_->IsFile(*parsed) || machine_->WriteRefusal(*parsed)) return false;
+  std::error_code error;
+  return fs::remove(machine_->Resolve(*parsed), error);
+}
+
+std::unique_ptr<TStream> HostPlatform::CreateFileStream(const std::string& path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || parsed->parts.empty()) ThrowCreate(path, reason::kInvalidName);
+  const std::string full = parsed->Full();
+  if (!machine_->IsFolder(parsed->Parent())) ThrowCreate(full, reason::kPathNotFound);
+  if (machine_->IsFolder(*parsed)) ThrowCreate(full, reason::kAccessDenied);
+  if (const char* why = machine_->WriteRefusal(*parsed)) ThrowCreate(full, why);
+  const std::string host = machine_->Resolve(*parsed);
+  std::FILE* file = std::fopen(host.c_str(), "w+b");
+  if (!file) ThrowCreate(full, reason::kAccessDenied);
+  return std::make_unique<HostFileStream>(machine_, parsed->Key(), host, file, true);
+}
+
+std::unique_ptr<TStream> HostPlatform::OpenFileStream(const std::string& path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || parsed->parts.empty()) ThrowOpen(path, reason::kInvalidName);
+  const std::string full = parsed->Full();
+  if (!machine_->IsFolder(parsed->Parent())) ThrowOpen(full, reason::kPathNotFound);
+  if (machine_->IsFolder(*parsed)) ThrowOpen(full, reason::kAccessDenied);
+  if (!machine_->IsFile(*parsed)) ThrowOpen(full, reason::kFileNotFound);
+  if (const char* why = machine_->ReadRefusal(*parsed)) ThrowOpen(full, why);
+  const std::string host = machine_->Resolve(*parsed);
+  std::FILE* file = std::fopen(host.c_str(), "rb");
+  if (!file) ThrowOpen(full, reason::kAccessDenied);
+  return std::make_unique<HostFileStream>(machine_, parsed->Key(), host, file, false);
+}
+
+std::vector<uint8_t> HostPlatform::ReadFile(const std::string& path) {
+  auto stream = OpenFileStream(path);
+  return ReadAll(*stream);
+}
+
+std::unique_ptr<TStream> HostPlatform::CreateNewFileStream(const std::string& path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || parsed->parts.empty()) ThrowCreate(path, reason::kInvalidName);
+  const std::string full = parsed->Full();
+  if (!machine_->IsFolder(parsed->Parent())) ThrowCreate(full, reason::kPathNotFound);
+  // A file or a folder: whatever is there stays, and is not used.
+  if (fs::exists(machine_->Status(*parsed))) ThrowCreate(full, reason::kFileExists);
+  return CreateFileStream(path);
+}
+
+// --- Replacements, moves, deletions at restart ---
+
+std::unique_ptr<TReplacementFile> HostPlatform::CreateReplacement(const std::string& path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || parsed->parts.empty()) ThrowCreate(path, reason::kInvalidName);
+  const WinPath target = *parsed;
+  const std::string full = target.Full();
+  if (!machine_->IsFolder(target.Parent())) ThrowCreate(full, reason::kPathNotFound);
+  WinPath temporary = target.Parent();
+  temporary.parts.push_back("~ins" + UnpredictableName() + ".tmp");
+  const std::string temporaryPath = temporary.Full();
+  std::unique_ptr<TStream> file = CreateNewFileStream(temporaryPath);
+  const std::shared_ptr<Machine> machine = machine_;
+  return std::make_unique<TReplacementFile>(
+      std::move(file),
+      [machine, temporary, target, full](std::unique_ptr<TStream> stream) {
+        stream.reset();
+        if (machine->IsFolder(target)) ThrowCreate(full, reason::kAccessDenied);
+        if (const char* why = machine->WriteRefusal(target)) ThrowCreate(full, why);
+        if (!machine->Rename(temporary, target, true)) ThrowCreate(full, reason::kAccessDenied);
+      },
+      [machine, temporary] {
+        std::error_code error;
+        fs::remove(machine->Resolve(temporary), error);
+      });
+}
+
+bool HostPlatform::MoveFile(const std::string& from, const std::string& to) {
+  const auto source = ParsePath(from);
+  const auto target = ParsePath(to);
+  return source && target && machine_->Rename(*source, *target, false);
+}
+
+bool HostPlatform::DeleteFileAtRestart(const std::string& path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || parsed->parts.empty() || deletionsAtRestartRefused_) return false;
+  deletionsAtRestart_.push_back(parsed->Full());
+  return true;
+}
+
+void HostPlatform::Restart() {
+  // Every process has ended: nothing holds a file any more.
+  for (auto it = machine_->locks.begin(); it != machine_->locks.end();) {
+    it = it->second == FileLock::ReadOnly ? std::next(it) : machine_->locks.erase(it);
+  }
+  for (const std::string& path : deletionsAtRestart_) {
+    const WinPath parsed = *ParsePath(path);
+    std::error_code error;
+    if (machine_->IsFile(parsed)) {
+      fs::remove(machine_->Resolve(parsed), error);
+    } else if (machine_->IsFolder(parsed) && fs::is_empty(machine_->Resolve(parsed), error)) {
+      fs::remove(machine_->Resolve(parsed), error);
+    }
+  }
+  deletionsAtRestart_.clear();
+}
+
+}  // namespace platform

@@ -1,0 +1,102 @@
+// The host machine's shared state, private to platform/host/: names compared as
+// Windows compares them, Windows paths mapped onto host folders, registry nodes,
+// file locks and the disk's free space.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/host/host_platform.h"
+
+namespace platform {
+
+namespace host_detail {
+
+// The system's reasons, as Windows words them (FormatMessage, English).
+namespace reason {
+inline constexpr char kFileNotFound[] = "The system cannot find the file specified.";
+inline constexpr char kPathNotFound[] = "The system cannot find the path specified.";
+inline constexpr char kAccessDenied[] = "Access is denied.";
+inline constexpr char kSharingViolation[] =
+    "The process cannot access the file because it is being used by another process.";
+inline constexpr char kInvalidName[] = "The filename, directory name, or volume label syntax is incorrect.";
+inline constexpr char kFileExists[] = "The file exists.";
+}  // namespace reason
+
+// Upper case in code page 1252, as Windows compares file and key names.
+std::string Fold(const std::string& text);
+inline bool SameName(const std::string& a, const std::string& b) { return Fold(a) == Fold(b); }
+
+// A Windows path made full: drive, components without "." and "..".
+struct WinPath {
+  char drive = 'C';
+  std::vector<std::string> parts;
+  bool trailingSeparator = false;
+
+  std::string Full() const;
+  std::string Key() const;  // folded, without the trailing separator
+  WinPath Parent() const;
+};
+
+// Relative paths count from the root of drive C:, the process's fixed
+// current folder. UNC paths are not part of this machine; nullopt for them
+// and for names Windows does not allow.
+std::optional<WinPath> ParsePath(const std::string& input);
+
+struct RegValue {
+  std::string name;
+  uint32_t type;
+  std::vector<uint8_t> data;
+};
+
+struct KeyNode {
+  std::string name;
+  std::vector<std::shared_ptr<KeyNode>> children;  // sorted as Windows enumerates them
+  std::vector<RegValue> values;                    // in creation order
+  KeyPermission permission = KeyPermission::Full;
+  bool deleted = false;
+};
+
+struct OpenCount {
+  int exclusive = 0;
+  int readers = 0;
+};
+
+struct Machine {
+  std::string root;
+  std::shared_ptr<KeyNode> localMachine = std::make_shared<KeyNode>();
+  std::shared_ptr<KeyNode> currentUser = std::make_shared<KeyNode>();
+  std::map<std::string, FileLock> locks;  // by folded full path
+  std::map<std::string, OpenCount> open;  // streams this process holds
+  std::optional<uint64_t> diskSpace;
+
+  std::shared_ptr<KeyNode> Root(RootKey key) { return key == RootKey::LocalMachine ? localMachine : currentUser; }
+
+  FileLock LockOf(const WinPath& path) const;
+  OpenCount OpenOf(const WinPath& path) const;
+  // Whether writing, deleting or replacing is refused, and why.
+  const char* WriteRefusal(const WinPath& path) const;
+  const char* ReadRefusal(const WinPath& path) const;
+
+  // The host path: each existing component found without regard to case.
+  std::string Resolve(const WinPath& path) const;
+  std::filesystem::file_status Status(const WinPath& path) const;
+  // A trailing separator names a folder, never a file.
+  bool IsFile(const WinPath& path) const;
+  bool IsFolder(const WinPath& path) const;
+
+  // Renames a file in one step, over an existing one only with `replace`. A
+  // running program or a read-only file may be renamed, a file held open may not.
+  bool Rename(const WinPath& source, const WinPath& target, bool replace);
+
+  // Bytes a write may still add; a full disk writes what fits.
+  size_t Allow(size_t count);
+};
+
+}  // namespace host_detail
+}  // namespace platform

@@ -1,0 +1,169 @@
+// Files and folders on real Windows: file streams over one handle each, files
+// created exclusively, replacement files written beside their target and moved
+// over it in one step, and deletions noted for the next restart.
+#include "platform/win32/win32_platform.h"
+
+#include <algorithm>
+
+#include "framework/errors.h"
+#include "framework/messages.h"
+#include "platform/win32/handles.h"
+
+namespace platform {
+namespace {
+
+[[noreturn]] void ThrowCreate(const std::string& path, DWORD error) {
+  throw EFCreateError(Format(msg::kFCreateError, FullPath(path).c_str(), SystemErrorText(error).c_str()));
+}
+[[noreturn]] void ThrowOpen(const std::string& path, DWORD error) {
+  throw EFOpenError(Format(msg::kFOpenError, FullPath(path).c_str(), SystemErrorText(error).c_str()));
+}
+
+class Win32FileStream : public TStream {
+ public:
+  explicit Win32FileStream(HANDLE file) : file_(file) {}
+
+  int64_t Size() const override {
+    LARGE_INTEGER size;
+    return GetFileSizeEx(file_.get(), &size) ? size.QuadPart : 0;
+  }
+  void SetSize(int64_t size) override {
+    const int64_t position = Position();
+    LARGE_INTEGER to;
+    to.QuadPart = size;
+    if (!SetFilePointerEx(file_.get(), to, nullptr, FILE_BEGIN) || !SetEndOfFile(file_.get()))
+      throw EStreamError(msg::kStreamWriteError);
+    SetPosition(std::min(position, size));
+  }
+  int64_t Position() const override {
+    LARGE_INTEGER zero, position;
+    zero.QuadPart = 0;
+    return SetFilePointerEx(file_.get(), zero, &position, FILE_CURRENT) ? position.QuadPart : 0;
+  }
+  void SetPosition(int64_t position) override {
+    LARGE_INTEGER to;
+    to.QuadPart = position;
+    SetFilePointerEx(file_.get(), to, nullptr, FILE_BEGIN);
+  }
+  size_t Read(void* buffer, size_t count) override {
+    size_t total = 0;
+    while (total < count) {
+      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - total, 1u << 30));
+      DWORD got = 0;
+      if (!::ReadFile(file_.get(), static_cast<char*>(buffer) + total, chunk, &got, nullptr) || got == 0) break;
+      total += got;
+    }
+    return total;
+  }
+  size_t Write(const void* buffer, size_t count) override {
+    size_t total = 0;
+    while (total < count) {
+      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - total, 1u << 30));
+      DWORD put = 0;
+      if (!::WriteFile(file_.get(), static_cast<const char*>(buffer) + total, chunk, &put, nullptr) || put == 0) break;
+      total += put;
+    }
+    return total;
+  }
+
+ private:
+  UniqueHandle file_;
+};
+
+std::string FolderOf(const std::string& path) {
+  const size_t separator = path.find_last_of("\\/");
+  if (separator == std::string::npos) return ".";
+  if (separator == 0 || (separator == 2 && path[1] == ':')) return path.substr(0, separator + 1);
+  return path.substr(0, separator);
+}
+
+}  // namespace
+
+// --- Files and folders ---
+
+bool Win32Platform::FileExists(const std::string& path) {
+  // FindFirstFileA would match a wildcard against other files.
+  if (path.find_first_of("*?") != std::string::npos) return false;
+  WIN32_FIND_DATAA data;
+  const UniqueFind find(FindFirstFileA(path.c_str(), &data));
+  return find.valid() && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32Platform::DirectoryExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32Platform::CreateDirectory(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+
+bool Win32Platform::RemoveDirectory(const std::string& path) { return RemoveDirectoryA(path.c_str()) != 0; }
+
+bool Win32Platform::DeleteFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+// --- File streams ---
+
+std::unique_ptr<TStream> Win32Platform::CreateFileStream(const std::string& path) {
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) ThrowCreate(path, GetLastError());
+  return std::make_unique<Win32FileStream>(file);
+}
+
+std::unique_ptr<TStream> Win32Platform::OpenFileStream(const std::string& path) {
+  const HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) ThrowOpen(path, GetLastError());
+  return std::make_unique<Win32FileStream>(file);
+}
+
+std::vector<uint8_t> Win32Platform::ReadFile(const std::string& path) {
+  auto stream = OpenFileStream(path);
+  return ReadAll(*stream);
+}
+
+std::unique_ptr<TStream> Win32Platform::CreateNewFileStream(const std::string& path) {
+  const HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) ThrowCreate(path, GetLastError());
+  return std::make_unique<Win32FileStream>(file);
+}
+
+// --- Replacements, moves, deletions at restart ---
+
+std::unique_ptr<TReplacementFile> Win32Platform::CreateReplacement(const std::string& path) {
+  // Beside the target, so the final move is a rename on one volume, and the
+  // new file takes the folder's permissions as a file made there would.
+  const std::string folder = FolderOf(path);
+  const std::string separator = folder.back() == '\\' || folder.back() == '/' ? "" : "\\";
+  std::string temporary;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; file == INVALID_HANDLE_VALUE; ++attempt) {
+    temporary = folder + separator + "~ins" + UnpredictableName() + ".tmp";
+    file = CreateFileA(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+    if (file != INVALID_HANDLE_VALUE) break;
+    const DWORD error = GetLastError();
+    if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt >= 8) ThrowCreate(path, error);
+  }
+  return std::make_unique<TReplacementFile>(
+      std::make_unique<Win32FileStream>(file),
+      [file, temporary, path](std::unique_ptr<TStream> stream) {
+        const bool flushed = FlushFileBuffers(file) != 0;
+        const DWORD flushError = GetLastError();
+        stream.reset();
+        if (!flushed) ThrowCreate(path, flushError);
+        if (!MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+          ThrowCreate(path, GetLastError());
+      },
+      [temporary] { DeleteFileA(temporary.c_str()); });
+}
+
+bool Win32Platform::MoveFile(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool Win32Platform::DeleteFileAtRestart(const std::string& path) {
+  return MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
+
+}  // namespace platform
