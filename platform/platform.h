@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "framework/streams.h"
+#include "storage/pe_image.h"
 
 namespace platform {
 
@@ -42,9 +43,8 @@ inline constexpr int kIdCancel = 2;
 inline constexpr int kIdYes = 6;
 inline constexpr int kIdNo = 7;
 
-struct FileVersion {
-  uint16_t major = 0, minor = 0, release = 0, build = 0;
-};
+// The fixed file version, as the PE reader gives it.
+using FileVersion = ::FileVersion;
 
 // A read-only byte range that lives as long as the program (a mapped resource).
 struct ByteRange {

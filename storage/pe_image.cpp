@@ -183,7 +183,7 @@ std::optional<PeResource> FindPeResource(const uint8_t* image, size_t size, uint
   return PeImage(image, size).Find(type, &name);
 }
 
-std::optional<PeFileVersion> ReadFixedFileVersion(const uint8_t* data, size_t size) {
+std::optional<FileVersion> ReadFixedFileVersion(const uint8_t* data, size_t size) {
   std::optional<PeResource> resource;
   try {
     resource = PeImage(data, size).Find(kRtVersion, nullptr);
@@ -212,7 +212,7 @@ std::optional<PeFileVersion> ReadFixedFileVersion(const uint8_t* data, size_t si
   uint32_t signature = 0, fileMs = 0, fileLs = 0;
   if (!ReadU32At(p, n, at, signature) || signature != kFixedFileInfoSignature) return std::nullopt;
   if (!ReadU32At(p, n, at + 8, fileMs) || !ReadU32At(p, n, at + 12, fileLs)) return std::nullopt;
-  PeFileVersion version;
+  FileVersion version;
   version.major = static_cast<uint16_t>(fileMs >> 16);
   version.minor = static_cast<uint16_t>(fileMs);
   version.release = static_cast<uint16_t>(fileLs >> 16);

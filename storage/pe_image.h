@@ -18,7 +18,7 @@ struct PeResource {
 
 // The fixed file version (VS_FIXEDFILEINFO): major and minor are the high and
 // low words of its upper half, release and build of its lower half.
-struct PeFileVersion {
+struct FileVersion {
   uint16_t major = 0, minor = 0, release = 0, build = 0;
 };
 
@@ -36,4 +36,4 @@ inline std::optional<PeResource> FindRcDataResource(const uint8_t* image, size_t
 
 // The file version of the first RT_VERSION resource; nullopt when the file
 // has none, or is not a well-formed PE image (never raises).
-std::optional<PeFileVersion> ReadFixedFileVersion(const uint8_t* data, size_t size);
+std::optional<FileVersion> ReadFixedFileVersion(const uint8_t* data, size_t size);

@@ -7,30 +7,14 @@
 #include <cctype>
 #include <system_error>
 
+#include "framework/text_case.h"
+
 namespace fs = std::filesystem;
 
 namespace platform {
 namespace host_detail {
 
 namespace {
-
-char FoldChar(char c) {
-  const auto b = static_cast<unsigned char>(c);
-  if (b >= 'a' && b <= 'z') return static_cast<char>(b - 0x20);
-  if (b >= 0xE0 && b <= 0xFE && b != 0xF7) return static_cast<char>(b - 0x20);
-  switch (b) {
-    case 0x9A:
-      return static_cast<char>(0x8A);
-    case 0x9C:
-      return static_cast<char>(0x8C);
-    case 0x9E:
-      return static_cast<char>(0x8E);
-    case 0xFF:
-      return static_cast<char>(0x9F);
-    default:
-      return c;
-  }
-}
 
 bool InvalidNameChar(char c) {
   return static_cast<unsigned char>(c) < 32 || c == '<' || c == '>' || c == ':' || c == '"' || c == '|' || c == '?' ||
@@ -39,11 +23,8 @@ bool InvalidNameChar(char c) {
 
 }  // namespace
 
-std::string Fold(const std::string& text) {
-  std::string result = text;
-  std::transform(result.begin(), result.end(), result.begin(), FoldChar);
-  return result;
-}
+// Windows compares file and key names folded to upper case in code page 1252.
+std::string Fold(const std::string& text) { return AnsiUpper(text); }
 
 // --- Paths ---
 

@@ -68,10 +68,9 @@ std::optional<FileVersion> HostPlatform::ReadFileVersion(const std::string& path
   const auto parsed = ParsePath(path);
   if (!parsed || !machine_->IsFile(*parsed) || machine_->ReadRefusal(*parsed)) return std::nullopt;
   const std::vector<uint8_t> bytes = ReadFile(path);
-  const std::optional<PeFileVersion> version = ReadFixedFileVersion(bytes.data(), bytes.size());
+  const std::optional<FileVersion> version = ReadFixedFileVersion(bytes.data(), bytes.size());
   if (versionReadHook_) versionReadHook_(path);
-  if (!version) return std::nullopt;
-  return FileVersion{version->major, version->minor, version->release, version->build};
+  return version;
 }
 
 }  // namespace platform

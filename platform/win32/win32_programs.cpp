@@ -76,10 +76,7 @@ std::optional<FileVersion> Win32Platform::ReadFileVersion(const std::string& pat
   if (!mapping.valid()) return std::nullopt;
   const UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
   if (!view.valid()) return std::nullopt;
-  const std::optional<PeFileVersion> version =
-      ReadFixedFileVersion(static_cast<const uint8_t*>(view.get()), static_cast<size_t>(size.QuadPart));
-  if (!version) return std::nullopt;
-  return FileVersion{version->major, version->minor, version->release, version->build};
+  return ReadFixedFileVersion(static_cast<const uint8_t*>(view.get()), static_cast<size_t>(size.QuadPart));
 }
 
 }  // namespace platform

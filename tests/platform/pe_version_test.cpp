@@ -7,7 +7,7 @@
 
 namespace {
 
-std::optional<PeFileVersion> Read(const std::string& image) {
+std::optional<FileVersion> Read(const std::string& image) {
   return ReadFixedFileVersion(reinterpret_cast<const uint8_t*>(image.data()), image.size());
 }
 

@@ -65,7 +65,7 @@ TEST_P(PeImageTest, TakesTheOnlyLanguageWhenNotNeutral) {
 
 TEST_P(PeImageTest, ReadsTheFixedFileVersion) {
   const std::vector<uint8_t> image = Image(SampleResources());
-  const std::optional<PeFileVersion> v = ReadFixedFileVersion(image.data(), image.size());
+  const std::optional<FileVersion> v = ReadFixedFileVersion(image.data(), image.size());
   ASSERT_TRUE(v);
   EXPECT_EQ(v->major, 1);
   EXPECT_EQ(v->minor, 2);
