@@ -234,29 +234,19 @@ void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
   close(descriptor);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::fflush(stdout);
-  Launcher launcher;
-  const std::filesystem::path dir = argc > 1 ? std::filesystem::path(argv[1]) : std::filesystem::temp_directory_path();
-  std::filesystem::create_directories(dir);
-  const std::string outPath = (dir / "extract_bench.out").string();
-
-  std::vector<uint8_t> payload;
-  {
-    std::unique_ptr<TFormExe> form = NewPayloadForm();
-    for (int i = 0; i < 4; ++i) {
-      const std::vector<uint8_t> file = SyntheticFile(kItemSizes[i], 7u + static_cast<uint32_t>(i));
-      AddStoredFile(*form->mxStorageFiles, kItemNames[i], std::string(kItemNames[i]) + ".bin", file.data(), file.size(),
-                    TCompressionLevel::clDefault);
-    }
-    payload = WriteFormStream(*form);
+// The payload the size of the real one, as a form stream.
+std::vector<uint8_t> BuildPayload() {
+  std::unique_ptr<TFormExe> form = NewPayloadForm();
+  for (int i = 0; i < 4; ++i) {
+    const std::vector<uint8_t> file = SyntheticFile(kItemSizes[i], 7u + static_cast<uint32_t>(i));
+    AddStoredFile(*form->mxStorageFiles, kItemNames[i], std::string(kItemNames[i]) + ".bin", file.data(), file.size(),
+                  TCompressionLevel::clDefault);
   }
-  const bool peaks = ResetPeak();  // peak figures need Linux's clear_refs
-  std::printf("payload stream: %zu bytes; largest item: %zu bytes (default level)\n", payload.size(), kItemSizes[2]);
+  return WriteFormStream(*form);
+}
 
-  // Start-up: the payload read into the host form, against one copy of its bytes.
+// Start-up: the payload read into the host form, against one copy of its bytes.
+void CompareLoad(const std::vector<uint8_t>& payload) {
   const Measure copy = Run(SettledResidentKiB(), [&] {
     std::unique_ptr<uint8_t[]> bytes(new uint8_t[payload.size()]);
     std::memcpy(bytes.get(), payload.data(), payload.size());
@@ -264,10 +254,14 @@ int main(int argc, char** argv) {
     (void)sink;
   });
   const Measure load = Run(SettledResidentKiB(), [&] { ReadPayloadForm(payload.data(), payload.size()); });
+  Report("memcpy of the payload stream", copy.seconds, copy.peakAboveKiB);
+  Report("FormStreamReader into TFormExe", load.seconds, load.peakAboveKiB);
+  std::printf("load / memcpy:       %.2fx (target: within 2x)\n", load.seconds / copy.seconds);
+}
 
-  // Extraction of the largest item, against a plain inflate of the same bytes.
-  std::unique_ptr<TFormExe> form = ReadPayloadForm(payload.data(), payload.size());
-  TmxStoredItem& item = *form->mxStorageFiles->StoredItems().Items(2);
+// Extraction of the largest item, against a plain inflate of the same bytes;
+// whether the file came out whole.
+bool CompareExtraction(TmxStoredItem& item, const std::string& outPath) {
   // Each run starts with no output file and no dirty pages, else the one measured
   // second pays for the first one's write-back and truncation.
   const auto freshOutput = [&] {
@@ -280,12 +274,19 @@ int main(int argc, char** argv) {
       freshOutput);
   const Measure extract = Run(
       SettledResidentKiB(), [&] { item.ExtractToFile(outPath); }, freshOutput);
-  bool sizeOk = std::filesystem::file_size(outPath) == kItemSizes[2];
+  const bool whole = std::filesystem::file_size(outPath) == kItemSizes[2];
   std::filesystem::remove(outPath);
+  Report("plain zlib inflate to a file", inflate.seconds, inflate.peakAboveKiB);
+  Report("ExtractToFile", extract.seconds, extract.peakAboveKiB);
+  std::printf("extract / inflate:   %.2fx (target: within 1.15x)\n", extract.seconds / inflate.seconds);
+  std::printf("extraction peak above the loaded payload: %.2f MiB (target: under 2 MiB)\n",
+              extract.peakAboveKiB / 1024.0);
+  return whole;
+}
 
-  // The check before an install (every item decoded to nowhere) against one
-  // extraction of the same items.
-  TmxStoredItems& items = form->mxStorageFiles->StoredItems();
+// The check before an install (every item decoded to nowhere) against one
+// extraction of the same items.
+void CompareCheck(TmxStoredItems& items, const std::string& outPath) {
   const auto freshOutputs = [&] {
     for (int i = 0; i < 4; ++i) std::filesystem::remove(outPath + std::to_string(i));
     sync();
@@ -300,9 +301,16 @@ int main(int argc, char** argv) {
       },
       freshOutputs);
   freshOutputs();
+  Report("Verify of the four items", verifyAll.seconds, verifyAll.peakAboveKiB);
+  Report("ExtractToFile of the four items", extractAll.seconds, extractAll.peakAboveKiB);
+  std::printf("verify / extract:    %.2fx (target: at most 1.0x)\n", verifyAll.seconds / extractAll.seconds);
+}
 
-  // Whole processes, interleaved: the payload tool on a payload file, against
-  // a plain inflate of item 2's zlib stream from a file of its own.
+// Whole processes, interleaved: the payload tool on a payload file, against a
+// plain inflate of item 2's zlib stream from a file of its own; whether every
+// run made the whole file.
+bool CompareProcesses(Launcher& launcher, const std::vector<uint8_t>& payload, const TmxStoredItem& item,
+                      const std::filesystem::path& dir, const std::string& outPath) {
   const std::string bin = std::filesystem::canonical("/proc/self/exe").parent_path().string();
   const std::string payloadFile = (dir / "extract_bench.payload").string();
   const std::string zlibFile = (dir / "extract_bench.zlib").string();
@@ -314,6 +322,7 @@ int main(int argc, char** argv) {
   constexpr int kProcessRuns = 7;
   std::vector<double> ratios, toolSeconds, plainSeconds;
   long toolPeak = 0, plainPeak = 0;
+  bool whole = true;
   for (int run = 0; run < kProcessRuns; ++run) {
     std::filesystem::remove(extracted);
     std::filesystem::remove(outPath);
@@ -327,9 +336,8 @@ int main(int argc, char** argv) {
         plain = launcher.Run({bin + "/plain_inflate", zlibFile, outPath});
       }
     }
-    sizeOk = sizeOk && tool.status == 0 && plain.status == 0 &&
-             std::filesystem::file_size(extracted) == kItemSizes[2] &&
-             std::filesystem::file_size(outPath) == kItemSizes[2];
+    whole = whole && tool.status == 0 && plain.status == 0 && std::filesystem::file_size(extracted) == kItemSizes[2] &&
+            std::filesystem::file_size(outPath) == kItemSizes[2];
     ratios.push_back(tool.seconds / plain.seconds);
     toolSeconds.push_back(tool.seconds);
     plainSeconds.push_back(plain.seconds);
@@ -338,19 +346,6 @@ int main(int argc, char** argv) {
   }
   for (const std::string& path : {payloadFile, zlibFile, outPath}) std::filesystem::remove(path);
   std::filesystem::remove_all(extractDir);
-
-  std::printf("best of %d runs each:\n", kRuns);
-  Report("memcpy of the payload stream", copy.seconds, copy.peakAboveKiB);
-  Report("FormStreamReader into TFormExe", load.seconds, load.peakAboveKiB);
-  Report("plain zlib inflate to a file", inflate.seconds, inflate.peakAboveKiB);
-  Report("ExtractToFile", extract.seconds, extract.peakAboveKiB);
-  std::printf("load / memcpy:       %.2fx (target: within 2x)\n", load.seconds / copy.seconds);
-  std::printf("extract / inflate:   %.2fx (target: within 1.15x)\n", extract.seconds / inflate.seconds);
-  std::printf("extraction peak above the loaded payload: %.2f MiB (target: under 2 MiB)\n",
-              extract.peakAboveKiB / 1024.0);
-  Report("Verify of the four items", verifyAll.seconds, verifyAll.peakAboveKiB);
-  Report("ExtractToFile of the four items", extractAll.seconds, extractAll.peakAboveKiB);
-  std::printf("verify / extract:    %.2fx (target: at most 1.0x)\n", verifyAll.seconds / extractAll.seconds);
   std::printf("whole processes, %d interleaved runs each (median):\n", kProcessRuns);
   std::printf("  %-38s %8.1f ms   peak %7.1f MiB\n", "payload extract --item 2", Median(toolSeconds) * 1000,
               toolPeak / 1024.0);
@@ -360,9 +355,31 @@ int main(int argc, char** argv) {
   std::printf("payload extract peak: %.2f MiB above the payload file's %.2f MiB (target: at most 2 MiB)\n",
               (toolPeak * 1024.0 - static_cast<double>(payload.size())) / (1024.0 * 1024.0),
               static_cast<double>(payload.size()) / (1024.0 * 1024.0));
+  return whole;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::fflush(stdout);
+  Launcher launcher;  // forked before the payload exists
+  const std::filesystem::path dir = argc > 1 ? std::filesystem::path(argv[1]) : std::filesystem::temp_directory_path();
+  std::filesystem::create_directories(dir);
+  const std::string outPath = (dir / "extract_bench.out").string();
+
+  const std::vector<uint8_t> payload = BuildPayload();
+  const bool peaks = ResetPeak();  // peak figures need Linux's clear_refs
+  std::printf("payload stream: %zu bytes; largest item: %zu bytes (default level)\n", payload.size(), kItemSizes[2]);
+  std::printf("best of %d runs each:\n", kRuns);
+  CompareLoad(payload);
+  std::unique_ptr<TFormExe> form = ReadPayloadForm(payload.data(), payload.size());
+  TmxStoredItems& items = form->mxStorageFiles->StoredItems();
+  bool whole = CompareExtraction(*items.Items(2), outPath);
+  CompareCheck(items, outPath);
+  whole = CompareProcesses(launcher, payload, *items.Items(2), dir, outPath) && whole;
   if (!peaks) std::printf("(peak memory figures need Linux's /proc/self/clear_refs; they are not reliable here)\n");
-  if (!sizeOk) {
-    std::printf("extracted file has the wrong size\n");
+  if (!whole) {
+    std::printf("an extracted file has the wrong size\n");
     return 1;
   }
   return 0;

@@ -27,6 +27,29 @@ int ReportLeft(platform::Platform& system, const std::vector<std::string>& left)
   return kIncomplete;
 }
 
+// The uninstaller's own file: deleted when this process does not run from
+// it; otherwise, as a running program's file cannot be deleted, renamed out of
+// the product folder (which can then go at once) under a name nobody can
+// guess, never over an existing file, and deleted at the restart. When it
+// cannot be moved (another volume, no Temp folder) it and its folders go at
+// the restart, named in `atRestart`. False when none of that could be done.
+bool RemoveOwnFile(platform::Platform& system, const InstallLayout& layout, const RunningFrom& runningFrom,
+                   std::vector<std::string>& atRestart) {
+  const std::string& uninstaller = layout.uninstallerExe;
+  if (!runningFrom(uninstaller) || !system.FileExists(uninstaller)) return Remove(system, uninstaller);
+  const std::string parked = layout.tempFolder + "\\~DesInstalador-" + UnpredictableName() + ".tmp";
+  if (system.MoveFile(uninstaller, parked)) {
+    system.DeleteFileAtRestart(parked);
+    return true;
+  }
+  if (!system.DeleteFileAtRestart(uninstaller)) return false;
+  // Asked to go after it, each only when empty.
+  atRestart = {uninstaller, layout.productFolder, layout.organisationFolder};
+  system.DeleteFileAtRestart(layout.productFolder);
+  system.DeleteFileAtRestart(layout.organisationFolder);
+  return true;
+}
+
 }  // namespace
 
 int RunUninstaller(platform::Platform& system, const RunningFrom& runningFrom) {
@@ -75,25 +98,7 @@ int RunUninstaller(platform::Platform& system, const RunningFrom& runningFrom) {
   if (!left.empty()) return ReportLeft(system, left);
 
   std::vector<std::string> atRestart;
-  const std::string& uninstaller = layout.uninstallerExe;
-  if (runningFrom(uninstaller) && system.FileExists(uninstaller)) {
-    // Renamed out of the product folder, which can then go at once; a name
-    // nobody can guess, and never over an existing file.
-    const std::string parked = layout.tempFolder + "\\~DesInstalador-" + UnpredictableName() + ".tmp";
-    if (system.MoveFile(uninstaller, parked)) {
-      system.DeleteFileAtRestart(parked);
-    } else if (system.DeleteFileAtRestart(uninstaller)) {
-      // Another volume, or no Temp folder: the file stays until the restart,
-      // and with it the folders, asked to go after it (each only when empty).
-      atRestart = {uninstaller, layout.productFolder, layout.organisationFolder};
-      system.DeleteFileAtRestart(layout.productFolder);
-      system.DeleteFileAtRestart(layout.organisationFolder);
-    } else {
-      left.push_back(uninstaller);
-    }
-  } else if (!Remove(system, uninstaller)) {
-    left.push_back(uninstaller);
-  }
+  if (!RemoveOwnFile(system, layout, runningFrom, atRestart)) left.push_back(layout.uninstallerExe);
   if (!left.empty()) return ReportLeft(system, left);
   // Only when empty: files the user put there stay, and so do their folders.
   system.RemoveDirectory(layout.productFolder);
