@@ -6,7 +6,7 @@
 #include "storage/exes.h"
 #include "storage/form_writer.h"
 #include "storage/pe_image.h"
-#include "tests/storage/pe_builder.h"
+#include "tests/support/pe_builder.h"
 
 namespace {
 
