@@ -30,14 +30,17 @@ void VerifyPayload(TFormInstalador& form) {
 
 void TFormInstalador::InstallProduct() {
   platform::Platform& system = Platform();
-  // Before the folders are first known there is no copy to delete; a path
-  // built from an empty folder would name a file at the root of the drive.
-  std::string tempCopy;
+  // The temporary copy goes on every way out, also when this run fails
+  // before it makes one (an earlier click may have left it). Before the
+  // folders are first known there is no copy to delete: a path built from an
+  // empty folder would name a file at the root of the drive.
+  const auto deleteTempCopy = [this, &system] {
+    if (!WindowsDir.empty()) system.DeleteFile(InstallLayout({WindowsDir, ProgramFilesDir, ProgramsDir}, "").tempCopy);
+  };
   try {
     ReadInstallFolders();
     VerifyPayload(*this);
     const InstallLayout layout = Layout();
-    tempCopy = layout.tempCopy;
 
     if (!system.DirectoryExists(layout.organisationFolder)) system.CreateDirectory(layout.organisationFolder);
     if (!system.DirectoryExists(layout.productFolder)) system.CreateDirectory(layout.productFolder);
@@ -85,10 +88,10 @@ void TFormInstalador::InstallProduct() {
       if (view_) view_->SetInstallEnabled(true);
     }
   } catch (...) {
-    if (!tempCopy.empty()) system.DeleteFile(tempCopy);
+    deleteTempCopy();
     throw;
   }
-  if (!tempCopy.empty()) system.DeleteFile(tempCopy);
+  deleteTempCopy();
 }
 
 bool TFormInstalador::IsNewerVersion(const std::string& installedFile, const std::string& newFile) {
