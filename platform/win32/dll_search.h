@@ -31,7 +31,8 @@ inline void RestrictDllSearchToSystemFolder() {
     char path[MAX_PATH + 16] = "";
     lstrcpyA(path, folder);
     lstrcatA(path, name);
-    LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    // Its own dependencies from the system folder too.
+    LoadLibraryExA(path, nullptr, restricted ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH);
   }
 }
 
