@@ -21,7 +21,4 @@ inline constexpr char kInvalidRegType[] = "Invalid data type for '%s'";
 inline constexpr char kInterfaceNotSupported[] = "Interface not supported";
 inline constexpr char kOleError[] = "OLE error %.8x";
 inline constexpr char kDuplicateItemName[] = "Duplicated stored item name";
-// A stored item whose bytes disagree with its FileSize (a damaged payload).
-inline constexpr char kStoredLengthMismatch[] = "The stored file is %d bytes long, its FileSize says %d";
-inline constexpr char kStoredItemEmpty[] = "The stored item holds no data, its FileSize says %d";
 }  // namespace msg

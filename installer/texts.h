@@ -20,6 +20,11 @@ inline constexpr char kUserProgramPathError[] = "User Program Path Error";
 // A window stream without one of the window's components is damaged.
 inline constexpr char kMissingComponent[] = "Component %s not found";
 
+// The window's own failures to appear (the start-up failure box shows them).
+inline constexpr char kCannotCreateApplicationWindow[] = "Cannot create the application window";
+inline constexpr char kCannotCreateInstallerWindow[] = "Cannot create the installer window";
+inline constexpr char kCannotCreateControl[] = "Cannot create the control %s";
+
 // The box of a failure before the window shows: its caption, and the first
 // line, naming the kind of failure and the module, before the message.
 inline constexpr char kStartupFailureCaption[] = "Application Error";

@@ -6,6 +6,7 @@
 #include "framework/errors.h"
 #include "framework/messages.h"
 #include "storage/byte_cursor.h"
+#include "storage/payload_messages.h"
 #include "storage/zstreams.h"
 
 namespace {

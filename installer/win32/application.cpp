@@ -54,7 +54,7 @@ ApplicationWindow::ApplicationWindow() {
   window_ = CreateWindowExA(0, kApplicationClass, texts::kApplicationTitle,
                             WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS, GetSystemMetrics(SM_CXSCREEN) / 2,
                             GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr, nullptr, instance, this);
-  if (!window_) throw Exception("Cannot create the application window");
+  if (!window_) throw Exception(texts::kCannotCreateApplicationWindow);
 }
 
 ApplicationWindow::~ApplicationWindow() {

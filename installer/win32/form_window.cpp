@@ -7,6 +7,7 @@
 
 #include "framework/errors.h"
 #include "installer/controls.h"
+#include "installer/texts.h"
 #include "installer/win32/application.h"
 
 namespace {
@@ -140,7 +141,7 @@ void FormWindow::Create() {
 
   window_ = CreateWindowExA(exStyle, kFormClass, form_.Caption().c_str(), style, left, top, width, height,
                             application_->Handle(), nullptr, instance, this);
-  if (!window_) throw Exception("Cannot create the installer window");
+  if (!window_) throw Exception(texts::kCannotCreateInstallerWindow);
   application_->SetMainWindow(window_);
 
   if (form_.Image1 && !form_.Image1->Picture().Empty()) banner_.Load(form_.Image1->Picture().Data());
@@ -182,7 +183,7 @@ HWND FormWindow::CreateControl(TWinControl& control, HWND parentWindow) {
                              bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
                              parentWindow, nullptr, GetModuleHandleA(nullptr), panel);
   }
-  if (!window) throw Exception("Cannot create the control " + control.Name());
+  if (!window) throw Exception(Format(texts::kCannotCreateControl, control.Name().c_str()));
   SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   return window;
 }
