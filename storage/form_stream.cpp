@@ -105,9 +105,9 @@ std::string Utf16ToAnsi(const uint8_t* utf16le, size_t units) {
   std::string out;
   out.reserve(units);
   for (size_t i = 0; i < units; ++i) {
-    uint32_t unit = static_cast<uint32_t>(utf16le[2 * i] | utf16le[2 * i + 1] << 8);
+    uint32_t unit = static_cast<uint32_t>(LoadLittle(utf16le + 2 * i, 2));
     if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
-      const uint32_t low = static_cast<uint32_t>(utf16le[2 * i + 2] | utf16le[2 * i + 3] << 8);
+      const uint32_t low = static_cast<uint32_t>(LoadLittle(utf16le + 2 * i + 2, 2));
       if (low >= 0xDC00 && low <= 0xDFFF) {
         ++i;
         out += '?';  // outside the code page by construction

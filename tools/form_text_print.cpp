@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "storage/byte_cursor.h"
 #include "tools/form_text_keywords.h"
 
 namespace {
@@ -60,10 +61,8 @@ std::string Quote(const std::string& bytes) {
 
 std::string QuoteWide(const std::string& utf16le) {
   if (utf16le.empty()) return "''";
-  return QuoteUnits(utf16le.size() / 2, [&](size_t i) {
-    return static_cast<unsigned>(static_cast<unsigned char>(utf16le[2 * i]) |
-                                 static_cast<unsigned char>(utf16le[2 * i + 1]) << 8);
-  });
+  const auto* units = reinterpret_cast<const uint8_t*>(utf16le.data());
+  return QuoteUnits(utf16le.size() / 2, [&](size_t i) { return static_cast<unsigned>(LoadLittle(units + 2 * i, 2)); });
 }
 
 std::string Name(const std::string& text, bool dotted) { return IsPlainName(text, dotted) ? text : Quote(text); }
