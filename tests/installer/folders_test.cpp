@@ -16,9 +16,6 @@ namespace {
 
 using platform::RootKey;
 
-constexpr char kCurrentVersionKey[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-constexpr char kShellFoldersKey[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-
 // Sets (or, with nullopt, removes) a variable of this process's environment.
 void SetEnv(TestMachine& machine, const std::string& name, const std::optional<std::string>& value) {
 #ifdef _WIN32

@@ -368,7 +368,7 @@ TEST_F(WindowInputTest, ButtonsIgnoreClicksInsideTheRunningInstall) {
   EXPECT_EQ(machine.Dialogs().size(), 2u);  // one run: success and the restart question
   EXPECT_FALSE(form->Installing());
 
-  machine.DeleteKeyTree(platform::RootKey::LocalMachine, install_test::kCurrentVersionKey);
+  machine.DeleteKeyTree(platform::RootKey::LocalMachine, kCurrentVersionKey);
   EXPECT_THROW(form->BitBtninstalClick(nullptr), Exception);
   EXPECT_FALSE(form->Installing());
   form->BitBtncerrarClick(nullptr);

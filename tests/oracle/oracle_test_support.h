@@ -14,10 +14,6 @@
 
 namespace oracle_test {
 
-inline constexpr char kOracleKey[] = "\\SOFTWARE\\ORACLE";
-inline constexpr char kXEClientKey[] = "\\SOFTWARE\\ORACLE\\KEY_XEClient";
-inline constexpr char kAllHomesKey[] = "\\SOFTWARE\\ORACLE\\ALL_HOMES";
-inline constexpr char kUninstallKey[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 inline constexpr char kXEDisplayName[] = "Oracle Client 10g Express Edition";
 
 struct UninstallEntry {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "framework/errors.h"
+#include "framework/text_case.h"
 #include "tests/platform/test_machine.h"
 #include "tests/support/error_matcher.h"
 #include "tests/support/pe_builder.h"
@@ -70,8 +71,7 @@ TEST_F(PlatformContract, NonStringValueRaisesWithItsName) {
 
 TEST_F(PlatformContract, KeyPathsIgnoreCaseAndTakeALeadingSeparator) {
   machine_->SetString(RootKey::CurrentUser, key_ + "\\Sub Key", "V", "x");
-  std::string upper = key_;
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string upper = AsciiUpper(key_);
   const std::string withoutLeading = key_.substr(1);
   for (const std::string& path : {key_ + "\\Sub Key", upper + "\\SUB KEY", withoutLeading + "\\sub key"}) {
     EXPECT_TRUE(P().KeyExists(RootKey::CurrentUser, path)) << path;

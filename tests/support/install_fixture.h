@@ -24,6 +24,14 @@
 #include "platform/host/host_platform.h"
 #endif
 
+// The registry keys the installer reads.
+inline constexpr char kCurrentVersionKey[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+inline constexpr char kShellFoldersKey[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+inline constexpr char kOracleKey[] = "\\SOFTWARE\\ORACLE";
+inline constexpr char kXEClientKey[] = "\\SOFTWARE\\ORACLE\\KEY_XEClient";
+inline constexpr char kAllHomesKey[] = "\\SOFTWARE\\ORACLE\\ALL_HOMES";
+inline constexpr char kUninstallKey[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
 // The payload the tests carry: one stored item per content, in payload order,
 // each encoded from its bytes at the default level.
 std::unique_ptr<TmxStorage> MakePayload(const std::vector<std::string>& contents);
@@ -98,11 +106,6 @@ inline const std::string kDesktopLink = Layout().desktopLink;
 inline const std::string kGroupProductLink = Layout().groupProductLink;
 inline const std::string kGroupUninstallerLink = Layout().groupUninstallerLink;
 
-inline constexpr char kCurrentVersionKey[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-inline constexpr char kShellFoldersKey[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-inline constexpr char kOracleKey[] = "\\SOFTWARE\\ORACLE";
-inline constexpr char kXEClientKey[] = "\\SOFTWARE\\ORACLE\\KEY_XEClient";
-inline constexpr char kAllHomesKey[] = "\\SOFTWARE\\ORACLE\\ALL_HOMES";
 inline constexpr char kXEHome[] = "C:\\oraclexe\\app\\oracle\\product\\10.2.0\\client";
 inline const std::string kXETnsnames = NetServicePlaces(kXEHome).file;
 
