@@ -27,27 +27,40 @@ int ReportLeft(platform::Platform& system, const std::vector<std::string>& left)
   return kIncomplete;
 }
 
-// The uninstaller's own file: deleted when this process does not run from
-// it; otherwise, as a running program's file cannot be deleted, renamed out of
-// the product folder (which can then go at once) under a name nobody can
-// guess, never over an existing file, and deleted at the restart. When it
-// cannot be moved (another volume, no Temp folder) it and its folders go at
-// the restart, named in `atRestart`. False when none of that could be done.
-bool RemoveOwnFile(platform::Platform& system, const InstallLayout& layout, const RunningFrom& runningFrom,
-                   std::vector<std::string>& atRestart) {
+// The uninstaller's own file, deleted when this process does not run from it.
+// A running program's file cannot be deleted, so it is renamed out of the
+// product folder (which can then go at once) into the Windows Temp folder,
+// under a name nobody can guess and never over an existing file, and deleted
+// there at the restart. When it cannot be moved (another volume, no Temp
+// folder) it and its folders go at the restart in place. What goes at the
+// restart is added to `atRestart`, a file that stays for good to `left`.
+void RemoveOwnFile(platform::Platform& system, const InstallLayout& layout, const RunningFrom& runningFrom,
+                   std::vector<std::string>& atRestart, std::vector<std::string>& left) {
   const std::string& uninstaller = layout.uninstallerExe;
-  if (!runningFrom(uninstaller) || !system.FileExists(uninstaller)) return Remove(system, uninstaller);
+  if (!runningFrom(uninstaller) || !system.FileExists(uninstaller)) {
+    if (!Remove(system, uninstaller)) left.push_back(uninstaller);
+    return;
+  }
   const std::string parked = layout.tempFolder + "\\~DesInstalador-" + UnpredictableName() + ".tmp";
   if (system.MoveFile(uninstaller, parked)) {
-    system.DeleteFileAtRestart(parked);
-    return true;
+    if (system.DeleteFileAtRestart(parked)) {
+      atRestart.push_back(parked);
+      return;
+    }
+    // Nothing would remove it from there: back to its place, to be named there.
+    if (!system.MoveFile(parked, uninstaller)) {
+      left.push_back(parked);
+      return;
+    }
   }
-  if (!system.DeleteFileAtRestart(uninstaller)) return false;
+  if (!system.DeleteFileAtRestart(uninstaller)) {
+    left.push_back(uninstaller);
+    return;
+  }
   // Asked to go after it, each only when empty.
-  atRestart = {uninstaller, layout.productFolder, layout.organisationFolder};
+  atRestart.insert(atRestart.end(), {uninstaller, layout.productFolder, layout.organisationFolder});
   system.DeleteFileAtRestart(layout.productFolder);
   system.DeleteFileAtRestart(layout.organisationFolder);
-  return true;
 }
 
 }  // namespace
@@ -98,7 +111,7 @@ int RunUninstaller(platform::Platform& system, const RunningFrom& runningFrom) {
   if (!left.empty()) return ReportLeft(system, left);
 
   std::vector<std::string> atRestart;
-  if (!RemoveOwnFile(system, layout, runningFrom, atRestart)) left.push_back(layout.uninstallerExe);
+  RemoveOwnFile(system, layout, runningFrom, atRestart, left);
   if (!left.empty()) return ReportLeft(system, left);
   // Only when empty: files the user put there stay, and so do their folders.
   system.RemoveDirectory(layout.productFolder);

@@ -17,7 +17,8 @@ using RunningFrom = std::function<bool(const std::string& path)>;
 inline constexpr int kUninstalled = 0;
 inline constexpr int kDeclined = 1;
 inline constexpr int kIncomplete = 2;
-// Removed, but the uninstaller's own file and its folders go at the next restart.
+// Removed, but the uninstaller's own file (and, when it could not be moved out,
+// its folders) goes at the next restart.
 inline constexpr int kUninstalledAtRestart = 3;
 
 // Asks the user, removes the product and reports what it did. Uses the

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 
+#include "framework/text_case.h"
 #include "tests/support/install_fixture.h"
 #include "uninstaller/texts.h"
 #include "uninstaller/uninstall.h"
@@ -73,18 +73,21 @@ TEST_F(UninstallTest, StartedFromItsShortcutRemovesEverythingAtOnce) {
   Install();
   RunFromItsShortcut();
 
-  EXPECT_EQ(Uninstall({kIdYes, kIdOk}), uninstall::kUninstalled);
+  EXPECT_EQ(Uninstall({kIdYes, kIdOk}), uninstall::kUninstalledAtRestart);
 
   ExpectProductRemoved();
   ExpectOracleClientKept();
-  EXPECT_EQ(UninstallDialogs(), (std::vector<std::string>{texts::kUninstallQuestion, texts::kUninstallSucceeded}));
-  // Its own file was moved out, so the folders could go; it goes at the restart.
+  // Its own file was moved out, so the folders could go; it goes at the
+  // restart, and the user is told so.
   EXPECT_FALSE(machine.FileExists(kUninstallerExe));
   EXPECT_FALSE(machine.DirectoryExists(kOrganisationFolder));
   EXPECT_TRUE(machine.DirectoryExists(kProgramFiles));
   ASSERT_EQ(machine.DeletionsAtRestart().size(), 1u);
   const std::string parked = machine.DeletionsAtRestart()[0];
   EXPECT_TRUE(IsParkedUninstaller(parked)) << parked;
+  EXPECT_EQ(UninstallDialogs(),
+            (std::vector<std::string>{texts::kUninstallQuestion,
+                                      std::string(texts::kUninstallSucceededAtRestart) + "\r\n" + parked}));
   EXPECT_EQ(Read(parked), kUninstallerBytes);
   machine.Restart();
   EXPECT_FALSE(machine.FileExists(parked));
@@ -110,12 +113,11 @@ TEST_F(UninstallTest, TouchesOnlyWhatTheInstallMade) {
   RunFromItsShortcut();
   const std::vector<std::string> before = machine.AllPaths();
 
-  EXPECT_EQ(Uninstall({kIdYes, kIdOk}), uninstall::kUninstalled);
+  EXPECT_EQ(Uninstall({kIdYes, kIdOk}), uninstall::kUninstalledAtRestart);
 
   const std::vector<std::string> after = machine.AllPaths();
   const auto within = [](const std::string& path, const std::string& folder) {
-    std::string upper = folder;
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string upper = AnsiUpper(folder);
     return path == upper || path.compare(0, upper.size() + 1, upper + "\\") == 0;
   };
   for (const std::string& path : before) {
@@ -131,12 +133,17 @@ TEST_F(UninstallTest, TouchesOnlyWhatTheInstallMade) {
   EXPECT_TRUE(machine.StartedPrograms().empty());
 }
 
-// When its file cannot be moved out (no Temp folder, another volume), it and
-// its folders go at the restart, and the user is told so.
+// Its own file goes at the restart, from the Windows Temp folder or, when it
+// cannot be moved there (no Temp folder, another volume), in place with its
+// folders; the user is told which. Without the restart's help it stays, and is
+// named.
+enum class OwnFile { Parked, InPlaceAtRestart, Stays };
+
 struct OwnFileCase {
   const char* name;
   bool temporaryFolder;
   bool restartDeletionsAllowed;
+  OwnFile outcome;
   int result;
 };
 
@@ -155,34 +162,40 @@ TEST_P(UninstallOwnFileTest, SaysWhatGoesWhen) {
 
   ExpectProductRemoved();
   const std::string last = UninstallDialogs().back();
-  switch (c.result) {
-    case uninstall::kUninstalled:
-      EXPECT_EQ(last, texts::kUninstallSucceeded);
+  switch (c.outcome) {
+    case OwnFile::Parked:
+      ASSERT_EQ(machine.DeletionsAtRestart().size(), 1u);
+      EXPECT_TRUE(IsParkedUninstaller(machine.DeletionsAtRestart()[0]));
+      EXPECT_EQ(last, std::string(texts::kUninstallSucceededAtRestart) + "\r\n" + machine.DeletionsAtRestart()[0]);
       EXPECT_FALSE(machine.DirectoryExists(kOrganisationFolder));
       break;
-    case uninstall::kUninstalledAtRestart:
+    case OwnFile::InPlaceAtRestart:
       EXPECT_EQ(last, std::string(texts::kUninstallSucceededAtRestart) + "\r\n" + kUninstallerExe + "\r\n" +
                           kProductFolder + "\r\n" + kOrganisationFolder);
-      EXPECT_EQ(machine.Dialogs().back().type, DialogType::Information);
       EXPECT_EQ(machine.DeletionsAtRestart(),
                 (std::vector<std::string>{kUninstallerExe, kProductFolder, kOrganisationFolder}));
       EXPECT_TRUE(machine.FileExists(kUninstallerExe));
       break;
-    default:
+    case OwnFile::Stays:
       EXPECT_EQ(last, std::string(texts::kUninstallIncomplete) + "\r\n" + kUninstallerExe);
       EXPECT_EQ(machine.Dialogs().back().type, DialogType::Error);
       EXPECT_TRUE(machine.FileExists(kUninstallerExe));
   }
+  if (c.outcome != OwnFile::Stays) {
+    EXPECT_EQ(machine.Dialogs().back().type, DialogType::Information);
+  }
   machine.Restart();
-  EXPECT_EQ(machine.DirectoryExists(kOrganisationFolder), c.result == uninstall::kIncomplete);
+  EXPECT_EQ(machine.DirectoryExists(kOrganisationFolder), c.outcome == OwnFile::Stays);
 }
 
 INSTANTIATE_TEST_SUITE_P(Roads, UninstallOwnFileTest,
-                         testing::Values(OwnFileCase{"MovedOut", true, true, uninstall::kUninstalled},
-                                         OwnFileCase{"MovedOutEvenWhenRestartRefusesIt", true, false,
-                                                     uninstall::kUninstalled},
-                                         OwnFileCase{"AtTheRestart", false, true, uninstall::kUninstalledAtRestart},
-                                         OwnFileCase{"NotAtAll", false, false, uninstall::kIncomplete}),
+                         testing::Values(OwnFileCase{"MovedOut", true, true, OwnFile::Parked,
+                                                     uninstall::kUninstalledAtRestart},
+                                         OwnFileCase{"MovedBackWhenTheRestartRefusesIt", true, false, OwnFile::Stays,
+                                                     uninstall::kIncomplete},
+                                         OwnFileCase{"AtTheRestart", false, true, OwnFile::InPlaceAtRestart,
+                                                     uninstall::kUninstalledAtRestart},
+                                         OwnFileCase{"NotAtAll", false, false, OwnFile::Stays, uninstall::kIncomplete}),
                          [](const testing::TestParamInfo<OwnFileCase>& info) { return std::string(info.param.name); });
 
 TEST_F(UninstallTest, NoLeavesEverything) {
@@ -226,7 +239,7 @@ TEST_F(UninstallTest, LinkThatCannotGoKeepsTheUninstallerForAnotherTry) {
 
   // The second try, once the link is free, finishes the job.
   machine.SetFileLock(kDesktopLink, FileLock::None);
-  EXPECT_EQ(Uninstall({kIdYes, kIdOk}), uninstall::kUninstalled);
+  EXPECT_EQ(Uninstall({kIdYes, kIdOk}), uninstall::kUninstalledAtRestart);
   ExpectProductRemoved();
   EXPECT_FALSE(machine.FileExists(kUninstallerExe));
 }
@@ -237,7 +250,7 @@ TEST_F(UninstallTest, WhatTheUserAddedStays) {
   machine.CreateShellLink("C:\\otro.exe", "", "C:\\", std::string(kGroup) + "\\Otro.lnk");
   machine.WriteFileBytes(std::string(kProductFolder) + "\\datos.txt", "user data");
 
-  EXPECT_EQ(Uninstall({kIdYes, kIdOk}), uninstall::kUninstalled);
+  EXPECT_EQ(Uninstall({kIdYes, kIdOk}), uninstall::kUninstalledAtRestart);
 
   EXPECT_TRUE(machine.FileExists(std::string(kGroup) + "\\Otro.lnk"));
   EXPECT_FALSE(machine.FileExists(kGroupProductLink));

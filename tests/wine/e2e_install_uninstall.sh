@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The uninstaller, started from its Start-menu link after an install: it asks, removes the
-# product, its links, the Start-menu group, the product and organisation folders and itself, says
-# so, and leaves the Oracle client and tnsnames.ora alone.
+# product, its links, the Start-menu group and the product and organisation folders at once, moves
+# its own file to the Windows Temp folder to go at the restart, says so (ending with status 3),
+# and leaves the Oracle client and tnsnames.ora alone.
 # Usage: e2e_install_uninstall.sh TEMPLATE_PREFIX BUILD_DIR
 set -uo pipefail
 source "$(dirname "$0")/install_lib.sh" "$1" "$2" install-uninstall

@@ -33,6 +33,7 @@ TXT_NO_PROGRAMS='User Program Path Error.'
 # What the uninstaller shows.
 TXT_UNINSTALL_QUESTION='\xBFDesea desinstalar el Sistema de Lumentra de este equipo?\r\n\r\nSe quitar\xE1n el programa, el desinstalador y sus accesos directos. El Cliente de Oracle y el archivo tnsnames.ora no se modifican.'
 TXT_UNINSTALL_DONE='El Sistema de Lumentra ha sido desinstalado.'
+TXT_UNINSTALL_DONE_AT_RESTART='El Sistema de Lumentra ha sido desinstalado. Al reiniciar el equipo se quitar\xE1n tambi\xE9n:'
 # The Oracle XE client, its setup (a stand-in here) and what that setup leaves behind.
 SETUP_CAPTION='Oracle XE Client'
 SETUP_BUTTON='Instalar cliente'
@@ -309,14 +310,27 @@ inst_setup_road() {
   inst_setup_finish "$1" "Yes before the registration shows the wait dialog again" 30
 }
 
-# inst_run_uninstaller: the uninstaller started as from the Start menu (the shell opens its link);
-# it asks first, says it is done and ends with status 0.
+# inst_run_uninstaller: the program the uninstaller's link names (inst_expect_link checks the link),
+# started itself so that its exit status is seen: the shell's start /wait does not pass it on.
+# It asks first, then says it is done and that its own file, moved to the Windows Temp folder
+# (INST_PARKED, a Windows path), goes at the restart, and ends with status 3.
 inst_run_uninstaller() {
-  local pid
-  wine_start "$PREFIX" 300 "$WINE_WORK/uninstaller" start /wait "$UNINSTALL_LINK"
+  local pid parked
+  wine_start "$PREFIX" 300 "$WINE_WORK/uninstaller" "$PRODUCT_UNINSTALLER"
   pid=$WINE_LAST_PID
   inst_expect_dialog "the uninstaller asks first" Confirm "$TXT_UNINSTALL_QUESTION" '&Yes' uninstall-question
-  inst_expect_dialog "the uninstaller reports the outcome" Information "$TXT_UNINSTALL_DONE" OK uninstall-done
+  INST_PARKED=
+  if inst_dialog Information 60; then
+    # Its own file is already where it waits for the restart: the message names it.
+    parked=$(cd "$(inst_host "$WIN_TEMP")" 2>/dev/null && ls -1 -- ./~DesInstalador-*.tmp 2>/dev/null | head -n 1)
+    parked=${parked#./}
+    [ -n "$parked" ] && INST_PARKED="$WIN_TEMP\\$parked"
+    wine_expect_eq "the uninstaller reports the outcome" \
+      "$TXT_UNINSTALL_DONE_AT_RESTART\\r\\n${INST_PARKED//\\/\\\\}" "$DIALOG_TEXT"
+    inst_answer Information OK uninstall-done
+  else
+    wine_expect_eq "the uninstaller reports the outcome" shown missing
+  fi
   wine_wait_exit "$pid" 60 "$INST_NAME-uninstaller-not-ended"
-  wine_expect_eq "the uninstaller ends with status 0" 0 $?
+  wine_expect_eq "the uninstaller ends with status 3 (its own file goes at the restart)" 3 $?
 }
