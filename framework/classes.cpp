@@ -16,6 +16,12 @@ bool TPersistent::ReadProperty(const std::string&, ValueReader&) { return false;
 
 ObjectProperty TPersistent::FindObjectProperty(const std::string&) { return {}; }
 
+ObjectProperty PlainOr(const std::string& name, std::initializer_list<const char*> plain, ObjectProperty inherited) {
+  for (const char* candidate : plain)
+    if (SameText(name, candidate)) return {ObjectProperty::Kind::NotAnObject, nullptr};
+  return inherited;
+}
+
 bool TPersistent::ReadComputedProperty(const std::string&, ValueReader&) { return false; }
 
 void TPersistent::WriteProperties(ValueWriter&) const {}

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -71,6 +72,10 @@ struct ObjectProperty {
   enum class Kind { Missing, NotAnObject, Object } kind = Kind::Missing;
   TPersistent* object = nullptr;
 };
+
+// A dotted name through one of the `plain` properties is a bad path, not a
+// missing property; any other name finds what `inherited` found.
+ObjectProperty PlainOr(const std::string& name, std::initializer_list<const char*> plain, ObjectProperty inherited);
 
 class TPersistent {
  public:

@@ -128,12 +128,8 @@ bool TFont::ReadProperty(const std::string& name, ValueReader& value) {
 }
 
 ObjectProperty TFont::FindObjectProperty(const std::string& name) {
-  // A font's properties all hold plain values: a dotted name through one is a
-  // bad path, not a missing property.
-  static const char* const kPlain[] = {"Charset", "Color", "Height", "Name", "Style"};
-  for (const char* plain : kPlain)
-    if (SameText(name, plain)) return {ObjectProperty::Kind::NotAnObject, nullptr};
-  return TPersistent::FindObjectProperty(name);
+  // A font's properties all hold plain values.
+  return PlainOr(name, {"Charset", "Color", "Height", "Name", "Style"}, TPersistent::FindObjectProperty(name));
 }
 
 void TFont::WriteProperties(ValueWriter& out, const std::string& prefix) const {
@@ -200,12 +196,10 @@ ObjectProperty TForm::FindObjectProperty(const std::string& name) {
     Mark(kFont);
     return {ObjectProperty::Kind::Object, &font_};
   }
-  static const char* const kPlain[] = {
-      "Left",        "Top",      "Width",    "Height",         "ClientWidth",   "ClientHeight", "Caption", "Color",
-      "BorderStyle", "Position", "AutoSize", "OldCreateOrder", "PixelsPerInch", "OnShow",       "Tag"};
-  for (const char* plain : kPlain)
-    if (SameText(name, plain)) return {ObjectProperty::Kind::NotAnObject, nullptr};
-  return TComponent::FindObjectProperty(name);
+  return PlainOr(name,
+                 {"Left", "Top", "Width", "Height", "ClientWidth", "ClientHeight", "Caption", "Color", "BorderStyle",
+                  "Position", "AutoSize", "OldCreateOrder", "PixelsPerInch", "OnShow"},
+                 TComponent::FindObjectProperty(name));
 }
 
 bool TForm::ReadComputedProperty(const std::string& name, ValueReader& value) {

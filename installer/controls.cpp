@@ -1,8 +1,6 @@
 // Stream properties of the installer window's controls.
 #include "installer/controls.h"
 
-#include <initializer_list>
-
 #include "framework/errors.h"
 #include "framework/messages.h"
 #include "storage/byte_cursor.h"
@@ -11,13 +9,6 @@ namespace {
 
 const char* const kAlignElementNames[] = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient", "alCustom"};
 const char* const kBevelCutElementNames[] = {"bvNone", "bvLowered", "bvRaised", "bvSpace"};
-
-// A dotted name through one of these plain properties is not a path.
-ObjectProperty PlainOr(const std::string& name, std::initializer_list<const char*> plain, ObjectProperty inherited) {
-  for (const char* candidate : plain)
-    if (SameText(name, candidate)) return {ObjectProperty::Kind::NotAnObject, nullptr};
-  return inherited;
-}
 
 }  // namespace
 

@@ -241,14 +241,11 @@ bool TmxStoredItem::ReadProperty(const std::string& name, ValueReader& value) {
 }
 
 ObjectProperty TmxStoredItem::FindObjectProperty(const std::string& name) {
-  // Every declared property of an item holds a plain value, so a dotted name
-  // through one is a bad path rather than a missing property.
-  static const char* const kDeclared[] = {"OnCreate",    "OnDestroy",   "OnBeforeLoad", "OnBeforeSave", "OnAfterLoad",
-                                          "OnAfterSave", "Compression", "Tag",          "Name",         "FileName",
-                                          "FileSize",    "Size",        "Ratio"};
-  for (const char* declared : kDeclared)
-    if (SameText(name, declared)) return {ObjectProperty::Kind::NotAnObject, nullptr};
-  return TCollectionItem::FindObjectProperty(name);
+  // Every declared property of an item holds a plain value.
+  return PlainOr(name,
+                 {"OnCreate", "OnDestroy", "OnBeforeLoad", "OnBeforeSave", "OnAfterLoad", "OnAfterSave", "Compression",
+                  "Tag", "Name", "FileName", "FileSize", "Size", "Ratio"},
+                 TCollectionItem::FindObjectProperty(name));
 }
 
 bool TmxStoredItem::ReadComputedProperty(const std::string& name, ValueReader& value) {
@@ -347,11 +344,9 @@ bool TmxStorage::ReadProperty(const std::string& name, ValueReader& value) {
 
 ObjectProperty TmxStorage::FindObjectProperty(const std::string& name) {
   if (SameText(name, "StoredItems")) return {ObjectProperty::Kind::Object, storedItems_};
-  static const char* const kPlain[] = {"OriginalSize",   "Ratio",           "Size",          "Version",
-                                       "OnExtractError", "OnBeforeExtract", "OnAfterExtract"};
-  for (const char* plain : kPlain)
-    if (SameText(name, plain)) return {ObjectProperty::Kind::NotAnObject, nullptr};
-  return TComponent::FindObjectProperty(name);
+  return PlainOr(name,
+                 {"OriginalSize", "Ratio", "Size", "Version", "OnExtractError", "OnBeforeExtract", "OnAfterExtract"},
+                 TComponent::FindObjectProperty(name));
 }
 
 bool TmxStorage::ReadComputedProperty(const std::string& name, ValueReader& value) {
