@@ -68,12 +68,4 @@ inline const Keyword* KeywordOf(ValueCode code) {
 inline bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
 inline bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
-// The code a bare number is stored with.
-inline ValueCode NarrowestCode(int64_t v) {
-  if (v >= -128 && v <= 127) return ValueCode::Int8;
-  if (v >= -32768 && v <= 32767) return ValueCode::Int16;
-  if (v >= INT32_MIN && v <= INT32_MAX) return ValueCode::Int32;
-  return ValueCode::Int64;
-}
-
 }  // namespace form_text

@@ -16,7 +16,6 @@ namespace {
 using form_text::FindKeyword;
 using form_text::Keyword;
 using form_text::Lexer;
-using form_text::NarrowestCode;
 using form_text::Token;
 using form_text::TokenKind;
 using form_text::ValueWord;
@@ -79,8 +78,7 @@ class TextParser {
     if (IsWord("index")) {
       Advance();
       object.position.push_back(Value());
-      if (object.position.back().code < ValueCode::Int8 || object.position.back().code > ValueCode::Int32)
-        Fail("index takes an integer");
+      if (!IsInt32Code(static_cast<uint8_t>(object.position.back().code))) Fail("index takes an integer");
     }
     if (!object.position.empty() != (object.flags && (*object.flags & kFlagChildPos)))
       Fail("index goes with flags that hold 2, and only with them");
@@ -104,11 +102,7 @@ class TextParser {
     FormValue v;
     v.code = code;
     v.integer = token_.number;
-    const int64_t limits[][2] = {{-128, 127}, {-32768, 32767}, {INT32_MIN, INT32_MAX}};
-    if (code != ValueCode::Int64) {
-      const auto& range = limits[static_cast<int>(code) - 2];
-      if (v.integer < range[0] || v.integer > range[1]) Fail("number out of range for its width");
-    }
+    if (!FitsInteger(code, v.integer)) Fail("number out of range for its width");
     Advance();
     return v;
   }
@@ -160,7 +154,7 @@ class TextParser {
   FormValue Value() {
     switch (token_.kind) {
       case TokenKind::Number:
-        return Integer(NarrowestCode(token_.number));
+        return Integer(NarrowestIntegerCode(token_.number));
       case TokenKind::String:
         return StringValue(Narrow(token_).size() >= 256 ? ValueCode::LString : ValueCode::String);
       case TokenKind::Hex:
@@ -272,7 +266,8 @@ class TextParser {
       FormCollectionItem item;
       if (StartsItemIndex()) {
         item.index.push_back(Value());
-        if (item.index.back().code > ValueCode::Int32) Fail("an item index takes an integer of 32 bits");
+        if (!IsInt32Code(static_cast<uint8_t>(item.index.back().code)))
+          Fail("an item index takes an integer of 32 bits");
       }
       while (!IsWord("end")) item.properties.push_back(Property());
       Advance();
@@ -287,7 +282,7 @@ class TextParser {
   bool StartsItemIndex() const {
     if (token_.kind == TokenKind::Number) return true;
     const Keyword* keyword = token_.kind == TokenKind::Word ? FindKeyword(token_.text) : nullptr;
-    return keyword && keyword->kind == ValueWord::Integer && keyword->code <= ValueCode::Int32;
+    return keyword && keyword->kind == ValueWord::Integer && IsInt32Code(static_cast<uint8_t>(keyword->code));
   }
 
   void Nest() {

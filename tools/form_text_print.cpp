@@ -116,7 +116,7 @@ class Printer {
       case ValueCode::Int32:
       case ValueCode::Int64:
         // A number alone reads back with the narrowest code.
-        return (form_text::NarrowestCode(v.integer) != v.code ? prefix : "") + std::to_string(v.integer);
+        return (NarrowestIntegerCode(v.integer) != v.code ? prefix : "") + std::to_string(v.integer);
       case ValueCode::String:
         return Quote(v.bytes);
       case ValueCode::LString:
