@@ -205,10 +205,8 @@ std::string UnpredictableName() {
 
 namespace {
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-}
+// With its separator, so a bare name gives a bare temporary name.
+std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of("/\\") + 1); }
 
 class NativeFiles : public FileSystem {
  public:
@@ -226,7 +224,7 @@ class NativeFiles : public FileSystem {
     std::string temporary;
     std::FILE* file = nullptr;
     for (int attempt = 0; !file; ++attempt) {
-      temporary = FolderOf(path) + ".~" + UnpredictableName() + ".tmp";
+      temporary = FolderOf(path) + ReplacementTemporaryName();
       const int descriptor = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | kBinary, 0644);
       if (descriptor < 0) {
         if (errno == EEXIST && attempt < 8) continue;

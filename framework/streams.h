@@ -170,6 +170,8 @@ class FileSystem {
 // Sixteen hexadecimal digits from the system's random generator: names of
 // temporary files that another user cannot guess or prepare in advance.
 std::string UnpredictableName();
+// The name of a replacement's temporary file, made in its target's folder.
+inline std::string ReplacementTemporaryName() { return "~ins" + UnpredictableName() + ".tmp"; }
 
 // The process's own files through the C library (tools, native tests).
 FileSystem& NativeFileSystem();

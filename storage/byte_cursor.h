@@ -127,14 +127,14 @@ class ByteWriter {
 
 // The cursor's reads over bytes that arrive as a stream (a byte block handed
 // over by the form reader, inflated content): each field is read whole, then
-// decoded by a cursor over it. A stream that ends first fails with
+// decoded with the cursor's byte order. A stream that ends first fails with
 // "Stream read error".
 class StreamFields {
  public:
   explicit StreamFields(TStream& in) : in_(in) {}
 
-  uint8_t U8() { return Field(1).U8(); }
-  uint32_t U32() { return Field(4).U32(); }
+  uint8_t U8() { return static_cast<uint8_t>(Field(1)); }
+  uint32_t U32() { return static_cast<uint32_t>(Field(4)); }
   std::string ShortString() {
     std::string text(U8(), '\0');
     Read(&text[0], text.size());
@@ -149,11 +149,11 @@ class StreamFields {
   void Read(void* buffer, size_t len) { in_.ReadBuffer(buffer, len); }
 
  private:
-  ByteCursor Field(size_t width) {
-    in_.ReadBuffer(field_, width);
-    return ByteCursor(field_, width, FailStreamRead);
+  uint64_t Field(size_t width) {
+    uint8_t bytes[8];
+    in_.ReadBuffer(bytes, width);
+    return LoadLittle(bytes, width);
   }
 
   TStream& in_;
-  uint8_t field_[8];
 };

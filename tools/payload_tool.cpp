@@ -9,11 +9,9 @@
 #include <unistd.h>
 #endif
 
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <set>
 
 #include "framework/errors.h"
 #include "framework/messages.h"
@@ -51,11 +49,6 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
     throw EFOpenError(Format(msg::kFOpenError, path.c_str(), "It is a folder."));
   std::unique_ptr<TStream> file = NativeFileSystem().OpenFileStream(path);
   return ReadAll(*file);
-}
-
-// Writes beside the target first, so a failed run leaves no half-written file.
-void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  NativeFileSystem().ReplaceFile(path, bytes);
 }
 
 std::string BaseName(const std::string& path) {
@@ -175,7 +168,8 @@ int Build(const std::vector<std::string>& args, std::ostream& out) {
     AddStoredFile(*storage, input.name, BaseName(input.path), bytes.data(), bytes.size(), level);
   }
 
-  WriteWholeFile(output, WriteFormStream(*form));
+  // Written beside the target first: a failed run leaves no half-written file.
+  NativeFileSystem().ReplaceFile(output, WriteFormStream(*form));
   out << "wrote " << output << ": " << storage->StoredItems().Count() << " items, " << storage->OriginalSize()
       << " bytes stored as " << storage->Size() << " (" << storage->Ratio() << ")\n";
   return 0;

@@ -211,7 +211,7 @@ std::unique_ptr<TReplacementFile> HostPlatform::CreateReplacement(const std::str
   const std::string full = target.Full();
   if (!machine_->IsFolder(target.Parent())) ThrowCreate(full, reason::kPathNotFound);
   WinPath temporary = target.Parent();
-  temporary.parts.push_back("~ins" + UnpredictableName() + ".tmp");
+  temporary.parts.push_back(ReplacementTemporaryName());
   const std::string temporaryPath = temporary.Full();
   std::unique_ptr<TStream> file = CreateNewFileStream(temporaryPath);
   const std::shared_ptr<Machine> machine = machine_;

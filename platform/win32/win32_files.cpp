@@ -70,13 +70,6 @@ class Win32FileStream : public TStream {
   UniqueHandle file_;
 };
 
-std::string FolderOf(const std::string& path) {
-  const size_t separator = path.find_last_of("\\/");
-  if (separator == std::string::npos) return ".";
-  if (separator == 0 || (separator == 2 && path[1] == ':')) return path.substr(0, separator + 1);
-  return path.substr(0, separator);
-}
-
 }  // namespace
 
 // --- Files and folders ---
@@ -133,12 +126,11 @@ std::unique_ptr<TStream> Win32Platform::CreateNewFileStream(const std::string& p
 std::unique_ptr<TReplacementFile> Win32Platform::CreateReplacement(const std::string& path) {
   // Beside the target, so the final move is a rename on one volume, and the
   // new file takes the folder's permissions as a file made there would.
-  const std::string folder = FolderOf(path);
-  const std::string separator = folder.back() == '\\' || folder.back() == '/' ? "" : "\\";
+  const std::string folder = path.substr(0, path.find_last_of("\\/") + 1);
   std::string temporary;
   HANDLE file = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; file == INVALID_HANDLE_VALUE; ++attempt) {
-    temporary = folder + separator + "~ins" + UnpredictableName() + ".tmp";
+  for (int attempt = 0;; ++attempt) {
+    temporary = folder + ReplacementTemporaryName();
     file = CreateFileA(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                        nullptr);
     if (file != INVALID_HANDLE_VALUE) break;
