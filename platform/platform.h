@@ -97,8 +97,9 @@ class Platform : public FileSystem {
                                const std::string& workingFolder, const std::string& linkPath) = 0;
 
   // Starts a program without waiting for it (show state SW_SHOWNORMAL), with
-  // `currentFolder` as its current folder. The application is named
-  // explicitly, so a path with blanks cannot start another program.
+  // `currentFolder` as its current folder (never the installer's own, which is
+  // usually Downloads). The application is named explicitly, so a path with
+  // blanks cannot start another program.
   virtual void StartProgram(const std::string& path, const std::string& currentFolder) = 0;
 
   // The fixed file version; nullopt when the file has no version information.

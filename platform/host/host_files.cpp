@@ -219,9 +219,7 @@ std::unique_ptr<TReplacementFile> HostPlatform::CreateReplacement(const std::str
       std::move(file),
       [machine, temporary, target, full](std::unique_ptr<TStream> stream) {
         stream.reset();
-        if (machine->IsFolder(target)) ThrowCreate(full, reason::kAccessDenied);
-        if (const char* why = machine->WriteRefusal(target)) ThrowCreate(full, why);
-        if (!machine->Rename(temporary, target, true)) ThrowCreate(full, reason::kAccessDenied);
+        if (const char* why = machine->Rename(temporary, target, true)) ThrowCreate(full, why);
       },
       [machine, temporary] {
         std::error_code error;
@@ -232,7 +230,7 @@ std::unique_ptr<TReplacementFile> HostPlatform::CreateReplacement(const std::str
 bool HostPlatform::MoveFile(const std::string& from, const std::string& to) {
   const auto source = ParsePath(from);
   const auto target = ParsePath(to);
-  return source && target && machine_->Rename(*source, *target, false);
+  return source && target && !machine_->Rename(*source, *target, false);
 }
 
 bool HostPlatform::DeleteFileAtRestart(const std::string& path) {

@@ -23,9 +23,6 @@ bool InvalidNameChar(char c) {
 
 }  // namespace
 
-// Windows compares file and key names folded to upper case in code page 1252.
-std::string Fold(const std::string& text) { return AnsiUpper(text); }
-
 // --- Paths ---
 
 std::string WinPath::Full() const {
@@ -95,8 +92,8 @@ OpenCount Machine::OpenOf(const WinPath& path) const {
 const char* Machine::WriteRefusal(const WinPath& path) const {
   const FileLock lock = LockOf(path);
   const OpenCount count = OpenOf(path);
-  if (lock == FileLock::Exclusive || count.exclusive || count.readers) return reason::kSharingViolation;
-  if (lock == FileLock::Running) return reason::kSharingViolation;
+  if (lock == FileLock::Exclusive || lock == FileLock::Running || count.exclusive || count.readers)
+    return reason::kSharingViolation;
   if (lock == FileLock::ReadOnly) return reason::kAccessDenied;
   return nullptr;
 }
@@ -135,13 +132,17 @@ bool Machine::IsFile(const WinPath& path) const { return !path.trailingSeparator
 
 bool Machine::IsFolder(const WinPath& path) const { return fs::is_directory(Status(path)); }
 
-bool Machine::Rename(const WinPath& source, const WinPath& target, bool replace) {
-  if (source.parts.empty() || target.parts.empty()) return false;
-  if (!IsFile(source) || !IsFolder(target.Parent())) return false;
-  if (LockOf(source) == FileLock::Exclusive || OpenOf(source).exclusive || OpenOf(source).readers) return false;
+const char* Machine::Rename(const WinPath& source, const WinPath& target, bool replace) {
+  if (source.parts.empty() || target.parts.empty()) return reason::kInvalidName;
+  if (!IsFile(source)) return reason::kFileNotFound;
+  if (!IsFolder(target.Parent())) return reason::kPathNotFound;
+  if (LockOf(source) == FileLock::Exclusive || OpenOf(source).exclusive || OpenOf(source).readers)
+    return reason::kSharingViolation;
   const bool sameFile = source.Key() == target.Key();
   if (!sameFile && fs::exists(Status(target))) {
-    if (!replace || IsFolder(target) || WriteRefusal(target)) return false;
+    if (!replace) return reason::kFileExists;
+    if (IsFolder(target)) return reason::kAccessDenied;
+    if (const char* why = WriteRefusal(target)) return why;
   }
   const std::string sourceHost = Resolve(source);
   std::string targetHost = Resolve(target);
@@ -150,13 +151,13 @@ bool Machine::Rename(const WinPath& source, const WinPath& target, bool replace)
   // The new name takes the case it is given, as on Windows.
   targetHost = (fs::path(targetHost).parent_path() / target.parts.back()).string();
   fs::rename(sourceHost, targetHost, error);
-  if (error) return false;
+  if (error) return reason::kAccessDenied;
   const auto lock = locks.find(source.Key());
   if (lock != locks.end() && !sameFile) {
     locks[target.Key()] = lock->second;
     locks.erase(source.Key());
   }
-  return true;
+  return nullptr;
 }
 
 size_t Machine::Allow(size_t count) {

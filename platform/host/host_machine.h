@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/text_case.h"
 #include "platform/host/host_platform.h"
 
 namespace platform {
@@ -29,8 +30,8 @@ inline constexpr char kFileExists[] = "The file exists.";
 }  // namespace reason
 
 // Upper case in code page 1252, as Windows compares file and key names.
-std::string Fold(const std::string& text);
-inline bool SameName(const std::string& a, const std::string& b) { return Fold(a) == Fold(b); }
+inline std::string Fold(const std::string& text) { return AnsiUpper(text); }
+inline bool SameName(const std::string& a, const std::string& b) { return SameAnsiText(a, b); }
 
 // A Windows path made full: drive, components without "." and "..".
 struct WinPath {
@@ -92,7 +93,8 @@ struct Machine {
 
   // Renames a file in one step, over an existing one only with `replace`. A
   // running program or a read-only file may be renamed, a file held open may not.
-  bool Rename(const WinPath& source, const WinPath& target, bool replace);
+  // Null when done, else the reason Windows would give.
+  const char* Rename(const WinPath& source, const WinPath& target, bool replace);
 
   // Bytes a write may still add; a full disk writes what fits.
   size_t Allow(size_t count);

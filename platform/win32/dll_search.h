@@ -4,9 +4,18 @@
 // (the shell link object, OLE picture loading, theming) that loads one later.
 #pragma once
 
+#include <string>
+
 #include "platform/win32/windows_api.h"
 
 namespace platform {
+
+// The system folder; empty when Windows cannot give it.
+inline std::string SystemFolder() {
+  char folder[MAX_PATH + 1] = "";
+  const UINT length = GetSystemDirectoryA(folder, sizeof folder);
+  return length > 0 && length <= MAX_PATH ? std::string(folder, length) : std::string();
+}
 
 inline void RestrictDllSearchToSystemFolder() {
   // Looked up, not imported: a Windows without it must still start.
@@ -24,15 +33,12 @@ inline void RestrictDllSearchToSystemFolder() {
   // then finds them loaded. Not every loader honours the restriction for the
   // dependencies of a side-by-side DLL (Wine's does not), and a Windows
   // without the call has none.
-  char folder[MAX_PATH + 1] = "";
-  const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return;
+  const std::string folder = SystemFolder();
+  if (folder.empty()) return;
   for (const char* name : {"\\msimg32.dll", "\\uxtheme.dll"}) {
-    char path[MAX_PATH + 16] = "";
-    lstrcpyA(path, folder);
-    lstrcatA(path, name);
     // Its own dependencies from the system folder too.
-    LoadLibraryExA(path, nullptr, restricted ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH);
+    LoadLibraryExA((folder + name).c_str(), nullptr,
+                   restricted ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH);
   }
 }
 

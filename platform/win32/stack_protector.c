@@ -1,5 +1,6 @@
-/* The run-time of the stack protector and of the buffer checks (_FORTIFY_SOURCE), in place of
- * libssp's own, for every program of the Windows build. libssp seeds its canary in a constructor
+/* The run-time of the stack protector, and the failure stop of the buffer checks
+ * (_FORTIFY_SOURCE; their checking functions stay libssp's), in place of libssp's own, for every
+ * program of the Windows build. libssp seeds its canary in a constructor
  * with CryptGenRandom, before WinMain can narrow the DLL search: the crypto DLLs that this loads
  * (bcrypt, crypt32, ...) are then looked for beside the program first, in Downloads. This seeds
  * it from what kernel32 gives at once, as the compilers' own run-times do, and stops a program

@@ -52,8 +52,8 @@ void Win32Platform::StartProgram(const std::string& path, const std::string& cur
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION process = {};
-  if (CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                     currentFolder.empty() ? nullptr : currentFolder.c_str(), &startup, &process)) {
+  if (CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, currentFolder.c_str(),
+                     &startup, &process)) {
     // Not waited for: only the handles are given back.
     const UniqueHandle thread(process.hThread);
     const UniqueHandle started(process.hProcess);
@@ -64,7 +64,7 @@ std::optional<FileVersion> Win32Platform::ReadFileVersion(const std::string& pat
   // Read with our own PE reader over a read-only view of the file: the
   // system's version functions live in a DLL outside the KnownDLLs, which an
   // elevated program must not load. Only the pages the reader touches are read.
-  if (!FileExists(path)) return std::nullopt;
+  // Opening fails for a missing file, a folder or a wildcard name alike.
   const UniqueHandle file(
       CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return std::nullopt;

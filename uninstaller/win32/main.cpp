@@ -28,9 +28,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   platform::Win32Platform system;
   // Started from its link, the current folder is the product folder, which is
   // to be removed: the system folder is one nobody removes.
-  char systemFolder[MAX_PATH + 1] = "";
-  const UINT length = GetSystemDirectoryA(systemFolder, sizeof systemFolder);
-  if (length > 0 && length <= MAX_PATH) SetCurrentDirectoryA(systemFolder);
+  const std::string systemFolder = platform::SystemFolder();
+  if (!systemFolder.empty()) SetCurrentDirectoryA(systemFolder.c_str());
 
   const std::string self = LongPath(system.ModuleFileName());
   return uninstall::RunUninstaller(
