@@ -120,8 +120,8 @@ std::string TFormInstalador::ExpandEnvVars(const std::string& text) { return fol
 
 std::string TFormInstalador::GetDesktopDir() { return folders_.DesktopDir(); }
 
-InstallLayout TFormInstalador::Layout() {
-  return InstallLayout({WindowsDir, ProgramFilesDir, ProgramsDir}, GetDesktopDir());
+InstallLayout TFormInstalador::Layout(const std::string& desktop) const {
+  return InstallLayout({WindowsDir, ProgramFilesDir, ProgramsDir}, desktop);
 }
 
 bool TFormInstalador::DetectXEClient() { return detection_.DetectXEClient(); }
@@ -135,7 +135,7 @@ bool TFormInstalador::FindXEClientUninstallEntry() { return detection_.FindXECli
 bool TFormInstalador::ConfigureNetService() { return netService_.ConfigureNetService(); }
 
 XESetup::Place TFormInstalador::SetupPlace() {
-  const InstallLayout layout = Layout();
+  const InstallLayout layout = Layout("");
   return {layout.setupExe, layout.productFolder};
 }
 

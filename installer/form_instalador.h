@@ -102,9 +102,6 @@ class TFormInstalador : public TForm {
   // Net service configuration.
   bool ConfigureNetService();
 
-  // The install's places, from the folders last read.
-  InstallLayout Layout();
-
   // Form-stream hooks for the window's own stream.
   std::unique_ptr<TComponent> CreateChild(const std::string& className) override;
   TNotifyEvent FindNotifyHandler(const std::string& name) override;
@@ -115,6 +112,9 @@ class TFormInstalador : public TForm {
   void Loaded() override;
 
  private:
+  // The install's places, from the folders last read; the links' desktop
+  // folder is asked of the shell only by those that need it.
+  InstallLayout Layout(const std::string& desktop) const;
   XESetup::Place SetupPlace();
 
   platform::Platform& platform_;

@@ -35,12 +35,12 @@ void TFormInstalador::InstallProduct() {
   // folders are first known there is no copy to delete: a path built from an
   // empty folder would name a file at the root of the drive.
   const auto deleteTempCopy = [this, &system] {
-    if (!WindowsDir.empty()) system.DeleteFile(InstallLayout({WindowsDir, ProgramFilesDir, ProgramsDir}, "").tempCopy);
+    if (!WindowsDir.empty()) system.DeleteFile(Layout("").tempCopy);
   };
   try {
     ReadInstallFolders();
     VerifyPayload(*this);
-    const InstallLayout layout = Layout();
+    const InstallLayout layout = Layout(GetDesktopDir());
 
     if (!system.DirectoryExists(layout.organisationFolder)) system.CreateDirectory(layout.organisationFolder);
     if (!system.DirectoryExists(layout.productFolder)) system.CreateDirectory(layout.productFolder);
@@ -116,7 +116,7 @@ void TFormInstalador::RestartWindows() { Platform().RestartWindows(); }
 void TFormInstalador::RollBackInstall() {
   platform::Platform& system = Platform();
   ReadInstallFolders();
-  const InstallLayout layout = Layout();
+  const InstallLayout layout = Layout(GetDesktopDir());
 
   auto deleteIfPresent = [&system](const std::string& path) {
     if (system.FileExists(path)) system.DeleteFile(path);

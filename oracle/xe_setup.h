@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "oracle/detection.h"
 #include "oracle/net_service.h"

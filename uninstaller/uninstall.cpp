@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "framework/errors.h"
+#include "framework/streams.h"
 #include "installer/folders.h"
 #include "installer/install_layout.h"
 #include "platform/dialog_text.h"
@@ -57,10 +58,11 @@ void RemoveOwnFile(platform::Platform& system, const InstallLayout& layout, cons
     left.push_back(uninstaller);
     return;
   }
-  // Asked to go after it, each only when empty.
-  atRestart.insert(atRestart.end(), {uninstaller, layout.productFolder, layout.organisationFolder});
-  system.DeleteFileAtRestart(layout.productFolder);
-  system.DeleteFileAtRestart(layout.organisationFolder);
+  atRestart.push_back(uninstaller);
+  // Asked to go after it, each only when empty; one that Windows would not
+  // remove is named as left.
+  for (const std::string& folder : {layout.productFolder, layout.organisationFolder})
+    (system.DeleteFileAtRestart(folder) ? atRestart : left).push_back(folder);
 }
 
 }  // namespace

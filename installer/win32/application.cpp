@@ -1,8 +1,6 @@
 // Start-up of the installer: form resources, the message loop, error boxes.
 #include "installer/win32/application.h"
 
-#include <cctype>
-
 #include "framework/errors.h"
 #include "framework/messages.h"
 #include "installer/form_instalador.h"

@@ -203,6 +203,11 @@ void FormWindow::Show() {
   RestoreFocus();
 }
 
+void FormWindow::RememberFocus() {
+  HWND focus = GetFocus();
+  if (focus && IsChild(window_, focus)) lastFocus_ = focus;
+}
+
 void FormWindow::RestoreFocus() {
   HWND target = lastFocus_;
   if (!target || !IsWindow(target) || !IsChild(window_, target) || !IsWindowEnabled(target))
@@ -257,8 +262,7 @@ void FormWindow::ShowError(const std::exception& error) {
   // A box owned by another window leaves this one enabled: disable it for the
   // box's time, as a modal box owned by it would, and keep where the focus was.
   const bool enabled = IsWindowEnabled(window_) != FALSE;
-  HWND focus = GetFocus();
-  if (focus && IsChild(window_, focus)) lastFocus_ = focus;
+  RememberFocus();
   if (enabled) EnableWindow(window_, FALSE);
   ShowApplicationError(application_ ? application_->Handle() : nullptr, error);
   if (enabled) EnableWindow(window_, TRUE);
@@ -323,8 +327,7 @@ LRESULT FormWindow::HandleFormMessage(UINT message, WPARAM wParam, LPARAM lParam
       return 0;
     case WM_ACTIVATE:
       if (LOWORD(wParam) == WA_INACTIVE) {
-        HWND focus = GetFocus();
-        if (focus && IsChild(window_, focus)) lastFocus_ = focus;
+        RememberFocus();
       } else {
         RestoreFocus();
       }

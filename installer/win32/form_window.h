@@ -56,6 +56,8 @@ class FormWindow : public InstallerView {
   // The application's error box; this window takes no input while it is up.
   void ShowError(const std::exception& error);
   void Paint();
+  // Where the focus was, kept while the window is inactive or disabled.
+  void RememberFocus();
   void RestoreFocus();
 
   TFormInstalador& form_;
