@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <utility>
 
 #include "framework/errors.h"
 #include "tests/support/error_matcher.h"
@@ -198,5 +199,27 @@ INSTANTIATE_TEST_SUITE_P(
                     NotFullCase{"programs_relative", "C:\\Program Files", "Start Menu", "User Program Path Error"}),
     [](const testing::TestParamInfo<NotFullCase>& info) { return std::string(info.param.label); });
 #endif
+
+// Every other test takes its paths from the layout: here they are written out,
+// so a wrong suffix cannot agree with itself.
+TEST(InstallLayoutPaths, AreTheFixedPlaces) {
+  const InstallLayout& layout = install_test::Layout();
+  const std::pair<const std::string&, const char*> rows[] = {
+      {layout.organisationFolder, "C:\\Program Files\\Vesko"},
+      {layout.productFolder, "C:\\Program Files\\Vesko\\Lumentra"},
+      {layout.productExe, "C:\\Program Files\\Vesko\\Lumentra\\Pliegorama.exe"},
+      {layout.uninstallerExe, "C:\\Program Files\\Vesko\\Lumentra\\DesInstalador.exe"},
+      {layout.setupExe, "C:\\Program Files\\Vesko\\Lumentra\\OracleXEClient.exe"},
+      {layout.workingFolder, "C:\\Program Files\\Vesko\\Lumentra\\"},
+      {layout.tempFolder, "C:\\windows\\Temp"},
+      {layout.tempCopy, "C:\\windows\\Temp\\Pliegorama.exe"},
+      {layout.group, "C:\\users\\tester\\Start Menu\\Programs\\Ostrelia"},
+      {layout.groupProductLink, "C:\\users\\tester\\Start Menu\\Programs\\Ostrelia\\Sistema de Lumentra.lnk"},
+      {layout.groupUninstallerLink, "C:\\users\\tester\\Start Menu\\Programs\\Ostrelia\\DesInstalador.lnk"},
+      {layout.desktopLink, "C:\\users\\tester\\Desktop\\Sistema de Lumentra.lnk"},
+  };
+  for (const auto& [path, expected] : rows) EXPECT_EQ(path, expected);
+  EXPECT_EQ(InstallLayout({"C:\\windows", install_test::kProgramFiles, install_test::kPrograms}, "").desktopLink, "");
+}
 
 }  // namespace

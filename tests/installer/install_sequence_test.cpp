@@ -206,14 +206,14 @@ class DamagedPayloadTest : public InstallTest, public testing::WithParamInterfac
 TEST_P(DamagedPayloadTest, SaysSoAndWritesNothing) {
   // One flipped byte in the middle of the item's zlib data.
   TmxStoredItem& item = *payload->StoredItems().Items(GetParam());
-  std::vector<uint8_t> value(4 + static_cast<size_t>(item.Size()));
-  const uint32_t n = static_cast<uint32_t>(item.Size());
-  for (int i = 0; i < 4; ++i) value[i] = static_cast<uint8_t>(n >> (8 * i));
-  std::copy(item.StoredData().Memory(), item.StoredData().Memory() + n, value.begin() + 4);
-  value[4 + n / 2] ^= 0x5A;
-  TMemoryStream stream;
-  stream.Assign(value.data(), value.size());
-  item.ReadStoredItem(stream);
+  TMemoryStream value;
+  item.WriteStoredItem(value);
+  const int64_t middle = 4 + item.Size() / 2;
+  const uint8_t flipped = value.Memory()[middle] ^ 0x5A;
+  value.SetPosition(middle);
+  value.WriteBuffer(&flipped, 1);
+  value.SetPosition(0);
+  item.ReadStoredItem(value);
   RegisterXEClient();
   const std::vector<std::string> before = machine.AllPaths();
 

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <string>
 
-#include "installer/form_instalador.h"
 #include "oracle/texts.h"
 #include "uninstaller/texts.h"
 

@@ -12,6 +12,7 @@
 #include "storage/form_reader.h"
 #include "storage/form_tree.h"
 #include "tests/storage/stream_bytes.h"
+#include "tests/support/error_matcher.h"
 
 namespace {
 
@@ -53,16 +54,6 @@ std::vector<uint8_t> StreamWith(uint8_t code, const std::vector<uint8_t>& payloa
   s.Raw("TPF0").Short("TFormExe").Short("FormExe").Short("Foo").U8(code).Raw(payload);
   if (ends) s.U8(0).U8(0);
   return s.bytes;
-}
-
-template <class Read>
-std::string ErrorOf(Read read) {
-  try {
-    read();
-  } catch (const Exception& error) {
-    return error.Message();
-  }
-  return "(no error)";
 }
 
 std::string ReaderError(const std::vector<uint8_t>& stream) {

@@ -2,12 +2,6 @@
 #include "storage/mxStorage.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
-
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <random>
 
 #include "framework/errors.h"
 #include "tests/storage/storage_test_support.h"

@@ -52,17 +52,6 @@ struct StorageFixture : ::testing::Test {
   }
 };
 
-// Builds an item whose stored bytes are `zlib` (compressed at the default level).
-inline void SetStored(TmxStoredItem& item, const std::vector<uint8_t>& zlib) {
-  TMemoryStream value;
-  const uint32_t n = static_cast<uint32_t>(zlib.size());
-  const uint8_t header[4] = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
-  value.WriteBuffer(header, 4);
-  value.WriteBuffer(zlib.data(), zlib.size());
-  value.SetPosition(0);
-  item.ReadStoredItem(value);
-}
-
 inline std::vector<uint8_t> Zlib(const std::vector<uint8_t>& inflated) {
   uLongf size = compressBound(inflated.size());
   std::vector<uint8_t> out(size);
@@ -76,6 +65,14 @@ inline std::vector<uint8_t> WithLength(int32_t length, const std::vector<uint8_t
   for (int i = 0; i < 4; ++i) v[i] = static_cast<uint8_t>(static_cast<uint32_t>(length) >> (8 * i));
   std::copy(file.begin(), file.end(), v.begin() + 4);
   return v;
+}
+
+// Builds an item whose stored bytes are `zlib` (compressed at the default level).
+inline void SetStored(TmxStoredItem& item, const std::vector<uint8_t>& zlib) {
+  const std::vector<uint8_t> value = WithLength(static_cast<int32_t>(zlib.size()), zlib);
+  TMemoryStream stream;
+  stream.Assign(value.data(), value.size());
+  item.ReadStoredItem(stream);
 }
 
 class ExtractToFile : public ::testing::Test {

@@ -211,9 +211,8 @@ TEST_F(StorageFixture, VerifyComparesTheContentWithFileSize) {
 // them; a change of Compression still re-encodes into the item's own store.
 TEST(StoredItemValue, SharedBytesStayUntilTheItemChanges) {
   const std::vector<uint8_t> file = Content(3000, true);
-  std::vector<uint8_t> value = Zlib(WithLength(3000, file));
-  const uint32_t n = static_cast<uint32_t>(value.size());
-  value.insert(value.begin(), {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)});
+  const std::vector<uint8_t> zlib = Zlib(WithLength(3000, file));
+  const std::vector<uint8_t> value = WithLength(static_cast<int32_t>(zlib.size()), zlib);
   auto owner = std::make_shared<const std::vector<uint8_t>>(value);
   TmxStorage storage(nullptr);
   TmxStoredItem& item = *storage.StoredItems().Add();
@@ -223,7 +222,7 @@ TEST(StoredItemValue, SharedBytesStayUntilTheItemChanges) {
   TReadOnlyMemoryStream block(owner->data(), owner->size(), owner);
   item.ReadStoredItem(block);
   EXPECT_EQ(item.StoredData().Memory(), owner->data() + 4);
-  EXPECT_EQ(item.Size(), static_cast<int32_t>(n));
+  EXPECT_EQ(item.Size(), static_cast<int32_t>(zlib.size()));
   EXPECT_EQ(Decode(item), file);
   item.SetCompression(TCompressionLevel::clMax);
   EXPECT_NE(item.StoredData().Memory(), owner->data() + 4);

@@ -100,6 +100,7 @@ inline const std::string kProductExe = Layout().productExe;
 inline const std::string kUninstallerExe = Layout().uninstallerExe;
 inline const std::string kSetupExe = Layout().setupExe;
 inline const std::string kWorkingFolder = Layout().workingFolder;
+inline const std::string kTempFolder = Layout().tempFolder;
 inline const std::string kTempCopy = Layout().tempCopy;
 inline const std::string kGroup = Layout().group;
 inline const std::string kDesktopLink = Layout().desktopLink;

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "framework/text_case.h"
+#include "tests/support/error_matcher.h"
 #include "tests/support/install_fixture.h"
 #include "uninstaller/texts.h"
 #include "uninstaller/uninstall.h"
@@ -64,8 +65,8 @@ class UninstallTest : public InstallTest {
 
 // Where the uninstaller's own file waits for the restart.
 bool IsParkedUninstaller(const std::string& path) {
-  const std::string prefix = "C:\\windows\\Temp\\~DesInstalador-";
-  return path.compare(0, prefix.size(), prefix) == 0 && path.size() == prefix.size() + 16 + 4 &&
+  const std::string prefix = kTempFolder + "\\~DesInstalador-";
+  return StartsWith(path, prefix) && path.size() == prefix.size() + 16 + 4 &&
          path.compare(path.size() - 4, 4, ".tmp") == 0;
 }
 
@@ -127,7 +128,7 @@ TEST_F(UninstallTest, TouchesOnlyWhatTheInstallMade) {
   }
   for (const std::string& path : after) {
     if (std::binary_search(before.begin(), before.end(), path)) continue;
-    EXPECT_TRUE(path.rfind("C:\\WINDOWS\\TEMP\\~DESINSTALADOR-", 0) == 0) << "added " << path;
+    EXPECT_TRUE(StartsWith(path, AnsiUpper(kTempFolder + "\\~DesInstalador-"))) << "added " << path;
   }
   for (const std::string& path : machine.DeletionsAtRestart()) EXPECT_TRUE(IsParkedUninstaller(path)) << path;
   EXPECT_TRUE(machine.StartedPrograms().empty());
@@ -154,7 +155,7 @@ TEST_P(UninstallOwnFileTest, SaysWhatGoesWhen) {
   Install();
   RunFromItsShortcut();
   if (!c.temporaryFolder) {
-    ASSERT_TRUE(machine.RemoveDirectory("C:\\windows\\Temp"));
+    ASSERT_TRUE(machine.RemoveDirectory(kTempFolder));
   }
   machine.SetDeletionsAtRestartRefused(!c.restartDeletionsAllowed);
 
