@@ -25,7 +25,7 @@ objdump=i686-w64-mingw32-objdump
 mkdir -p "$logs"
 
 failed=0
-report() {  # report PASS|FAIL NAME DETAIL, then any detail lines on stdin when FAIL
+report() {  # report PASS|FAIL NAME [DETAIL]; a FAIL counts, its detail lines follow through indent
   printf '%-5s %s%s\n' "$1" "$2" "${3:+ ($3)}"
   [ "$1" = PASS ] || failed=$((failed + 1))
 }
@@ -36,10 +36,12 @@ indent() { sed 's/^/      /' | head -n "${1:-20}"; }
 known_dlls="advapi32 clbcatq combase comdlg32 coml2 gdi32 gdiplus imagehlp imm32 kernel32 msctf msvcrt
             normaliz nsi ole32 oleaut32 psapi rpcrt4 sechost setupapi shcore shell32 shlwapi user32 wldap32 ws2_32"
 
-# shipped_problems EXE: prints one line per problem of one program (nothing when it has none).
+imported_dlls() { sed -n 's/^\tDLL Name: //p'; }  # imported_dlls < HEADERS
+
+# shipped_problems EXE HEADERS: prints one line per problem of one program (nothing when it has
+# none), from its file and its headers as objdump -p prints them.
 shipped_problems() {
-  local exe=$1 headers dll name flags
-  headers=$("$objdump" -p "$exe" 2>&1) || { echo "objdump cannot read it: $headers" | head -n 1; return; }
+  local exe=$1 headers=$2 dll name flags
   while read -r dll; do
     name=$(echo "$dll" | tr 'A-Z' 'a-z')
     name=${name%.dll}
@@ -47,7 +49,7 @@ shipped_problems() {
       *" $name "*) ;;
       *) echo "imports $dll, not a KnownDLL: it can be planted beside the program" ;;
     esac
-  done < <(sed -n 's/^\tDLL Name: //p' <<<"$headers")
+  done < <(imported_dlls <<<"$headers")
   # A crypto provider loads its DLLs by name (bcrypt, crypt32, ...): libssp's start-up seeding
   # did so before WinMain could narrow the search; the build's own run-time needs none.
   grep -q '^\s*[0-9a-f]*\s*[0-9]*\s*CryptAcquireContext' <<<"$headers" && echo "imports CryptAcquireContext: a crypto provider's DLLs are found by name"
@@ -64,16 +66,20 @@ shipped_problems() {
 }
 
 check_shipped() {
-  local exe problems
+  local exe headers problems imports
   for exe in Instalador.exe DesInstalador.exe; do
     if [ ! -f "$win/bin/$exe" ]; then
       report FAIL "shipped program $exe" "not built: scripts/build.sh win32"
       continue
     fi
-    problems=$(shipped_problems "$win/bin/$exe")
+    if headers=$("$objdump" -p "$win/bin/$exe" 2>&1); then
+      problems=$(shipped_problems "$win/bin/$exe" "$headers")
+    else
+      problems="objdump cannot read it: $(head -n 1 <<<"$headers")"
+    fi
     if [ -z "$problems" ]; then
-      report PASS "shipped program $exe" "imports $("$objdump" -p "$win/bin/$exe" | sed -n 's/^\tDLL Name: //p' |
-        tr '\n' ' ' | sed 's/ $//'); DYNAMIC_BASE, NX_COMPAT, stack protector"
+      imports=$(imported_dlls <<<"$headers" | tr '\n' ' ' | sed 's/ $//')
+      report PASS "shipped program $exe" "imports $imports; DYNAMIC_BASE, NX_COMPAT, stack protector"
     else
       report FAIL "shipped program $exe" "$(echo "$problems" | wc -l) problem(s)"
       indent <<<"$problems"
@@ -123,16 +129,13 @@ make_certificate() {
 # signed_start_scenario: the signed installer in a fresh prefix: its window shows, "Cerrar" ends
 # it with status 0. Prints the harness's check lines; exit status 1 when one failed.
 signed_start_scenario() (
-  export WINE_BUILD_DIR=$win  # winprobe.exe comes from the full Windows build
-  source tests/wine/lib.sh
-  wine_lib_init || exit 1
-  template=$(wine_make_template) || exit 1
-  source tests/wine/install_lib.sh "$template" "$win" signed
+  # winprobe.exe comes from the full Windows build.
+  source tests/wine/install_lib.sh "" "$win" signed || exit 1
+  INST_TEMPLATE=$(wine_make_template) || exit 1
   inst_prefix start || exit 1
   wine_check "the signed installer shows its window \"$INST_CAPTION\"" inst_start "$check/bin/Instalador.exe"
   inst_shot window
-  wine_check "\"Cerrar\" clicked" wine_inspect "$PREFIX" click "$INST_CAPTION" Cerrar
-  inst_expect_exit "the signed installer ends with status 0" 30
+  inst_close "\"Cerrar\" ends the signed installer with status 0"
   inst_end
   rm -rf "$PREFIX"
   wine_checks_done

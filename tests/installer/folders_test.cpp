@@ -198,7 +198,6 @@ INSTANTIATE_TEST_SUITE_P(
                                 "Program Files Path Error"},
                     NotFullCase{"programs_relative", "C:\\Program Files", "Start Menu", "User Program Path Error"}),
     [](const testing::TestParamInfo<NotFullCase>& info) { return std::string(info.param.label); });
-#endif
 
 // Every other test takes its paths from the layout: here they are written out,
 // so a wrong suffix cannot agree with itself.
@@ -221,5 +220,6 @@ TEST(InstallLayoutPaths, AreTheFixedPlaces) {
   for (const auto& [path, expected] : rows) EXPECT_EQ(path, expected);
   EXPECT_EQ(InstallLayout({"C:\\windows", install_test::kProgramFiles, install_test::kPrograms}, "").desktopLink, "");
 }
+#endif
 
 }  // namespace

@@ -8,6 +8,11 @@ set -uo pipefail
 source "$(dirname "$0")/install_lib.sh" "$1" "$2" install-damaged
 inst_need_payload_tool
 
+# names_damaged_item STATUS REPORT ITEM: payload verify failed and its line for ITEM says damaged.
+names_damaged_item() {
+  [ "$1" -ne 0 ] && awk -F'\t' -v i="$3" '$1 == i && $5 ~ /^damaged/ { found = 1 } END { exit !found }' <<<"$2"
+}
+
 for item in 0 2 3; do
   name=item-$item
   inst_prefix "$name" || { wine_expect_eq "$name prefix" made failed; continue; }
@@ -18,9 +23,8 @@ for item in 0 2 3; do
   at=$((offset + size / 2))
   byte=$(od -An -tu1 -j "$at" -N1 "$installer" | tr -d ' ')
   printf "$(printf '\\%03o' $((byte ^ 0x5A)))" | dd of="$installer" bs=1 seek="$at" conv=notrunc status=none
-  wine_check "$name: payload verify names the damaged item" \
-    bash -c "! '$PAYLOAD_TOOL' verify '$installer' >/dev/null 2>&1 && '$PAYLOAD_TOOL' verify '$installer' 2>/dev/null |
-             awk -F'\t' -v i=$item '\$1 == i && \$5 ~ /^damaged/ { found = 1 } END { exit !found }'"
+  report=$("$PAYLOAD_TOOL" verify "$installer" 2>/dev/null)
+  wine_check "$name: payload verify names the damaged item" names_damaged_item $? "$report" "$item"
 
   inst_start "$INST_COPY"
   wine_check "$name: the window shows" wine_inspect "$PREFIX" wait "$INST_CAPTION" --timeout 5

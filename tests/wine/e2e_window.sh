@@ -120,35 +120,36 @@ else
 fi
 wine_end_prefix "$prefix"
 
+# window_ends NAME WHAT ACTION: a fresh installer in prefix NAME; once its window shows, the
+# function ACTION (given the prefix) closes it in the way WHAT names, and it ends with status 0.
+window_ends() {
+  local name=$1 what=$2 action=$3 pid
+  prefix=$(wine_clone_prefix "$template" "$name") || exit 1
+  wine_start "$prefix" 120 "$WINE_WORK/instalador-${name#window-}" "$exe"
+  pid=$WINE_LAST_PID
+  if wine_inspect "$prefix" wait "$INST_CAPTION" --timeout 60 >/dev/null; then
+    "$action" "$prefix"
+    wine_wait_exit "$pid" 30 "$name-not-ended"
+    wine_expect_eq "$what ends the installer with status 0" 0 $?
+  else
+    wine_check "the window came up for the test of: $what" false
+    kill "$pid" 2>/dev/null
+  fi
+  wine_end_prefix "$prefix"
+}
+
 # --- 2. "Cerrar", clicked with the mouse, ends the program with status 0 ---
-prefix=$(wine_clone_prefix "$template" window-close) || exit 1
-wine_start "$prefix" 120 "$WINE_WORK/instalador-close" "$exe"
-pid=$WINE_LAST_PID
-if wine_inspect "$prefix" wait "$INST_CAPTION" --timeout 60 >/dev/null; then
-  cerrar=$(child_line "$(wine_inspect "$prefix" list)" Button "$INST_CLOSE_BUTTON")
+click_cerrar() {
+  local cerrar bl bt br bb
+  cerrar=$(child_line "$(wine_inspect "$1" list)" Button "$INST_CLOSE_BUTTON")
   read -r bl bt br bb <<<"$(wine_field screen <<<"$cerrar" | tr ',' ' ')"
   timeout 10 xdotool mousemove $(( (bl + br) / 2 )) $(( (bt + bb) / 2 )) click 1
-  wine_wait_exit "$pid" 30 window-close-not-ended
-  wine_expect_eq "\"Cerrar\" ends the installer with status 0" 0 $?
-else
-  wine_check "the window came up for the \"Cerrar\" test" false
-  kill "$pid" 2>/dev/null
-fi
-wine_end_prefix "$prefix"
+}
+window_ends window-close '"Cerrar"' click_cerrar
 
 # --- 2b. Close on the taskbar button closes the window like its close box: status 0 ---
-prefix=$(wine_clone_prefix "$template" window-taskbar-close) || exit 1
-wine_start "$prefix" 120 "$WINE_WORK/instalador-taskbar-close" "$exe"
-pid=$WINE_LAST_PID
-if wine_inspect "$prefix" wait "$INST_CAPTION" --timeout 60 >/dev/null; then
-  wine_check "the taskbar button's Close asked" wine_inspect "$prefix" close "$INST_TITLE"
-  wine_wait_exit "$pid" 30 window-taskbar-close-not-ended
-  wine_expect_eq "the taskbar button's Close ends the installer with status 0" 0 $?
-else
-  wine_check "the window came up for the taskbar Close test" false
-  kill "$pid" 2>/dev/null
-fi
-wine_end_prefix "$prefix"
+close_from_taskbar() { wine_check "the taskbar button's Close asked" wine_inspect "$1" close "$INST_TITLE"; }
+window_ends window-taskbar-close "the taskbar button's Close" close_from_taskbar
 
 # --- 3. A damaged payload: the start-up failure box, status 1, no window ---
 prefix=$(wine_clone_prefix "$template" window-damaged) || exit 1

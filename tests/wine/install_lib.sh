@@ -24,7 +24,6 @@ INST_TITLE='Instalador M\xF3dulo de Captura - Sistema Lumentra'
 INST_INSTALL_BUTTON='Instalar'
 INST_CLOSE_BUTTON='Cerrar'
 TXT_SUCCESS='La instalaci\xF3n ha terminado con exito'
-TXT_CANCELLED='La instalaci\xF3n ha sido cancelada'
 TXT_RESTART='Para que se termine de actualizar los cambios, es necesario reiniciar el equipo,\r\n\xBFSi desea reiniciar el equipo en este momento presione si o no para reiniciarlo mas tarde?'
 TXT_NO_CLIENT='No se ha encontrado un Cliente de Oracle valido,\r\nse instalara el Cliente de Oracle XE.'
 TXT_WAIT='Debe esperar a que el instalador del Cliente de Oracle XE termine.\r\nUna vez terminada la instaci\xF3n presione en Yes para continuar o No para cancelar la instalaci\xF3n.'
@@ -32,7 +31,6 @@ TXT_DAMAGED='El instalador est\xE1 da\xF1ado (Sistema de Lumentra). Descargue un
 TXT_NO_PROGRAMS='User Program Path Error.'
 # What the uninstaller shows.
 TXT_UNINSTALL_QUESTION='\xBFDesea desinstalar el Sistema de Lumentra de este equipo?\r\n\r\nSe quitar\xE1n el programa, el desinstalador y sus accesos directos. El Cliente de Oracle y el archivo tnsnames.ora no se modifican.'
-TXT_UNINSTALL_DONE='El Sistema de Lumentra ha sido desinstalado.'
 TXT_UNINSTALL_DONE_AT_RESTART='El Sistema de Lumentra ha sido desinstalado. Al reiniciar el equipo se quitar\xE1n tambi\xE9n:'
 # The Oracle XE client, its setup (a stand-in here) and what that setup leaves behind.
 SETUP_CAPTION='Oracle XE Client'
