@@ -133,7 +133,13 @@ size_t TReadOnlyMemoryStream::Read(void* buffer, size_t count) {
 
 size_t TReadOnlyMemoryStream::Write(const void*, size_t) { return 0; }
 
-TStdioFileStream::~TStdioFileStream() { std::fclose(file_); }
+TStdioFileStream::~TStdioFileStream() { Close(); }
+
+bool TStdioFileStream::Close() {
+  std::FILE* file = file_;
+  file_ = nullptr;
+  return file && std::fclose(file) == 0;
+}
 
 int64_t TStdioFileStream::Size() const {
   const long here = std::ftell(file_);
@@ -241,6 +247,9 @@ class NativeFiles : public FileSystem {
     return std::make_unique<TReplacementFile>(
         std::make_unique<TStdioFileStream>(file),
         [temporary, path](std::unique_ptr<TStream> stream) {
+          // A close that fails lost written bytes: the target keeps its old content.
+          if (!static_cast<TStdioFileStream&>(*stream).Close())
+            throw EFCreateError(Format(msg::kFCreateError, path.c_str(), std::strerror(errno)));
           stream.reset();
           std::error_code error;
           // Replaces an existing target in one step, on Windows as well.
