@@ -104,6 +104,10 @@ class Platform : public FileSystem {
 
   // The fixed file version; nullopt when the file has no version information.
   virtual std::optional<FileVersion> ReadFileVersion(const std::string& path) = 0;
+  // The running executable's own fixed file version, from its image in
+  // memory (its RT_VERSION resource): a file put in its place after it
+  // started is never read. nullopt when it carries none.
+  virtual std::optional<FileVersion> ReadOwnVersion() = 0;
 
   // Modal message dialog centred on the screen; returns kIdOk, kIdYes, kIdNo,
   // or kIdCancel when closed otherwise or while the application is ending.

@@ -106,6 +106,10 @@ class HostPlatform : public Platform {
   // The current folder each of them was started in.
   const std::vector<std::string>& StartedProgramFolders() const { return startedProgramFolders_; }
 
+  // The running program's own version resource (a VS_VERSIONINFO block);
+  // none until set.
+  void SetOwnVersionResource(std::vector<uint8_t> block) { ownVersionResource_ = std::move(block); }
+
   // Runs once a file's version has been read (another process may act then).
   void SetVersionReadHook(std::function<void(const std::string& path)> hook) { versionReadHook_ = std::move(hook); }
 
@@ -157,6 +161,7 @@ class HostPlatform : public Platform {
                        const std::string& linkPath) override;
   void StartProgram(const std::string& path, const std::string& currentFolder) override;
   std::optional<FileVersion> ReadFileVersion(const std::string& path) override;
+  std::optional<FileVersion> ReadOwnVersion() override;
   int MessageDialog(const std::string& text, DialogType type, DialogButtons buttons) override;
   void ProcessMessages() override;
   bool Terminating() override { return terminating_; }
@@ -175,6 +180,7 @@ class HostPlatform : public Platform {
   std::vector<std::string> startedPrograms_;
   std::vector<std::string> startedProgramFolders_;
   std::function<void(const std::string&)> versionReadHook_;
+  std::vector<uint8_t> ownVersionResource_;
   std::vector<std::string> deletionsAtRestart_;
   bool deletionsAtRestartRefused_ = false;
   std::deque<int> dialogAnswers_;

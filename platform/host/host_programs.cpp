@@ -1,6 +1,6 @@
 // The host machine's shell links, program starts and file versions: links kept
 // as small text files, starts recorded and played by a test's hook, versions read
-// by the portable PE reader.
+// by the portable PE reader (the running program's from the block a test gives).
 #include "platform/host/host_platform.h"
 
 #include <cstdio>
@@ -71,6 +71,10 @@ std::optional<FileVersion> HostPlatform::ReadFileVersion(const std::string& path
   const std::optional<FileVersion> version = ReadFixedFileVersion(bytes.data(), bytes.size());
   if (versionReadHook_) versionReadHook_(path);
   return version;
+}
+
+std::optional<FileVersion> HostPlatform::ReadOwnVersion() {
+  return ReadVersionBlock(ownVersionResource_.data(), ownVersionResource_.size());
 }
 
 }  // namespace platform

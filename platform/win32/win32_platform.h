@@ -43,6 +43,7 @@ class Win32Platform : public Platform {
                        const std::string& linkPath) override;
   void StartProgram(const std::string& path, const std::string& currentFolder) override;
   std::optional<FileVersion> ReadFileVersion(const std::string& path) override;
+  std::optional<FileVersion> ReadOwnVersion() override;
   int MessageDialog(const std::string& text, DialogType type, DialogButtons buttons) override;
   void ProcessMessages() override;
   bool Terminating() override { return terminating_; }

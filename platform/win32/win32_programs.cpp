@@ -1,11 +1,13 @@
 // Shell links, program starts and file versions on real Windows: the shell's
 // link object, CreateProcessA with the application named on its own, and the
-// fixed version read by our own PE reader from a read-only view of the file.
+// fixed version read by our own PE reader from a read-only view of the file,
+// or of the running image from its loaded resource.
 #include "platform/win32/win32_platform.h"
 
 #include <objidl.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <winver.h>
 
 #include <limits>
 
@@ -77,6 +79,17 @@ std::optional<FileVersion> Win32Platform::ReadFileVersion(const std::string& pat
   const UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
   if (!view.valid()) return std::nullopt;
   return ReadFixedFileVersion(static_cast<const uint8_t*>(view.get()), static_cast<size_t>(size.QuadPart));
+}
+
+std::optional<FileVersion> Win32Platform::ReadOwnVersion() {
+  // The loaded image's resource, parsed by the same reader (the system's
+  // version functions live outside the KnownDLLs).
+  HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(VS_VERSION_INFO), MAKEINTRESOURCEA(16));  // RT_VERSION
+  if (!resource) return std::nullopt;
+  HGLOBAL loaded = LoadResource(nullptr, resource);
+  const void* block = loaded ? LockResource(loaded) : nullptr;
+  if (!block) return std::nullopt;
+  return ReadVersionBlock(static_cast<const uint8_t*>(block), SizeofResource(nullptr, resource));
 }
 
 }  // namespace platform

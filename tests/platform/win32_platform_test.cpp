@@ -73,12 +73,14 @@ TEST(Win32Platform, EnvironmentValuesComeWhole) {
 
 TEST(Win32Platform, OwnVersionAndResources) {
   Win32Platform platform;
-  const auto version = platform.ReadFileVersion(platform.ModuleFileName());
-  ASSERT_TRUE(version);
-  EXPECT_EQ(version->major, 10);
-  EXPECT_EQ(version->minor, 2);
-  EXPECT_EQ(version->release, 0);
-  EXPECT_EQ(version->build, 15);
+  // From the file by name and from the running image alike.
+  for (const auto& version : {platform.ReadFileVersion(platform.ModuleFileName()), platform.ReadOwnVersion()}) {
+    ASSERT_TRUE(version);
+    EXPECT_EQ(version->major, 10);
+    EXPECT_EQ(version->minor, 2);
+    EXPECT_EQ(version->release, 0);
+    EXPECT_EQ(version->build, 15);
+  }
   for (const char* name : {"TESTDATA", "testdata"}) {
     const auto range = platform.FindResource(name);
     ASSERT_TRUE(range) << name;
