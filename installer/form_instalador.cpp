@@ -121,7 +121,9 @@ void TFormInstalador::ReadInstallFolders() {
   ProgramsDir = found.programs;
 }
 
-std::string TFormInstalador::ExpandEnvVars(const std::string& text) { return folders_.ExpandEnvVars(text); }
+std::string TFormInstalador::ExpandEnvVars(const std::string& text) {
+  return folders_.ExpandEnvVars(text, InstallFolders::Environment::Process);
+}
 
 std::string TFormInstalador::GetDesktopDir() { return folders_.DesktopDir(); }
 

@@ -63,6 +63,13 @@ class Platform : public FileSystem {
   virtual std::string WindowsDirectory() = 0;
   // nullopt when the variable is not set. The whole value, however long.
   virtual std::optional<std::string> EnvironmentVariable(const std::string& name) = 0;
+  // A variable as the machine sets it for every process, never as this
+  // process inherited it: an elevated process inherits the current user's own
+  // variables (HKCU\Environment), which any program of that user can set.
+  // ProgramFiles is the shell's Program Files folder (CSIDL_PROGRAM_FILES: the
+  // x86 one for a 32-bit process); the others come from the machine's own
+  // environment. nullopt when the machine does not set it.
+  virtual std::optional<std::string> MachineEnvironmentVariable(const std::string& name) = 0;
   // The current user's desktop folder (CSIDL_DESKTOPDIRECTORY); empty when the
   // shell cannot give it.
   virtual std::string DesktopDirectory() = 0;

@@ -95,6 +95,9 @@ class HostPlatform : public Platform {
   void SetModuleFileName(const std::string& path) { moduleFileName_ = path; }
   // nullopt removes the variable. Names compare without regard to case.
   void SetEnvironmentVariable(const std::string& name, std::optional<std::string> value);
+  // What the machine sets for every process; a fresh machine's variables
+  // start equal in both, except the user's own USERPROFILE.
+  void SetMachineEnvironmentVariable(const std::string& name, std::optional<std::string> value);
 
   // Shell links.
   std::optional<ShellLinkRecord> ReadShellLink(const std::string& linkPath);
@@ -146,6 +149,7 @@ class HostPlatform : public Platform {
   bool KeyExists(RootKey root, const std::string& path) override;
   std::string WindowsDirectory() override { return windowsDirectory_; }
   std::optional<std::string> EnvironmentVariable(const std::string& name) override;
+  std::optional<std::string> MachineEnvironmentVariable(const std::string& name) override;
   std::string DesktopDirectory() override { return desktopDirectory_; }
   std::string ModuleFileName() override { return moduleFileName_; }
   bool FileExists(const std::string& path) override;
@@ -174,7 +178,10 @@ class HostPlatform : public Platform {
   std::string windowsDirectory_ = "C:\\windows";
   std::string desktopDirectory_ = "C:\\users\\tester\\Desktop";
   std::string moduleFileName_ = "C:\\Instalador.exe";
-  std::map<std::string, std::string> environment_;  // by upper-cased name
+  // Name (as set) and value, by upper-cased name.
+  using Variables = std::map<std::string, std::pair<std::string, std::string>>;
+  Variables environment_;
+  Variables machineEnvironment_;
   ShellLinkFailure shellLinkFailure_ = ShellLinkFailure::None;
   std::function<void(const std::string&)> startHook_;
   std::vector<std::string> startedPrograms_;

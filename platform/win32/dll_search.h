@@ -17,6 +17,16 @@ inline std::string SystemFolder() {
   return length > 0 && length <= MAX_PATH ? std::string(folder, length) : std::string();
 }
 
+// A system DLL that is not a KnownDLL, loaded at run time by its full path in
+// the system folder, its own dependencies from there too: never imported,
+// since an imported one would be looked for beside the program first. Null
+// when it cannot be loaded.
+inline HMODULE LoadSystemLibrary(const char* name) {
+  const std::string folder = SystemFolder();
+  if (folder.empty()) return nullptr;
+  return LoadLibraryExA((folder + "\\" + name).c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 // False on a Windows without SetDefaultDllDirectories (Vista, or 7 without
 // the update that brings it): there the program's own folder stays first for
 // every later load by name, and no preloading can cover what the system's

@@ -28,6 +28,7 @@ class Win32Platform : public Platform {
   bool KeyExists(RootKey root, const std::string& path) override;
   std::string WindowsDirectory() override;
   std::optional<std::string> EnvironmentVariable(const std::string& name) override;
+  std::optional<std::string> MachineEnvironmentVariable(const std::string& name) override;
   std::string DesktopDirectory() override;
   std::string ModuleFileName() override;
   bool FileExists(const std::string& path) override;

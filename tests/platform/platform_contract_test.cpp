@@ -340,6 +340,14 @@ TEST_F(PlatformContract, EnvironmentVariablesByNameWithoutCase) {
   EXPECT_EQ(P().EnvironmentVariable("WINDIR"), windir);
   EXPECT_EQ(P().EnvironmentVariable("WinDir"), windir);
   EXPECT_FALSE(P().EnvironmentVariable("INSTALADOR_NEVER_SET_VARIABLE"));
+  // The machine's own: the Windows folder's, and nothing for a name it never set.
+  const auto systemRoot = P().MachineEnvironmentVariable("SYSTEMROOT");
+  ASSERT_TRUE(systemRoot);
+  EXPECT_TRUE(SameText(*systemRoot, P().WindowsDirectory())) << *systemRoot;
+  EXPECT_FALSE(P().MachineEnvironmentVariable("INSTALADOR_NEVER_SET_VARIABLE"));
+  const auto programFiles = P().MachineEnvironmentVariable("ProgramFiles");
+  ASSERT_TRUE(programFiles);
+  EXPECT_TRUE(P().DirectoryExists(*programFiles)) << *programFiles;
 }
 
 TEST_F(PlatformContract, SystemFoldersExistWithoutTrailingSeparator) {

@@ -71,6 +71,18 @@ TEST(Win32Platform, EnvironmentValuesComeWhole) {
   }
 }
 
+// The user's own ProgramFiles (HKCU\Environment reaches an elevated
+// process's environment) is not the machine's: the shell's folder is.
+TEST(Win32Platform, MachineProgramFilesIsNotTheProcesss) {
+  Win32Platform platform;
+  const auto before = platform.MachineEnvironmentVariable("ProgramFiles");
+  ASSERT_TRUE(before);
+  const std::string saved = platform.EnvironmentVariable("ProgramFiles").value_or("");
+  SetEnvironmentVariableA("ProgramFiles", "C:\\users\\Public\\Programas");
+  EXPECT_EQ(platform.MachineEnvironmentVariable("programfiles"), before);
+  SetEnvironmentVariableA("ProgramFiles", saved.c_str());
+}
+
 TEST(Win32Platform, OwnVersionAndResources) {
   Win32Platform platform;
   // From the file by name and from the running image alike.
