@@ -89,9 +89,10 @@ void TFormInstalador::InstallProduct() {
     StoredItem(kUninstallerItem).ExtractToFile(layout.uninstallerExe, system);
 
     // The desktop link comes before the group folder is looked at, so it is
-    // there even when the group cannot be made.
+    // there even when the group cannot be made. The user's own folders: a
+    // link another user put there is not followed (nor by the links' saves).
     CreateShortcut(layout.productExe, "", layout.workingFolder, InstallLayout::kProductLinkName, layout.desktopFolder);
-    if (!system.DirectoryExists(layout.group)) system.CreateDirectory(layout.group);
+    if (!system.DirectoryExists(layout.group)) system.Guarded().CreateDirectory(layout.group);
     CreateShortcut(layout.productExe, "", layout.workingFolder, InstallLayout::kProductLinkName, layout.group);
     CreateShortcut(layout.uninstallerExe, "", layout.workingFolder, InstallLayout::kUninstallerLinkName, layout.group);
 
@@ -149,13 +150,14 @@ void TFormInstalador::RollBackInstall() {
     system.RemoveDirectory(layout.productFolder);
     system.RemoveDirectory(layout.organisationFolder);
     // An unknown desktop names no link.
-    if (!layout.desktopLink.empty()) system.DeleteFile(layout.desktopLink);
+    if (!layout.desktopLink.empty()) system.Guarded().DeleteFile(layout.desktopLink);
   }
 
+  // Where another user may have put a link: nothing is deleted through one.
   if (system.DirectoryExists(layout.group)) {
-    system.DeleteFile(layout.groupProductLink);
-    system.DeleteFile(layout.groupUninstallerLink);
-    system.RemoveDirectory(layout.group);
+    system.Guarded().DeleteFile(layout.groupProductLink);
+    system.Guarded().DeleteFile(layout.groupUninstallerLink);
+    system.Guarded().RemoveDirectory(layout.group);
   }
 
   netService_.RemoveFromXEClientHome();

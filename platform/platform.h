@@ -52,6 +52,33 @@ struct ByteRange {
   size_t size = 0;
 };
 
+// Files and folders where another user may have put a junction, a symbolic
+// link or a mount point, which would turn an elevated write or delete there
+// into one anywhere on the disk: under an Oracle home (at the root of a drive
+// every user may change it), in the Start-menu group and the desktop folder.
+// Each operation first walks from the volume root: no folder on the way (for
+// a network folder, from its share down) and not its target may be a name
+// surrogate (a cloud placeholder is none), each read through a handle and
+// held open without delete sharing until the act is done, so that nobody can
+// swap one in between; what it makes is checked through its own handle to
+// lie in the folder that was checked. A path that is no full path (a \\?\ or
+// \\.\ one among them) is refused too. What is refused fails as a file that
+// cannot be written: false, nullopt, or the error, and nothing is written or
+// deleted through the link.
+class GuardedFiles : public FileReplacer {
+ public:
+  virtual bool CreateDirectory(const std::string& path) = 0;  // one level
+  virtual bool RemoveDirectory(const std::string& path) = 0;  // only when empty
+  virtual bool DeleteFile(const std::string& path) = 0;
+  // The whole content of a file that is itself no link and has no other name
+  // (a hard link: its other name may lie in a folder the user cannot read,
+  // and the content would be written where they can); nullopt when refused.
+  // EFOpenError "Cannot open file "%s". %s" when it cannot be opened.
+  virtual std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) = 0;
+  // CreateReplacement: EFCreateError "Cannot create file "%s". %s" naming
+  // `path`, with the reason "Access is denied." when refused.
+};
+
 class Platform : public FileSystem {
  public:
   // Registry. A path with a leading "\" counts from the root.
@@ -96,10 +123,15 @@ class Platform : public FileSystem {
   // file; false when it could not. A running program's file may be moved.
   virtual bool MoveFile(const std::string& from, const std::string& to) = 0;
 
-  // Shell link through CLSID_ShellLink, IShellLinkA and IPersistFile. Raises
+  // Writes and deletes where another user may have put a link (see GuardedFiles).
+  virtual GuardedFiles& Guarded() = 0;
+
+  // Shell link through CLSID_ShellLink, IShellLinkA and IPersistStream: saved
+  // into memory and written through Guarded()'s replacement (a file save by
+  // name would follow a link on the way, with no handle to check). Raises
   // EOleSysError when the link object cannot be created and EIntfCastError
   // "Interface not supported" when an interface is missing; the setters' and
-  // the save's failures are ignored.
+  // the save's failures, a refusal among them, are ignored.
   virtual void CreateShellLink(const std::string& target, const std::string& arguments,
                                const std::string& workingFolder, const std::string& linkPath) = 0;
 

@@ -49,9 +49,19 @@ struct ShellLinkRecord {
 
 enum class ShellLinkFailure { None, CannotCreate, NoInterface };
 
+// What another user may put in a folder they can change: a junction (or a
+// mount point: one to a drive's root) or a symbolic link.
+enum class LinkKind { Junction, SymbolicLink };
+
+// Reparse tags, as Windows numbers them.
+inline constexpr uint32_t kReparseTagMountPoint = 0xA0000003;  // junctions and mount points
+inline constexpr uint32_t kReparseTagSymlink = 0xA000000C;
+inline constexpr uint32_t kReparseTagCloud = 0x9000001A;  // a synced folder's placeholder
+
 namespace host_detail {
 struct Machine;
-}
+class HostGuardedFiles;
+}  // namespace host_detail
 
 class HostPlatform : public Platform {
  public:
@@ -88,6 +98,18 @@ class HostPlatform : public Platform {
   // lifts the limit. Counts writes of created file streams and replacements.
   void SetDiskSpace(std::optional<uint64_t> bytes);
   void WriteFileBytes(const std::string& path, const std::string& bytes);  // parents must exist
+  // A link at `path` to `target` (a host symbolic link, which the machine's
+  // operations follow as Windows follows a link); whatever stood at `path`
+  // goes first, as its owner may remove it.
+  void MakeLink(const std::string& path, const std::string& target, LinkKind kind);
+  // A reparse point that names no other place (a cloud placeholder) on the
+  // file or folder at `path`.
+  void SetReparseTag(const std::string& path, uint32_t tag);
+  // A second name for an existing file.
+  void MakeHardLink(const std::string& existing, const std::string& path);
+  // Runs once a checked write or delete (Guarded()) holds its folders, with
+  // the target's folder: another process may act then.
+  void SetFoldersHeldHook(std::function<void(const std::string& folder)> hook);
 
   // Folders and environment.
   void SetWindowsDirectory(const std::string& path) { windowsDirectory_ = path; }
@@ -161,6 +183,7 @@ class HostPlatform : public Platform {
   std::vector<uint8_t> ReadFile(const std::string& path) override;
   std::unique_ptr<TStream> CreateNewFileStream(const std::string& path) override;
   bool MoveFile(const std::string& from, const std::string& to) override;
+  GuardedFiles& Guarded() override;
   void CreateShellLink(const std::string& target, const std::string& arguments, const std::string& workingFolder,
                        const std::string& linkPath) override;
   void StartProgram(const std::string& path, const std::string& currentFolder) override;
@@ -175,6 +198,7 @@ class HostPlatform : public Platform {
  private:
   // Shared with open streams and keys, so either may outlive the platform.
   std::shared_ptr<host_detail::Machine> machine_;
+  std::unique_ptr<host_detail::HostGuardedFiles> guarded_;
   std::string windowsDirectory_ = "C:\\windows";
   std::string desktopDirectory_ = "C:\\users\\tester\\Desktop";
   std::string moduleFileName_ = "C:\\Instalador.exe";

@@ -24,17 +24,14 @@ void HostPlatform::CreateShellLink(const std::string& target, const std::string&
                                    const std::string& workingFolder, const std::string& linkPath) {
   if (shellLinkFailure_ == ShellLinkFailure::CannotCreate) throw EOleSysError("Class not registered.");
   if (shellLinkFailure_ == ShellLinkFailure::NoInterface) throw EIntfCastError(msg::kInterfaceNotSupported);
-  // Like IPersistFile::Save whose result nobody tests: a link that cannot be
-  // written is simply not there.
-  const auto parsed = ParsePath(linkPath);
-  if (!parsed || parsed->parts.empty() || !machine_->IsFolder(parsed->Parent()) || machine_->IsFolder(*parsed) ||
-      machine_->WriteRefusal(*parsed))
-    return;
-  std::FILE* file = std::fopen(machine_->Resolve(*parsed).c_str(), "wb");
-  if (!file) return;
+  // Written through the checked replacement, as on Windows; like a save
+  // whose result nobody tests, a link that cannot be written (or is refused)
+  // is simply not there.
   const std::string content = std::string(kLinkHeader) + "\n" + target + "\n" + arguments + "\n" + workingFolder + "\n";
-  std::fwrite(content.data(), 1, content.size(), file);
-  std::fclose(file);
+  try {
+    Guarded().ReplaceFile(linkPath, std::vector<uint8_t>(content.begin(), content.end()));
+  } catch (const Exception&) {
+  }
 }
 
 std::optional<ShellLinkRecord> HostPlatform::ReadShellLink(const std::string& linkPath) {

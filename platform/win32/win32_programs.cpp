@@ -1,5 +1,6 @@
 // Shell links, program starts and file versions on real Windows: the shell's
-// link object, CreateProcessA with the application named on its own, and the
+// link object saved into memory and written through the checked replacement,
+// CreateProcessA with the application named on its own, and the
 // fixed version read by our own PE reader from a read-only view of the file,
 // or of the running image from its loaded resource.
 #include "platform/win32/win32_platform.h"
@@ -10,6 +11,7 @@
 #include <winver.h>
 
 #include <limits>
+#include <vector>
 
 #include "framework/errors.h"
 #include "framework/messages.h"
@@ -29,20 +31,36 @@ void Win32Platform::CreateShellLink(const std::string& target, const std::string
     throw EOleSysError(text);
   }
   ComPtr<IShellLinkA> link;
-  ComPtr<IPersistFile> file;
+  ComPtr<IPersistStream> persist;
   if (FAILED(object->QueryInterface(IID_IShellLinkA, link.outVoid())) ||
-      FAILED(object->QueryInterface(IID_IPersistFile, file.outVoid())))
+      FAILED(object->QueryInterface(IID_IPersistStream, persist.outVoid())))
     throw EIntfCastError(msg::kInterfaceNotSupported);
   // The setters' and the save's results do not matter: a link that cannot be
   // written is skipped.
   link->SetArguments(arguments.c_str());
   link->SetPath(target.c_str());
   link->SetWorkingDirectory(workingFolder.c_str());
-  const int length = MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, nullptr, 0);
-  if (length <= 0) return;
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, &wide[0], length);
-  file->Save(wide.c_str(), FALSE);
+  // Saved into memory, then written through the checked replacement:
+  // IPersistFile::Save would write by name wherever a link on the way leads.
+  ComPtr<IStream> memory;
+  if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, memory.out())) || FAILED(persist->Save(memory.get(), TRUE))) return;
+  HGLOBAL global = nullptr;
+  STATSTG status = {};
+  if (FAILED(GetHGlobalFromStream(memory.get(), &global)) || FAILED(memory->Stat(&status, STATFLAG_NONAME)) ||
+      status.cbSize.QuadPart > GlobalSize(global))
+    return;
+  const auto* bytes = static_cast<const uint8_t*>(GlobalLock(global));
+  if (!bytes) return;
+  const std::vector<uint8_t> content(bytes, bytes + static_cast<size_t>(status.cbSize.QuadPart));
+  GlobalUnlock(global);
+  const bool existed = FileExists(linkPath);
+  try {
+    guarded_.ReplaceFile(linkPath, content);
+  } catch (const Exception&) {
+    return;
+  }
+  // What IPersistFile::Save would have told the shell, so a desktop shows it.
+  SHChangeNotify(existed ? SHCNE_UPDATEITEM : SHCNE_CREATE, SHCNF_PATHA, linkPath.c_str(), nullptr);
 }
 
 void Win32Platform::StartProgram(const std::string& path, const std::string& currentFolder) {

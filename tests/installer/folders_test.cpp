@@ -225,15 +225,19 @@ TEST_P(FolderNotFull, RaisesTheFolderError) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, FolderNotFull,
-    testing::Values(NotFullCase{"program_files_missing", std::nullopt, "C:\\Programs", "Program Files Path Error"},
-                    NotFullCase{"programs_missing", "C:\\Program Files", std::nullopt, "User Program Path Error"},
-                    NotFullCase{"program_files_relative", "Archivos", "C:\\Programs", "Program Files Path Error"},
-                    NotFullCase{"program_files_rooted", "\\Archivos", "C:\\Programs", "Program Files Path Error"},
-                    NotFullCase{"program_files_drive_relative", "C:Archivos", "C:\\Programs",
-                                "Program Files Path Error"},
-                    NotFullCase{"program_files_unset_variable", "%INSTALADOR_T_UNSET%\\X", "C:\\Programs",
-                                "Program Files Path Error"},
-                    NotFullCase{"programs_relative", "C:\\Program Files", "Start Menu", "User Program Path Error"}),
+    testing::Values(
+        NotFullCase{"program_files_missing", std::nullopt, "C:\\Programs", "Program Files Path Error"},
+        NotFullCase{"programs_missing", "C:\\Program Files", std::nullopt, "User Program Path Error"},
+        NotFullCase{"program_files_relative", "Archivos", "C:\\Programs", "Program Files Path Error"},
+        NotFullCase{"program_files_rooted", "\\Archivos", "C:\\Programs", "Program Files Path Error"},
+        NotFullCase{"program_files_drive_relative", "C:Archivos", "C:\\Programs", "Program Files Path Error"},
+        NotFullCase{"program_files_unset_variable", "%INSTALADOR_T_UNSET%\\X", "C:\\Programs",
+                    "Program Files Path Error"},
+        NotFullCase{"programs_relative", "C:\\Program Files", "Start Menu", "User Program Path Error"},
+        // Device paths can name any place, with no link on the way to see.
+        NotFullCase{"program_files_globalroot", "\\\\?\\GLOBALROOT\\Device\\HarddiskVolume2\\Archivos", "C:\\Programs",
+                    "Program Files Path Error"},
+        NotFullCase{"programs_device", "C:\\Program Files", "\\\\.\\C:\\Programs", "User Program Path Error"}),
     [](const testing::TestParamInfo<NotFullCase>& info) { return std::string(info.param.label); });
 
 // Every other test takes its paths from the layout: here they are written out,

@@ -260,5 +260,41 @@ INSTANTIATE_TEST_SUITE_P(
         NetworkCase{"RelativeHome", "oraclexe\\app\\oracle\\product\\10.2.0\\client", false, false, false, false}),
     [](const testing::TestParamInfo<NetworkCase>& info) { return std::string(info.param.name); });
 
+// What another user put under the XE client's home, or in the Start-menu
+// folders and on the desktop: the roll-back deletes nothing through it, and
+// what is not behind it still goes.
+class PlantedRollBackTest : public XESetupTest, public testing::WithParamInterface<PlantedCase> {};
+
+TEST_P(PlantedRollBackTest, DeletesNothingUnderTheHomeThroughIt) {
+  RegisterXEClient();
+  Plant(machine, kXEHome, GetParam(), kVictimTnsnames);
+  const std::vector<std::string> victim = VictimState(machine);
+  form->XEClientHome = kXEHome;
+
+  form->RollBackInstall();
+
+  EXPECT_EQ(VictimState(machine), victim);
+}
+
+INSTANTIATE_TEST_SUITE_P(OracleHome, PlantedRollBackTest, testing::ValuesIn(OracleHomeCases()), PlantedName);
+
+class PlantedStartMenuRollBackTest : public XESetupTest, public testing::WithParamInterface<PlantedCase> {};
+
+TEST_P(PlantedStartMenuRollBackTest, DeletesNothingThroughIt) {
+  LayOutInstall();
+  Plant(machine, kProfile, GetParam(), VictimLinks());
+  const std::vector<std::string> victim = VictimState(machine);
+
+  form->RollBackInstall();
+
+  EXPECT_EQ(VictimState(machine), victim);
+  for (const std::string& link : {kDesktopLink, kGroupProductLink, kGroupUninstallerLink}) {
+    if (GetParam().Refused() && Behind(link, kProfile, GetParam())) continue;
+    EXPECT_FALSE(machine.FileExists(link)) << link;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(StartMenu, PlantedStartMenuRollBackTest, testing::ValuesIn(StartMenuCases()), PlantedName);
+
 }  // namespace
 }  // namespace install_test
