@@ -146,6 +146,8 @@ void TFormInstalador::RollBackInstall() {
     deleteIfPresent(layout.setupExe);
     deleteIfPresent(layout.productExe);
     deleteIfPresent(layout.uninstallerExe);
+    // The setup's own temporary folder; what it still uses goes at the restart.
+    xeSetup_.RemoveSetupTemp();
     // Only when empty: a file that could not be deleted keeps its folders.
     system.RemoveDirectory(layout.productFolder);
     system.RemoveDirectory(layout.organisationFolder);

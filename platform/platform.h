@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/streams.h"
@@ -138,8 +139,22 @@ class Platform : public FileSystem {
   // Starts a program without waiting for it (show state SW_SHOWNORMAL), with
   // `currentFolder` as its current folder (never the installer's own, which is
   // usually Downloads). The application is named explicitly, so a path with
-  // blanks cannot start another program.
-  virtual void StartProgram(const std::string& path, const std::string& currentFolder) = 0;
+  // blanks cannot start another program. Its environment is the machine's
+  // (every user's variables, never the current user's own: HKCU\Environment
+  // can name where an elevated program unpacks and loads DLLs from, its
+  // windir, PATH, ProgramFiles), with `variables` set over it, passed wide;
+  // a program that cannot be given it is not started.
+  virtual void StartProgram(const std::string& path, const std::string& currentFolder,
+                            const std::vector<std::pair<std::string, std::string>>& variables) = 0;
+  // A new folder that only administrators and the system may use, to the
+  // files in it too; nothing it holds inherits the permissions of the folder
+  // it is in. Created exclusively: EFCreateError "Cannot create file "%s". %s"
+  // when something is there or it cannot be made.
+  virtual void CreatePrivateDirectory(const std::string& path) = 0;
+  // Removes a folder and everything in it, a link in it removed itself and
+  // never followed. What is in use is asked to go at the next restart, then
+  // the folders that hold it; true when everything went now.
+  virtual bool RemoveDirectoryTree(const std::string& path) = 0;
 
   // The fixed file version; nullopt when the file has no version information.
   virtual std::optional<FileVersion> ReadFileVersion(const std::string& path) = 0;

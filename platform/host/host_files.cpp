@@ -192,6 +192,51 @@ bool HostPlatform::RemoveDirectory(const std::string& path) {
   return fs::remove(host, error);
 }
 
+void HostPlatform::CreatePrivateDirectory(const std::string& path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || parsed->parts.empty()) ThrowCreate(path, reason::kInvalidName);
+  if (!machine_->IsFolder(parsed->Parent())) ThrowCreate(parsed->Full(), reason::kPathNotFound);
+  if (fs::exists(machine_->Status(*parsed)) || !CreateDirectory(path)) ThrowCreate(parsed->Full(), reason::kFileExists);
+  machine_->privateFolders.insert(parsed->Key());
+}
+
+bool HostPlatform::IsPrivateDirectory(const std::string& path) {
+  const auto parsed = ParsePath(path);
+  return parsed && machine_->IsFolder(*parsed) && machine_->privateFolders.count(parsed->Key()) != 0;
+}
+
+bool HostPlatform::RemoveDirectoryTree(const std::string& path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || parsed->parts.empty() || !machine_->IsFolder(*parsed)) return false;
+  std::error_code error;
+  std::vector<fs::directory_entry> entries;
+  for (const auto& entry : fs::directory_iterator(machine_->Resolve(*parsed), error)) entries.push_back(entry);
+  bool all = true;
+  for (const fs::directory_entry& entry : entries) {
+    const std::string child = parsed->Full() + "\\" + entry.path().filename().string();
+    if (entry.is_symlink(error)) {
+      // The link itself, never what it leads to.
+      fs::remove(entry.path(), error);
+    } else if (entry.is_directory(error)) {
+      all = RemoveDirectoryTree(child) && all;
+    } else {
+      // A read-only file loses the attribute first, as its owner may do.
+      if (machine_->LockOf(*ParsePath(child)) == FileLock::ReadOnly) SetFileLock(child, FileLock::None);
+      if (!DeleteFile(child)) {
+        all = false;
+        DeleteFileAtRestart(child);
+      }
+    }
+  }
+  if (RemoveDirectory(path)) {
+    machine_->privateFolders.erase(parsed->Key());
+  } else {
+    all = false;
+    DeleteFileAtRestart(path);
+  }
+  return all;
+}
+
 bool HostPlatform::DeleteFile(const std::string& path) {
   const auto parsed = ParsePath(path);
   if (!parsed || !machine_->IsFile(*parsed) || machine_->WriteRefusal(*parsed)) return false;

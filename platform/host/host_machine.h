@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,8 @@ struct Machine {
   // symbolic link, which the machine follows as Windows follows a link), or
   // a tag on a real file or folder (a cloud placeholder).
   std::map<std::string, uint32_t> reparseTags;
+  // Folders only administrators and the system may use, by folded full path.
+  std::set<std::string> privateFolders;
   // Runs once a checked write or delete holds its folders (another process may act then).
   std::function<void(const std::string& folder)> foldersHeldHook;
 

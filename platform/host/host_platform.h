@@ -128,8 +128,11 @@ class HostPlatform : public Platform {
   // Programs: every start is recorded, then the hook plays the program.
   void SetStartProgramHook(std::function<void(const std::string& path)> hook) { startHook_ = std::move(hook); }
   const std::vector<std::string>& StartedPrograms() const { return startedPrograms_; }
-  // The current folder each of them was started in.
+  // The current folder each of them was started in, and its environment block.
   const std::vector<std::string>& StartedProgramFolders() const { return startedProgramFolders_; }
+  const std::vector<std::u16string>& StartedProgramEnvironments() const { return startedProgramEnvironments_; }
+  // Whether the folder was made by CreatePrivateDirectory (and is still there).
+  bool IsPrivateDirectory(const std::string& path);
 
   // The running program's own version resource (a VS_VERSIONINFO block);
   // none until set.
@@ -186,7 +189,10 @@ class HostPlatform : public Platform {
   GuardedFiles& Guarded() override;
   void CreateShellLink(const std::string& target, const std::string& arguments, const std::string& workingFolder,
                        const std::string& linkPath) override;
-  void StartProgram(const std::string& path, const std::string& currentFolder) override;
+  void StartProgram(const std::string& path, const std::string& currentFolder,
+                    const std::vector<std::pair<std::string, std::string>>& variables) override;
+  void CreatePrivateDirectory(const std::string& path) override;
+  bool RemoveDirectoryTree(const std::string& path) override;
   std::optional<FileVersion> ReadFileVersion(const std::string& path) override;
   std::optional<FileVersion> ReadOwnVersion() override;
   int MessageDialog(const std::string& text, DialogType type, DialogButtons buttons) override;
@@ -210,6 +216,7 @@ class HostPlatform : public Platform {
   std::function<void(const std::string&)> startHook_;
   std::vector<std::string> startedPrograms_;
   std::vector<std::string> startedProgramFolders_;
+  std::vector<std::u16string> startedProgramEnvironments_;
   std::function<void(const std::string&)> versionReadHook_;
   std::vector<uint8_t> ownVersionResource_;
   std::vector<std::string> deletionsAtRestart_;

@@ -1,7 +1,10 @@
 // Files and folders on real Windows: file streams over one handle each, files
 // created exclusively, replacement files written beside their target and moved
-// over it in one step, and deletions noted for the next restart.
+// over it in one step, private folders and their removal, and deletions noted
+// for the next restart.
 #include "platform/win32/win32_files.h"
+
+#include <sddl.h>
 
 #include <algorithm>
 
@@ -88,6 +91,62 @@ bool Win32Platform::CreateDirectory(const std::string& path) { return CreateDire
 bool Win32Platform::RemoveDirectory(const std::string& path) { return RemoveDirectoryA(path.c_str()) != 0; }
 
 bool Win32Platform::DeleteFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+void Win32Platform::CreatePrivateDirectory(const std::string& path) {
+  // Full control for Administrators and SYSTEM, inherited by what is made in
+  // it; protected, so nothing comes from the folder above.
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", SDDL_REVISION_1,
+                                                            &descriptor, nullptr))
+    ThrowCreate(path, GetLastError());
+  const UniqueLocal owner(descriptor);
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+  if (!CreateDirectoryA(path.c_str(), &attributes)) ThrowCreate(path, GetLastError());
+}
+
+namespace {
+
+// Wide, as the names a setup unpacks need not fit the ANSI code page.
+bool RemoveTree(const std::wstring& folder) {
+  bool all = true;
+  WIN32_FIND_DATAW data;
+  const UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+  if (find.valid()) {
+    do {
+      const std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = folder + L"\\" + name;
+      const bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      // A reparse point is removed itself: never descended into.
+      if (directory && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        all = RemoveTree(path) && all;
+        continue;
+      }
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesW(path.c_str(), data.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+      if (!(directory ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str()))) {
+        all = false;
+        MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+      }
+    } while (FindNextFileW(find.get(), &data));
+  }
+  // After what it holds, which goes first at the restart too.
+  if (!RemoveDirectoryW(folder.c_str())) {
+    all = false;
+    MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  }
+  return all;
+}
+
+}  // namespace
+
+bool Win32Platform::RemoveDirectoryTree(const std::string& path) {
+  const int length = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+  if (length <= 0 || !DirectoryExists(path)) return false;
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &wide[0], length);
+  return RemoveTree(wide);
+}
 
 // --- File streams ---
 

@@ -57,7 +57,10 @@ class Win32Platform : public Platform {
   GuardedFiles& Guarded() override { return guarded_; }
   void CreateShellLink(const std::string& target, const std::string& arguments, const std::string& workingFolder,
                        const std::string& linkPath) override;
-  void StartProgram(const std::string& path, const std::string& currentFolder) override;
+  void StartProgram(const std::string& path, const std::string& currentFolder,
+                    const std::vector<std::pair<std::string, std::string>>& variables) override;
+  void CreatePrivateDirectory(const std::string& path) override;
+  bool RemoveDirectoryTree(const std::string& path) override;
   std::optional<FileVersion> ReadFileVersion(const std::string& path) override;
   std::optional<FileVersion> ReadOwnVersion() override;
   int MessageDialog(const std::string& text, DialogType type, DialogButtons buttons) override;

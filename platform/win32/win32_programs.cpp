@@ -1,6 +1,7 @@
 // Shell links, program starts and file versions on real Windows: the shell's
 // link object saved into memory and written through the checked replacement,
-// CreateProcessA with the application named on its own, and the
+// CreateProcessA with the application named on its own and the machine's
+// environment, and the
 // fixed version read by our own PE reader from a read-only view of the file,
 // or of the running image from its loaded resource.
 #include "platform/win32/win32_platform.h"
@@ -10,11 +11,14 @@
 #include <shobjidl.h>
 #include <winver.h>
 
+#include <algorithm>
 #include <limits>
 #include <vector>
 
 #include "framework/errors.h"
 #include "framework/messages.h"
+#include "platform/environment_block.h"
+#include "platform/win32/dll_search.h"
 #include "platform/win32/handles.h"
 #include "storage/pe_image.h"
 
@@ -63,7 +67,46 @@ void Win32Platform::CreateShellLink(const std::string& target, const std::string
   SHChangeNotify(existed ? SHCNE_UPDATEITEM : SHCNE_CREATE, SHCNF_PATHA, linkPath.c_str(), nullptr);
 }
 
-void Win32Platform::StartProgram(const std::string& path, const std::string& currentFolder) {
+namespace {
+
+std::u16string Utf16(const std::string& text) {
+  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(std::max(length, 0)), L'\0');
+  if (length > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+  return std::u16string(wide.begin(), wide.end());
+}
+
+// The machine's environment block: the system's variables, without a user's
+// token (CreateEnvironmentBlock: userenv.dll, loaded by its full path).
+std::optional<std::u16string> MachineEnvironmentBlock() {
+  using CreateFunction = BOOL(WINAPI*)(LPVOID*, HANDLE, BOOL);
+  using DestroyFunction = BOOL(WINAPI*)(LPVOID);
+  static const HMODULE userenv = LoadSystemLibrary("userenv.dll");
+  const auto create =
+      reinterpret_cast<CreateFunction>(reinterpret_cast<void*>(GetProcAddress(userenv, "CreateEnvironmentBlock")));
+  const auto destroy =
+      reinterpret_cast<DestroyFunction>(reinterpret_cast<void*>(GetProcAddress(userenv, "DestroyEnvironmentBlock")));
+  void* block = nullptr;
+  if (!create || !destroy || !create(&block, nullptr, FALSE) || !block) return std::nullopt;
+  // Up to the empty string that ends it.
+  const auto* units = static_cast<const wchar_t*>(block);
+  size_t length = 0;
+  while (units[length] != L'\0' || units[length + 1] != L'\0') ++length;
+  const std::u16string copy(units, units + length + 2);
+  destroy(block);
+  return copy;
+}
+
+}  // namespace
+
+void Win32Platform::StartProgram(const std::string& path, const std::string& currentFolder,
+                                 const std::vector<std::pair<std::string, std::string>>& variables) {
+  // Never the user's environment, which this elevated process inherited.
+  const std::optional<std::u16string> machine = MachineEnvironmentBlock();
+  if (!machine) return;
+  std::vector<std::pair<std::u16string, std::u16string>> wide;
+  for (const auto& [name, value] : variables) wide.emplace_back(Utf16(name), Utf16(value));
+  std::u16string environment = WithVariables(*machine, wide);
   // The application is named on its own, and quoted on the command line, so a
   // path with blanks ("C:\Program Files\...") cannot start C:\Program.exe.
   std::string commandLine = "\"" + path + "\"";
@@ -72,8 +115,8 @@ void Win32Platform::StartProgram(const std::string& path, const std::string& cur
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION process = {};
-  if (CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, currentFolder.c_str(),
-                     &startup, &process)) {
+  if (CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                     &environment[0], currentFolder.c_str(), &startup, &process)) {
     // Not waited for: only the handles are given back.
     const UniqueHandle thread(process.hThread);
     const UniqueHandle started(process.hProcess);
