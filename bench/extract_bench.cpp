@@ -94,6 +94,19 @@ Measure Run(
   return {best, peak};
 }
 
+// Puts a written file and its folder's entry on the disk, as the replacement
+// files that extraction writes do before and after their rename.
+void SyncAndClose(std::FILE* file, const std::string& path) {
+  std::fflush(file);
+  fsync(fileno(file));
+  std::fclose(file);
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  const int descriptor = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (descriptor < 0) return;
+  fsync(descriptor);
+  close(descriptor);
+}
+
 // The same inflate the item does, without the stream classes around it.
 void PlainInflateToFile(const uint8_t* data, size_t size, const std::string& path) {
   std::FILE* out = std::fopen(path.c_str(), "wb");
@@ -120,7 +133,7 @@ void PlainInflateToFile(const uint8_t* data, size_t size, const std::string& pat
     std::fwrite(start, 1, produced, out);
   }
   inflateEnd(&z);
-  std::fclose(out);
+  SyncAndClose(out, path);
 }
 
 void Report(const char* what, double seconds, long peakAboveKiB) {

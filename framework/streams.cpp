@@ -3,6 +3,9 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -135,6 +138,15 @@ size_t TReadOnlyMemoryStream::Write(const void*, size_t) { return 0; }
 
 TStdioFileStream::~TStdioFileStream() { Close(); }
 
+bool TStdioFileStream::Sync() {
+  if (!file_ || std::fflush(file_) != 0) return false;
+#ifdef _WIN32
+  return _commit(_fileno(file_)) == 0;
+#else
+  return ::fsync(::fileno(file_)) == 0;
+#endif
+}
+
 bool TStdioFileStream::Close() {
   std::FILE* file = file_;
   file_ = nullptr;
@@ -214,6 +226,26 @@ namespace {
 // With its separator, so a bare name gives a bare temporary name.
 std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of("/\\") + 1); }
 
+// A rename lasts a power cut only once the folder's entries are on the disk
+// too. False when the system reports that they could not be put there; a file
+// system that cannot sync a folder at all has nothing more to do.
+bool SyncFolder(const std::string& folder) {
+#ifdef _WIN32
+  // The C library cannot sync a folder here. The programs that ship replace
+  // files through the Win32 platform, which moves them with write-through.
+  (void)folder;
+  return true;
+#else
+  const int descriptor = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (descriptor < 0) return false;
+  const bool synced = ::fsync(descriptor) == 0 || errno == EINVAL || errno == ENOTSUP;
+  const int error = errno;
+  ::close(descriptor);
+  errno = error;
+  return synced;
+#endif
+}
+
 class NativeFiles : public FileSystem {
  public:
   std::unique_ptr<TStream> CreateFileStream(const std::string& path) override {
@@ -247,14 +279,20 @@ class NativeFiles : public FileSystem {
     return std::make_unique<TReplacementFile>(
         std::make_unique<TStdioFileStream>(file),
         [temporary, path](std::unique_ptr<TStream> stream) {
-          // A close that fails lost written bytes: the target keeps its old content.
-          if (!static_cast<TStdioFileStream&>(*stream).Close())
+          // On the disk before the rename, or after a power cut the new name
+          // could hold an empty file. A sync or close that fails lost written
+          // bytes: the target keeps its old content.
+          auto& file = static_cast<TStdioFileStream&>(*stream);
+          if (!file.Sync() || !file.Close())
             throw EFCreateError(Format(msg::kFCreateError, path.c_str(), std::strerror(errno)));
           stream.reset();
           std::error_code error;
           // Replaces an existing target in one step, on Windows as well.
           std::filesystem::rename(temporary, path, error);
           if (error) throw EFCreateError(Format(msg::kFCreateError, path.c_str(), error.message().c_str()));
+          // The target holds the new content already; whether it lasts is not known.
+          if (!SyncFolder(FolderOf(path)))
+            throw EFCreateError(Format(msg::kFCreateError, path.c_str(), std::strerror(errno)));
         },
         [temporary] { std::remove(temporary.c_str()); });
   }

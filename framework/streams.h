@@ -108,6 +108,9 @@ class TStdioFileStream : public TStream {
   void SetPosition(int64_t position) override;
   size_t Read(void* buffer, size_t count) override;
   size_t Write(const void* buffer, size_t count) override;
+  // Puts what was written on the disk (fsync); false when the system reports
+  // that it could not.
+  bool Sync();
   // Closes the file now; false when the system reports that what was written
   // did not all reach it. The stream is then of no further use.
   bool Close();
