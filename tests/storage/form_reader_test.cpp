@@ -42,8 +42,20 @@ std::vector<uint8_t> Replace(std::vector<uint8_t> bytes, const std::string& from
 }
 
 TEST(PayloadStream, WriterGivesTheBytesTheEncodingRulesPrescribe) {
-  const std::vector<uint8_t> built = BuildPayload(kFiles);
-  EXPECT_EQ(built, ExpectedPayload(kFiles));
+  const std::vector<PayloadFile> withEmpty = {kFiles[0], {"tnsname", "tnsnames.ora", ""}, kFiles[2], kFiles[3]};
+  const struct {
+    const char* what;
+    const std::vector<PayloadFile>& files;
+    TCompressionLevel level;
+  } cases[] = {
+      {"default level", kFiles, TCompressionLevel::clDefault},
+      {"fastest, named before Tag", kFiles, TCompressionLevel::clFastest},
+      {"max, named before Tag", kFiles, TCompressionLevel::clMax},
+      {"none: raw bytes, FileSize 0", kFiles, TCompressionLevel::clNone},
+      {"an item without data: no StoredItem", withEmpty, TCompressionLevel::clDefault},
+      {"an item without data at none", withEmpty, TCompressionLevel::clNone},
+  };
+  for (const auto& c : cases) EXPECT_EQ(BuildPayload(c.files, c.level), ExpectedPayload(c.files, c.level)) << c.what;
 }
 
 TEST(PayloadStream, FirstBytesAndItemFramingMatchTheWorkedExample) {
