@@ -265,6 +265,24 @@ TEST(PayloadStream, AnEmptyCollectionKeepsTheItemsAndANonEmptyOneReplacesThem) {
   EXPECT_EQ(form.mxStorageFiles->StoredItems().Items(0)->Name(), "c");
 }
 
+// Read into again and listed twice, with positions: a child still has one
+// place among its parent's children, and the form owns it once.
+TEST(PayloadStream, AChildListedTwiceKeepsOnePlace) {
+  TFormExe form;
+  StreamBytes first, again;
+  first.Raw("TPF0").Short("TFormExe").Short("FormExe").U8(0);
+  first.Short("TmxStorage").Short("mxStorageFiles").U8(0).U8(0).Short("TmxStorage").Short("Other").U8(0).U8(0).U8(0);
+  again.Raw("TPF0").Short("TFormExe").Short("FormExe").U8(0);
+  again.U8(0xF1).Short("TmxStorage").Short("mxStorageFiles").U8(0).U8(0);
+  for (int i = 0; i < 2; ++i) again.U8(0xF3).U8(2).U8(0).Short("TmxStorage").Short("Other").U8(0).U8(0);
+  again.U8(0);
+  for (const StreamBytes* s : {&first, &again})
+    FormStreamReader(s->bytes.data(), s->bytes.size()).ReadRootComponent(form);
+  ASSERT_EQ(form.ComponentCount(), 2u);
+  EXPECT_EQ(form.Component(0)->Name(), "Other");
+  EXPECT_EQ(form.Component(1)->Name(), "mxStorageFiles");
+}
+
 TEST(PayloadStream, MissingOrShortStorageIsRefused) {
   StreamBytes noStorage;
   noStorage.Raw("TPF0").Short("TFormExe").Short("FormExe").U8(0).U8(0);
