@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "framework/errors.h"
+#include "framework/native_files.h"
 #include "storage/exes.h"
 #include "storage/form_writer.h"
 
@@ -286,7 +287,7 @@ bool CompareExtraction(TmxStoredItem& item, const std::string& outPath) {
       [&] { PlainInflateToFile(item.StoredData().Memory(), static_cast<size_t>(item.StoredData().Size()), outPath); },
       freshOutput);
   const Measure extract = Run(
-      SettledResidentKiB(), [&] { item.ExtractToFile(outPath); }, freshOutput);
+      SettledResidentKiB(), [&] { item.ExtractToFile(outPath, NativeFileSystem()); }, freshOutput);
   const bool whole = std::filesystem::file_size(outPath) == kItemSizes[2];
   std::filesystem::remove(outPath);
   Report("plain zlib inflate to a file", inflate.seconds, inflate.peakAboveKiB);
@@ -310,7 +311,7 @@ void CompareCheck(TmxStoredItems& items, const std::string& outPath) {
   const Measure extractAll = Run(
       SettledResidentKiB(),
       [&] {
-        for (int i = 0; i < 4; ++i) items.Items(i)->ExtractToFile(outPath + std::to_string(i));
+        for (int i = 0; i < 4; ++i) items.Items(i)->ExtractToFile(outPath + std::to_string(i), NativeFileSystem());
       },
       freshOutputs);
   freshOutputs();

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "framework/errors.h"
+#include "framework/native_files.h"
 #include "tests/support/error_matcher.h"
 
 namespace {
