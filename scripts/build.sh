@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds the native tree (build/host) and the Windows tree (build/win32).
-# Usage: scripts/build.sh [host|win32|asan|all]  (default: host and win32)
+# Builds the native tree (build/host) and the Windows tree (build/win32, the 32-bit release
+# build; build/win64 is an x86-64 test build of the same tree, for a Wine that runs no 32-bit
+# programs: never signed or shipped).
+# Usage: scripts/build.sh [host|win32|win64|asan|all]  (default: host and win32)
 #        scripts/build.sh installer DIR [CMAKE_ARGS...]
 #          the Windows tree configured in DIR as build/win32 is (plus CMAKE_ARGS), only
 #          Instalador.exe and what it carries built, with the native tools of build/host
@@ -17,31 +19,32 @@ build_asan() {
   cmake -S . -B build/host-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DINSTALADOR_SANITIZE=ON >/dev/null
   cmake --build build/host-asan -j "$jobs"
 }
-configure_win32() {  # configure_win32 DIR [CMAKE_ARGS...]
-  local dir=$1
-  shift
+configure_windows() {  # configure_windows DIR i686|x86_64 [CMAKE_ARGS...]
+  local dir=$1 arch=$2
+  shift 2
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+    -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" \
     -DINSTALADOR_HOST_TOOLS="$PWD/build/host/bin" "$@" >/dev/null
 }
-build_win32() {
-  configure_win32 build/win32
-  cmake --build build/win32 -j "$jobs"
+build_windows() {  # build_windows DIR i686|x86_64
+  configure_windows "$1" "$2"
+  cmake --build "$1" -j "$jobs"
 }
 build_installer() {  # build_installer DIR [CMAKE_ARGS...]
   local dir=$1
   [ -x build/host/bin/payload ] || { echo "$0: build the native tools first ($0 host)" >&2; return 1; }
-  configure_win32 "$@"
+  configure_windows "$dir" i686 "${@:2}"
   cmake --build "$dir" -j "$jobs" --target Instalador
 }
 
 case "$what" in
   host) build_host ;;
   asan) build_asan ;;
-  win32) build_host; build_win32 ;;
-  all) build_host; build_asan; build_win32 ;;
-  default) build_host; build_win32 ;;
+  win32) build_host; build_windows build/win32 i686 ;;
+  win64) build_host; build_windows build/win64 x86_64 ;;
+  all) build_host; build_asan; build_windows build/win32 i686; build_windows build/win64 x86_64 ;;
+  default) build_host; build_windows build/win32 i686 ;;
   installer) [ $# -ge 2 ] || { echo "usage: $0 installer DIR [CMAKE_ARGS...]" >&2; exit 2; }
              shift; build_installer "$@" ;;
-  *) echo "usage: $0 [host|win32|asan|all] | $0 installer DIR [CMAKE_ARGS...]" >&2; exit 2 ;;
+  *) echo "usage: $0 [host|win32|win64|asan|all] | $0 installer DIR [CMAKE_ARGS...]" >&2; exit 2 ;;
 esac

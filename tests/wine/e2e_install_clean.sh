@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# A clean machine, 64-bit and 32-bit: the XE client setup starts without the error dialog, Yes
-# before it has registered the client shows the wait dialog again, after the registration Yes
-# writes tnsnames.ora into the XE home; the setup program is deleted, the installer ends, and the
-# product, the uninstaller and the three links are in place.
+# A clean machine of each kind the build is tried on (64-bit, and 32-bit for the 32-bit build):
+# the XE client setup starts without the error dialog, Yes before it has registered the client
+# shows the wait dialog again, after the registration Yes writes tnsnames.ora into the XE home;
+# the setup program is deleted, the installer ends, and the product, the uninstaller and the
+# three links are in place.
 # Usage: e2e_install_clean.sh TEMPLATE_PREFIX BUILD_DIR
 set -uo pipefail
 source "$(dirname "$0")/install_lib.sh" "$1" "$2" install-clean
 
-for arch in win64 win32; do
+for arch in $WINE_PREFIX_KINDS; do
   inst_prefix "$arch" "$arch" || { wine_expect_eq "$arch prefix" made failed; continue; }
   inst_start
   inst_shot window

@@ -58,7 +58,7 @@ wine_expect_eq "neither program loaded a planted DLL for itself" "" \
 
 # A restart: every program ends, then Windows starts and deletes what it was asked to.
 wine_end_prefix "$PREFIX"
-WINEPREFIX=$PREFIX timeout -k 10 120 wineboot -r >/dev/null 2>&1
+WINEPREFIX=$PREFIX timeout -k 10 120 "$WINE_LOADER" wineboot.exe -r >/dev/null 2>&1
 wine_check "the restart removes it" test ! -e "${parked[0]:-/nonexistent}"
 inst_end
 wine_checks_done

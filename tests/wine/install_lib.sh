@@ -49,8 +49,8 @@ WIN_TEMP='C:\windows\Temp'
 TEMP_COPY="$WIN_TEMP\\Pliegorama.exe"
 SHELL_FOLDERS_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders'
 
-# inst_prefix NAME [ARCH]: a fresh prefix (win64: the run's template; win32: one made here) and
-# the folders the installer will see in it: PF (Program Files of a 32-bit program), ORG and
+# inst_prefix NAME [KIND]: a fresh prefix (win64: the run's template; win32: one made here) and
+# the folders the installer will see in it: PF (the Program Files folder it installs into), ORG and
 # PRODUCT in it, DESKTOP, GROUP (the Start-menu group); the installed files and links
 # (PRODUCT_EXE, PRODUCT_UNINSTALLER, PRODUCT_SETUP the setup's copy, DESKTOP_LINK, GROUP_LINK,
 # UNINSTALL_LINK) and INST_INSTALLED, everything an install leaves, each file before its folder.
@@ -59,7 +59,7 @@ inst_prefix() {
   if [ "$arch" = win32 ]; then template=$(wine_make_template win32) || return 1; fi
   INST_NAME=$INST_SCENARIO-$name
   PREFIX=$(wine_clone_prefix "$template" "$name") || return 1
-  if [ -d "$PREFIX/drive_c/Program Files (x86)" ]; then PF='C:\Program Files (x86)'; else PF='C:\Program Files'; fi
+  PF=$(wine_program_files "$arch")
   ORG="$PF\\Vesko"
   PRODUCT="$ORG\\Lumentra"
   PRODUCT_EXE="$PRODUCT\\Pliegorama.exe"

@@ -6,7 +6,8 @@
 #   WINE_BUILD_DIR     the Windows build (default: build/win32 under the repository)
 #   WINE_WORK          folder for this run's prefixes (default: a new /tmp/<name>-wine.XXXXXX)
 #   WINE_HARNESS_NAME  <name> above (default: instalador)
-#   WINE_ARTIFACTS     screenshots and logs (default: artifacts/wine under the repository)
+#   WINE_ARTIFACTS     screenshots and logs (default: artifacts/wine under the repository, for the
+#                      x86-64 build artifacts/wine-x86_64)
 #   WINE_KEEP=1        keep WINE_WORK after the run, for a post-mortem
 # Everything that waits has a timeout: a stuck program costs time, never the run.
 
@@ -24,7 +25,9 @@ wine_lib_init() {
   WINE_BUILD_DIR=${WINE_BUILD_DIR:-$WINE_REPO/build/win32}
   WINE_BUILD_DIR=$(cd "$WINE_BUILD_DIR" 2>/dev/null && pwd) || { wine_log "no build folder ${WINE_BUILD_DIR}"; return 1; }
   WINE_BIN=$WINE_BUILD_DIR/bin
-  WINE_ARTIFACTS=${WINE_ARTIFACTS:-$WINE_REPO/artifacts/wine}
+  wine_set_arch "$(wine_arch_of "$WINE_BUILD_DIR")"
+  if [ "$WINE_BUILD_ARCH" = i686 ]; then WINE_ARTIFACTS=${WINE_ARTIFACTS:-$WINE_REPO/artifacts/wine}
+  else WINE_ARTIFACTS=${WINE_ARTIFACTS:-$WINE_REPO/artifacts/wine-$WINE_BUILD_ARCH}; fi
   mkdir -p "$WINE_ARTIFACTS"
   if [ -z "${WINE_WORK:-}" ]; then
     WINE_WORK=$(mktemp -d "/tmp/${WINE_HARNESS_NAME:-instalador}-wine.XXXXXX")
@@ -74,13 +77,136 @@ wine_start_xvfb() {
   return 1
 }
 
-# win64 when this Wine can make 64-bit prefixes, else win32.
-wine_default_arch() {
-  if [ -x /usr/lib/wine/wine64 ] || [ -x /usr/lib64/wine/wine64 ] || command -v wine64 >/dev/null 2>&1; then
-    echo win64
-  else
-    echo win32
+# --- What differs by the architecture of the Windows build, in this one place ---
+# The release is the 32-bit (i686) build; an x86-64 build of the same sources stands in for it
+# under Wine where Wine runs no 32-bit programs. wine_lib_init sets, from the build folder:
+#   WINE_BUILD_ARCH    i686 or x86_64
+#   WINE_LOADER        what starts a Windows program: `wine` for the i686 build (it runs 32-bit
+#                      programs in either kind of prefix); for the x86-64 build Wine's 64-bit
+#                      loader itself, because /usr/bin/wine picks the 32-bit loader whenever
+#                      wine32 is installed, even where it cannot run
+#   WINE_PREFIX_KINDS  the kinds of machine the build's programs are tried on: a 64-bit and a
+#                      32-bit one for the i686 build, a 64-bit one for the x86-64 build
+# and wine_program_files gives the Program Files folder that the build's programs see.
+
+# wine_arch_of BUILD_DIR: i686 or x86_64, as the build folder was configured (its toolchain file).
+wine_arch_of() {
+  case "$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[A-Z]*=//p' "$1/CMakeCache.txt" 2>/dev/null | head -n 1)" in
+    *x86_64*) echo x86_64 ;;
+    *) echo i686 ;;
+  esac
+}
+
+# wine_loader_for ARCH: the loader that starts programs of a build of ARCH.
+wine_loader_for() {
+  local loader
+  if [ "$1" = x86_64 ]; then
+    for loader in /usr/lib/wine/wine64 /usr/lib64/wine/wine64 /usr/lib/x86_64-linux-gnu/wine/wine64; do
+      [ -x "$loader" ] && { echo "$loader"; return 0; }
+    done
+    command -v wine64 >/dev/null 2>&1 && { command -v wine64; return 0; }
   fi
+  echo wine
+}
+
+wine_set_arch() {  # wine_set_arch ARCH: the variables above for a build of ARCH
+  WINE_BUILD_ARCH=$1
+  WINE_LOADER=$(wine_loader_for "$1")
+  if [ "$1" = x86_64 ]; then
+    WINE_PREFIX_KINDS="win64"
+    # Programs that Wine itself starts (the desktop, services, start.exe) come up through this
+    # loader too.
+    export WINELOADER=$WINE_LOADER
+  else
+    WINE_PREFIX_KINDS="win64 win32"
+  fi
+  export WINE_BUILD_ARCH WINE_LOADER WINE_PREFIX_KINDS
+}
+
+# wine_program_files KIND: the Program Files folder of the build's programs in a prefix of that
+# kind (win64 or win32): a 32-bit program on a 64-bit machine sees the "(x86)" one.
+wine_program_files() {
+  if [ "$WINE_BUILD_ARCH" = i686 ] && [ "$1" = win64 ]; then echo 'C:\Program Files (x86)'; else echo 'C:\Program Files'; fi
+}
+
+# wine_fill_32bit_view PREFIX: a 64-bit prefix made without wine32 has no 32-bit view of
+# HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion (Wine fills it through its 32-bit side), where
+# the installer reads ProgramFilesPath whatever its word size: the values it holds on Windows.
+wine_fill_32bit_view() {
+  local key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion' log=$WINE_WORK/fill-32bit-view.log
+  local value name type data
+  WINEPREFIX=$1 timeout -k 10 60 "${WINE_LOADER:-wine}" reg query "$key" /v ProgramFilesPath /reg:32 \
+    >>"$log" 2>&1 </dev/null && return 0
+  for value in 'ProgramFilesPath|REG_EXPAND_SZ|%ProgramFiles%' 'ProgramFilesDir|REG_SZ|C:\Program Files (x86)' \
+               'CommonFilesDir|REG_SZ|C:\Program Files (x86)\Common Files'; do
+    IFS='|' read -r name type data <<<"$value"
+    WINEPREFIX=$1 timeout -k 10 60 "${WINE_LOADER:-wine}" reg add "$key" /v "$name" /t "$type" /d "$data" /reg:32 /f \
+      >>"$log" 2>&1 </dev/null || return 1
+  done
+}
+
+# --- Which build the tests run: does Wine here run 32-bit Windows programs? ---
+# wine_runs_32bit: status 0 when Wine here runs 32-bit Windows programs; else WINE_32BIT_REASON
+# says why not. Found out once per run (the answer is kept in WINE_WORK, which the scripts of one
+# run share) by starting a small 32-bit program, with a time-out.
+wine_runs_32bit() {
+  local cache
+  WINE_WORK=${WINE_WORK:-$(mktemp -d "/tmp/${WINE_HARNESS_NAME:-instalador}-wine.XXXXXX")}
+  export WINE_WORK
+  mkdir -p "$WINE_WORK"
+  cache=$WINE_WORK/runs-32bit
+  [ -s "$cache" ] || wine_probe_32bit > "$cache"
+  WINE_32BIT_REASON=$(sed -n 2p "$cache")
+  [ "$(head -n 1 "$cache")" = i686 ]
+}
+
+# wine_road: WINE_ROAD, the build whose programs the Windows tests run: i686 (the release build)
+# when Wine here runs 32-bit programs, else x86_64, with the reason in WINE_ROAD_REASON.
+# INSTALADOR_WINDOWS_ARCH=x86_64 (or i686) forces a road, so the x86-64 one can be run where
+# 32-bit code works too.
+wine_road() {
+  WINE_ROAD_REASON=""
+  case "${INSTALADOR_WINDOWS_ARCH:-}" in
+    x86_64) WINE_ROAD=x86_64; WINE_ROAD_REASON="forced by INSTALADOR_WINDOWS_ARCH=x86_64" ;;
+    i686) WINE_ROAD=i686 ;;
+    "") if wine_runs_32bit; then WINE_ROAD=i686; else WINE_ROAD=x86_64; WINE_ROAD_REASON=$WINE_32BIT_REASON; fi ;;
+    *) wine_log "INSTALADOR_WINDOWS_ARCH must be i686 or x86_64, not '$INSTALADOR_WINDOWS_ARCH'"; return 1 ;;
+  esac
+}
+
+# wine_probe_32bit: prints "i686", or "x86_64" and the reason on a second line. The prefix it
+# tries in is the run's 64-bit template, made here through `wine` when the run has none yet.
+wine_probe_32bit() {
+  local dir=$WINE_WORK/probe-32bit template prefix status
+  mkdir -p "$dir"
+  if ! command -v wine >/dev/null 2>&1; then printf 'x86_64\nWine is not installed\n'; return; fi
+  if ! printf 'int main(void) { return 42; }\n' > "$dir/probe.c" ||
+     ! i686-w64-mingw32-gcc -O0 -o "$dir/probe32.exe" "$dir/probe.c" >"$dir/build.log" 2>&1; then
+    printf 'x86_64\nno 32-bit Windows program to try it with (i686-w64-mingw32-gcc failed)\n'
+    return
+  fi
+  if ! template=$(WINE_LOADER=wine wine_make_template win64 2>>"$dir/template.log"); then
+    if "$WINE_REPO/scripts/runs_32bit_code.sh" >/dev/null; then
+      printf 'x86_64\nWine here runs no 32-bit programs (its loader could not make a prefix)\n'
+    else
+      printf 'x86_64\nthis machine runs no 32-bit x86 code\n'
+    fi
+    return
+  fi
+  prefix=$(wine_clone_prefix "$template" probe-32bit-prefix) || { printf 'x86_64\ncould not copy a prefix\n'; return; }
+  WINEPREFIX=$prefix timeout -k 10 60 wine "$dir/probe32.exe" >"$dir/run.log" 2>&1 </dev/null
+  status=$?
+  if [ "$status" -eq 42 ]; then
+    echo i686
+  elif ! "$WINE_REPO/scripts/runs_32bit_code.sh" >/dev/null; then
+    printf 'x86_64\nthis machine runs no 32-bit x86 code\n'
+  elif ! dpkg -s wine32:i386 >/dev/null 2>&1; then
+    printf 'x86_64\nWine here runs no 32-bit programs: wine32 is not installed\n'
+  else
+    printf 'x86_64\nWine here runs no 32-bit programs (a 32-bit .exe ended with status %s)\n' "$status"
+  fi
+  wine_end_prefix "$prefix"
+  rm -rf "$prefix"
 }
 
 # wine_end_prefix PREFIX: ends every process of the prefix and its server.
@@ -90,24 +216,28 @@ wine_end_prefix() {
   return 0
 }
 
-# wine_make_template [ARCH]: prints the path of this run's template prefix for ARCH (default:
-# wine_default_arch), creating it once: wineboot, window frames drawn by Wine itself (there is
-# no window manager under Xvfb, and without this screenshots show no captions), server ended
-# so the registry is on disk before it is copied.
+# wine_make_template [KIND]: prints the path of this run's template prefix of KIND (win64, the
+# default, or win32), creating it once: wineboot, window frames drawn by Wine itself (there is
+# no window manager under Xvfb, and without this screenshots show no captions), the 32-bit
+# registry view's folder values where the prefix lacks them, server ended so the registry is on
+# disk before it is copied.
 wine_make_template() {
-  local arch=${1:-$(wine_default_arch)}
+  local arch=${1:-win64}
   local template="$WINE_WORK/template-$arch"
   if [ -f "$template/.ready" ]; then echo "$template"; return 0; fi
   rm -rf "$template"
   # No Mono or Gecko: their installers would open dialogs that nobody answers.
   if ! WINEPREFIX=$template WINEARCH=$arch WINEDLLOVERRIDES="$WINEDLLOVERRIDES;mscoree=d;mshtml=d" \
-      timeout -k 10 180 wineboot -i >"$WINE_WORK/template-$arch.log" 2>&1; then
+      timeout -k 10 180 "${WINE_LOADER:-wine}" wineboot.exe -i >"$WINE_WORK/template-$arch.log" 2>&1; then
     wine_log "wineboot failed or timed out for $arch (see $WINE_WORK/template-$arch.log)"
     wine_end_prefix "$template"
     return 1
   fi
-  WINEPREFIX=$template timeout -k 10 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f \
-    >>"$WINE_WORK/template-$arch.log" 2>&1 || { wine_log "could not configure $template"; return 1; }
+  WINEPREFIX=$template timeout -k 10 60 "${WINE_LOADER:-wine}" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated \
+    /t REG_SZ /d N /f >>"$WINE_WORK/template-$arch.log" 2>&1 || { wine_log "could not configure $template"; return 1; }
+  if [ "$arch" = win64 ]; then
+    wine_fill_32bit_view "$template" || { wine_log "could not fill the 32-bit registry view of $template"; return 1; }
+  fi
   WINEPREFIX=$template timeout 60 wineserver -w >/dev/null 2>&1 || wine_end_prefix "$template"
   # Wine links the user's Desktop, Documents, ... to the host's home folder: links that a
   # program writes there would land outside the prefix and outlive it. Real folders keep them in.
@@ -134,7 +264,7 @@ wine_clone_prefix() {
 wine_run() {
   local prefix=$1 seconds=$2 outbase=$3
   shift 3
-  WINEPREFIX=$prefix timeout -k 10 "$seconds" wine "$@" >"$outbase.out" 2>"$outbase.err" </dev/null
+  WINEPREFIX=$prefix timeout -k 10 "$seconds" "${WINE_LOADER:-wine}" "$@" >"$outbase.out" 2>"$outbase.err" </dev/null
 }
 
 # wine_start PREFIX SECONDS OUTBASE PROGRAM ARGS...: the same in the background; the process id
@@ -142,7 +272,7 @@ wine_run() {
 wine_start() {
   local prefix=$1 seconds=$2 outbase=$3
   shift 3
-  WINEPREFIX=$prefix timeout -k 10 "$seconds" wine "$@" >"$outbase.out" 2>"$outbase.err" </dev/null &
+  WINEPREFIX=$prefix timeout -k 10 "$seconds" "${WINE_LOADER:-wine}" "$@" >"$outbase.out" 2>"$outbase.err" </dev/null &
   WINE_LAST_PID=$!
 }
 

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Runs the Windows build's tests under Wine: every *_tests.exe of the build (GoogleTest), each in a
 # fresh copy of one template prefix, then every tests/wine/e2e_*.sh scenario. One line per item,
-# then "N passed, N failed"; exit status 1 when anything failed.
+# then "N passed, N failed"; exit status 1 when anything failed, 77 when nothing failed but
+# something was skipped. The 32-bit build (build/win32)
+# and the x86-64 test build (build/win64) run the same programs and scenarios; what differs by
+# architecture is in lib.sh.
 # Usage: tests/wine/run.sh [BUILD_DIR]        (default: build/win32)
 #   WINE_ONLY=REGEX        run only the items whose name matches
-#   WINE_ALSO_WIN32=0      on a 64-bit Wine, do not run the *_tests.exe again in a 32-bit prefix
+#   WINE_ALSO_WIN32=0      for the 32-bit build, do not run the *_tests.exe again in a 32-bit prefix
 #                          (they do by default: the installer meets both kinds of machine)
 #   WINE_TEST_TIMEOUT=S    per test executable (default 600); WINE_SCENARIO_TIMEOUT=S per scenario (900)
 # A scenario gets the template prefix and the build folder as its arguments; exit status 77 means
@@ -20,11 +23,12 @@ report() {  # report RESULT NAME DETAIL
   printf '%-5s %s%s\n' "$1" "$2" "${3:+ ($3)}"
   case $1 in PASS) passed=$((passed + 1)) ;; FAIL) failed=$((failed + 1)) ;; SKIP) skipped=$((skipped + 1)) ;; esac
 }
-finish() {
+finish() {  # exit status 1 when anything failed, 77 when nothing failed but something was skipped
   [ "$skipped" -eq 0 ] || echo "$skipped skipped"
   echo "$passed passed, $failed failed"
-  [ "$failed" -eq 0 ]
-  exit
+  [ "$failed" -eq 0 ] || exit 1
+  [ "$skipped" -eq 0 ] || exit 77
+  exit 0
 }
 
 for tool in wine wineserver Xvfb xdotool import timeout; do
@@ -37,12 +41,20 @@ wine_lib_init || { report FAIL "harness" "could not prepare the build folder or 
 selected() { [ -z "${WINE_ONLY:-}" ] || [[ $1 =~ $WINE_ONLY ]]; }
 relative() { echo "${1#"$WINE_REPO"/}"; }
 
-arch=$(wine_default_arch)
+# A 32-bit build where Wine runs no 32-bit programs: one line that says so, not a failure per item.
+if [ "$WINE_BUILD_ARCH" = i686 ] && ! wine_runs_32bit; then
+  report FAIL "harness" "$WINE_32BIT_REASON: the 32-bit build cannot run here; the x86-64 build can\
+ (scripts/build.sh win64 && tests/wine/run.sh build/win64)"
+  finish
+fi
+
+read -r -a archs <<<"$WINE_PREFIX_KINDS"
+[ "${WINE_ALSO_WIN32:-1}" = 1 ] || archs=("${archs[0]}")
+arch=${archs[0]}
 started=$(date +%s)
 template=$(wine_make_template "$arch") || { report FAIL "template prefix ($arch)" "wineboot failed"; finish; }
-echo "wine: $(wine --version), $arch template prefix in $(($(date +%s) - started)) s, display $DISPLAY"
-archs=("$arch")
-[ "${WINE_ALSO_WIN32:-1}" = 1 ] && [ "$arch" = win64 ] && archs+=(win32)
+echo "wine: $("$WINE_LOADER" --version), $WINE_BUILD_ARCH build, $arch template prefix in" \
+  "$(($(date +%s) - started)) s, display $DISPLAY"
 
 # run_test_exe EXE ARCH TEMPLATE
 run_test_exe() {
