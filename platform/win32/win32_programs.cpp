@@ -8,6 +8,7 @@
 #include <shobjidl.h>
 
 #include <limits>
+#include <vector>
 
 #include "framework/errors.h"
 #include "framework/messages.h"
@@ -38,9 +39,10 @@ void Win32Platform::CreateShellLink(const std::string& target, const std::string
   link->SetWorkingDirectory(workingFolder.c_str());
   const int length = MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, nullptr, 0);
   if (length <= 0) return;
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, &wide[0], length);
-  file->Save(wide.c_str(), FALSE);
+  // A vector, not a std::wstring: the wide string's run-time code would be linked in for this one buffer.
+  std::vector<wchar_t> wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide.data(), length);
+  file->Save(wide.data(), FALSE);
 }
 
 void Win32Platform::StartProgram(const std::string& path, const std::string& currentFolder) {
