@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "framework/errors.h"
+#include "framework/native_files.h"
 #include "storage/exes.h"
 #include "storage/form_writer.h"
 
@@ -94,6 +95,19 @@ Measure Run(
   return {best, peak};
 }
 
+// Puts a written file and its folder's entry on the disk, as the replacement
+// files that extraction writes do before and after their rename.
+void SyncAndClose(std::FILE* file, const std::string& path) {
+  std::fflush(file);
+  fsync(fileno(file));
+  std::fclose(file);
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  const int descriptor = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (descriptor < 0) return;
+  fsync(descriptor);
+  close(descriptor);
+}
+
 // The same inflate the item does, without the stream classes around it.
 void PlainInflateToFile(const uint8_t* data, size_t size, const std::string& path) {
   std::FILE* out = std::fopen(path.c_str(), "wb");
@@ -120,7 +134,7 @@ void PlainInflateToFile(const uint8_t* data, size_t size, const std::string& pat
     std::fwrite(start, 1, produced, out);
   }
   inflateEnd(&z);
-  std::fclose(out);
+  SyncAndClose(out, path);
 }
 
 void Report(const char* what, double seconds, long peakAboveKiB) {
@@ -273,7 +287,7 @@ bool CompareExtraction(TmxStoredItem& item, const std::string& outPath) {
       [&] { PlainInflateToFile(item.StoredData().Memory(), static_cast<size_t>(item.StoredData().Size()), outPath); },
       freshOutput);
   const Measure extract = Run(
-      SettledResidentKiB(), [&] { item.ExtractToFile(outPath); }, freshOutput);
+      SettledResidentKiB(), [&] { item.ExtractToFile(outPath, NativeFileSystem()); }, freshOutput);
   const bool whole = std::filesystem::file_size(outPath) == kItemSizes[2];
   std::filesystem::remove(outPath);
   Report("plain zlib inflate to a file", inflate.seconds, inflate.peakAboveKiB);
@@ -297,7 +311,7 @@ void CompareCheck(TmxStoredItems& items, const std::string& outPath) {
   const Measure extractAll = Run(
       SettledResidentKiB(),
       [&] {
-        for (int i = 0; i < 4; ++i) items.Items(i)->ExtractToFile(outPath + std::to_string(i));
+        for (int i = 0; i < 4; ++i) items.Items(i)->ExtractToFile(outPath + std::to_string(i), NativeFileSystem());
       },
       freshOutputs);
   freshOutputs();

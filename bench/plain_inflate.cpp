@@ -1,12 +1,16 @@
 // The baseline of the whole-process benchmark: a zlib stream loaded from a
 // file and inflated to another as plainly as it can be, 64 KiB in and at most
-// 61,440 bytes per write, the 4-byte length in front left out.
+// 61,440 bytes per write, the 4-byte length in front left out; then the file
+// and its folder synced to the disk, as `payload extract` does.
 //
 // Usage: plain_inflate ZLIB_FILE OUTPUT
+#include <fcntl.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 int main(int argc, char** argv) {
@@ -47,5 +51,12 @@ int main(int argc, char** argv) {
       return 1;
   }
   inflateEnd(&z);
-  return std::fclose(out) == 0 ? 0 : 1;
+  if (std::fflush(out) != 0 || fsync(fileno(out)) != 0 || std::fclose(out) != 0) return 1;
+  const std::string output = argv[2];
+  const size_t slash = output.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : output.substr(0, slash + 1);
+  const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (descriptor < 0 || fsync(descriptor) != 0) return 1;
+  close(descriptor);
+  return 0;
 }

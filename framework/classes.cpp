@@ -47,6 +47,21 @@ TComponent* TComponent::FindComponent(const std::string& name) const {
   return nullptr;
 }
 
+void TComponent::ReorderComponents(const std::vector<TComponent*>& order) {
+  // Only places that owned components hold are filled again, each once: the
+  // list stays the same components whatever `order` names.
+  std::vector<size_t> places;
+  std::vector<TComponent*> placed;
+  for (TComponent* component : order) {
+    const auto at = std::find(components_.begin(), components_.end(), component);
+    if (at == components_.end() || std::find(placed.begin(), placed.end(), component) != placed.end()) continue;
+    places.push_back(static_cast<size_t>(at - components_.begin()));
+    placed.push_back(component);
+  }
+  std::sort(places.begin(), places.end());
+  for (size_t i = 0; i < places.size(); ++i) components_[places[i]] = placed[i];
+}
+
 std::unique_ptr<TComponent> TComponent::CreateChild(const std::string&) { return nullptr; }
 
 TNotifyEvent TComponent::FindNotifyHandler(const std::string&) { return nullptr; }

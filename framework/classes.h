@@ -124,6 +124,9 @@ class TComponent : public TPersistent {
   size_t ComponentCount() const { return components_.size(); }
   TComponent* Component(size_t index) const { return components_[index]; }
   TComponent* FindComponent(const std::string& name) const;
+  // Puts the components of `order` that this one owns into the places they
+  // hold in its list, in the order given; the others keep their places.
+  void ReorderComponents(const std::vector<TComponent*>& order);
 
   // The reader's questions to a root: its child classes and its handlers.
   virtual std::unique_ptr<TComponent> CreateChild(const std::string& className);

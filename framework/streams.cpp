@@ -1,17 +1,10 @@
-// Stream basics, the memory streams and the C-library file system.
+// Stream basics, the memory streams and replacement files.
 #include "framework/streams.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <random>
-#include <system_error>
 
 #include "framework/errors.h"
 #include "framework/messages.h"
@@ -133,37 +126,6 @@ size_t TReadOnlyMemoryStream::Read(void* buffer, size_t count) {
 
 size_t TReadOnlyMemoryStream::Write(const void*, size_t) { return 0; }
 
-TStdioFileStream::~TStdioFileStream() { Close(); }
-
-bool TStdioFileStream::Close() {
-  std::FILE* file = file_;
-  file_ = nullptr;
-  return file && std::fclose(file) == 0;
-}
-
-int64_t TStdioFileStream::Size() const {
-  const long here = std::ftell(file_);
-  std::fseek(file_, 0, SEEK_END);
-  const long end = std::ftell(file_);
-  std::fseek(file_, here, SEEK_SET);
-  return end;
-}
-
-void TStdioFileStream::SetSize(int64_t) { throw EStreamError(msg::kStreamWriteError); }
-
-int64_t TStdioFileStream::Position() const { return std::ftell(file_); }
-
-void TStdioFileStream::SetPosition(int64_t position) { std::fseek(file_, static_cast<long>(position), SEEK_SET); }
-
-size_t TStdioFileStream::Read(void* buffer, size_t count) { return std::fread(buffer, 1, count, file_); }
-
-size_t TStdioFileStream::Write(const void* buffer, size_t count) {
-  const size_t n = std::fwrite(buffer, 1, count, file_);
-  // Surface a full disk here rather than at close.
-  if (n == count && std::fflush(file_) != 0) return 0;
-  return n;
-}
-
 TReplacementFile::TReplacementFile(std::unique_ptr<TStream> file, std::function<void(std::unique_ptr<TStream>)> commit,
                                    std::function<void()> discard)
     : file_(std::move(file)), commit_(std::move(commit)), discard_(std::move(discard)) {}
@@ -207,71 +169,6 @@ std::string UnpredictableName() {
   std::string name(16, '0');
   for (size_t i = 0; i < name.size(); ++i) name[i] = kDigits[(bits >> (60 - 4 * i)) & 0xF];
   return name;
-}
-
-namespace {
-
-// With its separator, so a bare name gives a bare temporary name.
-std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of("/\\") + 1); }
-
-class NativeFiles : public FileSystem {
- public:
-  std::unique_ptr<TStream> CreateFileStream(const std::string& path) override {
-    std::FILE* file = std::fopen(path.c_str(), "w+b");
-    if (!file) throw EFCreateError(Format(msg::kFCreateError, path.c_str(), std::strerror(errno)));
-    return std::make_unique<TStdioFileStream>(file);
-  }
-  std::unique_ptr<TStream> OpenFileStream(const std::string& path) override {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) throw EFOpenError(Format(msg::kFOpenError, path.c_str(), std::strerror(errno)));
-    return std::make_unique<TStdioFileStream>(file);
-  }
-  std::unique_ptr<TReplacementFile> CreateReplacement(const std::string& path) override {
-    std::string temporary;
-    std::FILE* file = nullptr;
-    for (int attempt = 0; !file; ++attempt) {
-      temporary = FolderOf(path) + ReplacementTemporaryName();
-      const int descriptor = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | kBinary, 0644);
-      if (descriptor < 0) {
-        if (errno == EEXIST && attempt < 8) continue;
-        throw EFCreateError(Format(msg::kFCreateError, path.c_str(), std::strerror(errno)));
-      }
-      file = ::fdopen(descriptor, "w+b");
-      if (!file) {
-        const int error = errno;
-        ::close(descriptor);
-        std::remove(temporary.c_str());
-        throw EFCreateError(Format(msg::kFCreateError, path.c_str(), std::strerror(error)));
-      }
-    }
-    return std::make_unique<TReplacementFile>(
-        std::make_unique<TStdioFileStream>(file),
-        [temporary, path](std::unique_ptr<TStream> stream) {
-          // A close that fails lost written bytes: the target keeps its old content.
-          if (!static_cast<TStdioFileStream&>(*stream).Close())
-            throw EFCreateError(Format(msg::kFCreateError, path.c_str(), std::strerror(errno)));
-          stream.reset();
-          std::error_code error;
-          // Replaces an existing target in one step, on Windows as well.
-          std::filesystem::rename(temporary, path, error);
-          if (error) throw EFCreateError(Format(msg::kFCreateError, path.c_str(), error.message().c_str()));
-        },
-        [temporary] { std::remove(temporary.c_str()); });
-  }
-
- private:
-#ifdef O_BINARY
-  static constexpr int kBinary = O_BINARY;
-#else
-  static constexpr int kBinary = 0;
-#endif
-};
-
-}  // namespace
-
-FileSystem& NativeFileSystem() {
-  static NativeFiles files;
-  return files;
 }
 
 std::vector<uint8_t> ReadAll(TStream& stream) {

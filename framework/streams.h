@@ -1,10 +1,10 @@
 // Byte streams: the abstract stream, the growable in-memory stream, a read-only
-// view over bytes owned elsewhere, and files behind a replaceable file system.
+// view over bytes owned elsewhere, and files behind a replaceable file system
+// (the C library's in native_files.h, the Win32 and host ones in platform/).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -94,31 +94,6 @@ class TReadOnlyMemoryStream : public TStream {
   int64_t position_ = 0;
 };
 
-// A file opened through the C library; it closes the file when destroyed.
-class TStdioFileStream : public TStream {
- public:
-  explicit TStdioFileStream(std::FILE* file) : file_(file) {}
-  ~TStdioFileStream() override;
-  TStdioFileStream(const TStdioFileStream&) = delete;
-  TStdioFileStream& operator=(const TStdioFileStream&) = delete;
-
-  int64_t Size() const override;
-  void SetSize(int64_t size) override;  // not supported: "Stream write error"
-  int64_t Position() const override;
-  void SetPosition(int64_t position) override;
-  size_t Read(void* buffer, size_t count) override;
-  size_t Write(const void* buffer, size_t count) override;
-  // Closes the file now; false when the system reports that what was written
-  // did not all reach it. The stream is then of no further use.
-  bool Close();
-
- protected:
-  std::FILE* File() const { return file_; }
-
- private:
-  std::FILE* file_;
-};
-
 // A new file written beside the file it is to replace, under a name nobody
 // can guess, created exclusively; Commit() moves it over its target in one
 // step. Until then the target keeps its old content (or stays missing), and a
@@ -166,7 +141,7 @@ class FileReplacer {
   void ReplaceFile(const std::string& path, const std::vector<uint8_t>& content);
 };
 
-// Where files come from: the native one here, the Win32 and host ones in platform/.
+// Where files come from.
 class FileSystem : public FileReplacer {
  public:
   // Creates the file, or empties an existing one, for reading and writing with
@@ -181,9 +156,6 @@ class FileSystem : public FileReplacer {
 std::string UnpredictableName();
 // The name of a replacement's temporary file, made in its target's folder.
 inline std::string ReplacementTemporaryName() { return "~ins" + UnpredictableName() + ".tmp"; }
-
-// The process's own files through the C library (tools, native tests).
-FileSystem& NativeFileSystem();
 
 // Reads a whole stream from its beginning.
 std::vector<uint8_t> ReadAll(TStream& stream);

@@ -5,8 +5,10 @@
 # Usage: scripts/check_release.sh [shipped|reproducible|signed|all]   (default: all)
 #   shipped       Instalador.exe and DesInstalador.exe of build/win32 import only Windows' KnownDLLs
 #                 (no import of a DLL that a user could plant beside them),
-#                 keep DYNAMIC_BASE (with relocations), NX_COMPAT and TERMINAL_SERVER_AWARE, and carry the stack
-#                 protector's run-time
+#                 keep DYNAMIC_BASE (with relocations), NX_COMPAT and TERMINAL_SERVER_AWARE, and carry
+#                 the stack protector's run-time; their code (the text column of
+#                 i686-w64-mingw32-size: code, read-only data and unwind tables, without the
+#                 resources) stays under its limit
 #   reproducible  a clean build of the installer target in build/release-check gives the same
 #                 SHA-256 as build/win32 for Instalador.exe, DesInstalador.exe and the stand-ins
 #   signed        build/release-check built again, signed with a throwaway self-signed
@@ -88,6 +90,25 @@ check_shipped() {
     else
       report FAIL "shipped program $exe" "$(echo "$problems" | wc -l) problem(s)"
       indent <<<"$problems"
+    fi
+  done
+}
+
+# Code sizes in bytes, a little over what the programs need today: the parts of the C++
+# run-time that they keep out (locales, file streams, std::filesystem) must not come back.
+size_limits="Instalador.exe:500000 DesInstalador.exe:315000"
+
+check_sizes() {
+  local entry exe limit text
+  for entry in $size_limits; do
+    exe=${entry%%:*}
+    limit=${entry#*:}
+    if ! text=$(i686-w64-mingw32-size "$win/bin/$exe" 2>/dev/null | awk 'NR == 2 { print $1 }') || [ -z "$text" ]; then
+      report FAIL "code size of $exe" "not built: scripts/build.sh win32"
+    elif [ "$text" -le "$limit" ]; then
+      report PASS "code size of $exe" "$text bytes, limit $limit"
+    else
+      report FAIL "code size of $exe" "$text bytes, over the limit of $limit: see what a link map (-Wl,-Map) brings in"
     fi
   done
 }
@@ -227,10 +248,10 @@ check_signed() {
 }
 
 case "${1:-all}" in
-  shipped) check_shipped ;;
+  shipped) check_shipped; check_sizes ;;
   reproducible) check_reproducible ;;
   signed) check_signed ;;
-  all) check_shipped; check_reproducible; check_signed ;;
+  all) check_shipped; check_sizes; check_reproducible; check_signed ;;
   *) echo "usage: $0 [shipped|reproducible|signed|all]" >&2; exit 2 ;;
 esac
 [ "$failed" -eq 0 ] || exit 1

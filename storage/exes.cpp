@@ -51,8 +51,8 @@ std::unique_ptr<TFormExe> NewPayloadForm() {
 TmxStoredItem& AddStoredFile(TmxStorage& storage, const std::string& name, const std::string& fileName,
                              const uint8_t* data, size_t size, TCompressionLevel level) {
   if (size > 0x7FFFFFFFu) throw EFormatError(Format(msg::kFileTooLarge, fileName.c_str()));
-  // FileName and FileSize are taken only while the storage loads, and a
-  // level set then is taken without re-encoding.
+  // FileName is taken only while the storage loads, and a level set then is
+  // taken without re-encoding.
   const bool wasLoading = storage.Loading();
   if (!wasLoading) storage.BeginLoading();
   try {
@@ -61,8 +61,9 @@ TmxStoredItem& AddStoredFile(TmxStorage& storage, const std::string& name, const
     item->SetCompression(level);
     item->SetFileName(fileName);
     TReadOnlyMemoryStream source(data, size);
+    // Sets FileSize, except at clNone, where it stays 0 (the Ratio then reads
+    // "100%"): a payload holds what the item's own encoding gives, nothing more.
     item->LoadFromStream(&source);
-    item->SetFileSize(static_cast<int32_t>(size));  // clNone leaves FileSize to the caller
   } catch (...) {
     if (!wasLoading) storage.EndLoading();
     throw;

@@ -32,7 +32,8 @@ inline constexpr int kPayloadItemCount = 4;
 std::unique_ptr<TFormExe> NewPayloadForm();
 
 // Appends an item holding `size` bytes at `data`, encoded at `level`, with
-// the given Name and FileName (a file's base name).
+// the given Name and FileName (a file's base name). FileSize is the length
+// LoadFromStream sets: the file's, or 0 for clNone and for an empty file.
 TmxStoredItem& AddStoredFile(TmxStorage& storage, const std::string& name, const std::string& fileName,
                              const uint8_t* data, size_t size, TCompressionLevel level);
 

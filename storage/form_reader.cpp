@@ -2,8 +2,11 @@
 // value taken through ValueReader by the object that owns the property.
 #include "storage/form_reader.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/errors.h"
@@ -247,13 +250,34 @@ class Reader : public ValueReader {
     }
   }
 
-  void ReadPrefix() {
-    if ((in_.Peek() & kPrefixMask) != kPrefixMask) return;
-    const uint8_t flags = in_.U8() & kFlagsMask;
-    if (flags & kFlagChildPos) {
-      int32_t position = 0;
-      if (!IntegerPayload(in_.U8(), position)) InvalidValue();
+  struct Prefix {
+    uint8_t flags = 0;
+    int32_t position = 0;  // with kFlagChildPos
+  };
+
+  Prefix ReadPrefix() {
+    Prefix prefix;
+    if ((in_.Peek() & kPrefixMask) != kPrefixMask) return prefix;
+    prefix.flags = in_.U8() & kFlagsMask;
+    if ((prefix.flags & kFlagChildPos) && !IntegerPayload(in_.U8(), prefix.position)) InvalidValue();
+    return prefix;
+  }
+
+  // Where the child-position flag puts children among their parent's: the
+  // children this stream gives the parent, in the order the root keeps its
+  // components (the list the root's ChildCreated builds). A position counts
+  // in the whole list, so the positions are applied once it is complete, in
+  // reading order: a child that gives a position an earlier one gave takes
+  // it, and the earlier one makes room. A position past the end puts the
+  // child last and a negative one first: the order decides only how controls
+  // are created and tabbed through, which is no reason to refuse a stream.
+  void PlaceChildren(std::vector<TComponent*>& children, const std::vector<std::pair<TComponent*, int32_t>>& moves) {
+    for (const auto& [child, position] : moves) {
+      children.erase(std::find(children.begin(), children.end(), child));
+      const size_t at = std::min(static_cast<size_t>(std::max(position, 0)), children.size());
+      children.insert(children.begin() + static_cast<std::ptrdiff_t>(at), child);
     }
+    root_.ReorderComponents(children);
   }
 
   void ReadPropertyList(TPersistent& object, const std::string& objectName) {
@@ -296,22 +320,25 @@ class Reader : public ValueReader {
   }
 
   void ReadChildren(TComponent& parent, int depth) {
+    std::vector<TComponent*> children;  // in reading order, each once
+    std::vector<std::pair<TComponent*, int32_t>> moves;
     while (in_.Peek() != kEndMarker) {
       if (depth > kMaxObjectDepth) InvalidFormat();
-      const uint8_t lead = in_.Peek();
-      const uint8_t flags = (lead & kPrefixMask) == kPrefixMask ? lead & kFlagsMask : 0;
-      // The position among the parent's children is not kept: nothing here
-      // depends on the order of children beyond reading order.
-      ReadPrefix();
+      const Prefix prefix = ReadPrefix();
       const std::string className = in_.ShortString();
       const std::string name = in_.ShortString();
-      TComponent* child = (flags & kFlagInherited) ? root_.FindComponent(name) : nullptr;
-      if (!child) {
+      TComponent* child = (prefix.flags & kFlagInherited) ? root_.FindComponent(name) : nullptr;
+      if (child) {
+        // Read into again: listed twice, it still has one place.
+        if (std::find(children.begin(), children.end(), child) == children.end()) children.push_back(child);
+      } else {
         std::unique_ptr<TComponent> created = root_.CreateChild(className);
         if (!created || created->Owner() != &root_)
           throw EClassNotFound(Format(msg::kClassNotFound, className.c_str()));
         child = created.release();  // the root owns it now
+        children.push_back(child);
       }
+      if (prefix.flags & kFlagChildPos) moves.emplace_back(child, prefix.position);
       child->BeginLoading();
       loaded_.push_back(child);
       child->SetName(name);
@@ -320,6 +347,7 @@ class Reader : public ValueReader {
       ReadChildren(*child, depth + 1);
     }
     in_.U8();
+    if (!moves.empty()) PlaceChildren(children, moves);
   }
 
   ByteCursor in_;

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "framework/errors.h"
+#include "framework/native_files.h"
 #include "framework/streams.h"
 #include "tools/form_text_keywords.h"
 #include "tools/form_text_tokens.h"

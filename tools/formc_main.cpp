@@ -4,6 +4,7 @@
 #include <string>
 
 #include "framework/errors.h"
+#include "framework/native_files.h"
 #include "framework/streams.h"
 #include "storage/form_tree.h"
 #include "tools/form_text.h"

@@ -15,6 +15,7 @@
 
 #include "framework/errors.h"
 #include "framework/messages.h"
+#include "framework/native_files.h"
 #include "framework/streams.h"
 #include "storage/exes.h"
 #include "storage/form_reader.h"
@@ -231,7 +232,7 @@ int Extract(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     const std::string path = dir + "/" + name;
     // Moved into place once complete: a damaged item leaves no partly decoded
     // file that looks like the real one, and an earlier file of that name stays.
-    item.ExtractToFile(path);
+    item.ExtractToFile(path, NativeFileSystem());
     written.push_back(name);
     out << path << '\n';
   }

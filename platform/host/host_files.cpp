@@ -12,6 +12,7 @@
 
 #include "framework/errors.h"
 #include "framework/messages.h"
+#include "framework/native_files.h"
 #include "platform/host/host_machine.h"
 
 namespace fs = std::filesystem;

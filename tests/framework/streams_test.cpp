@@ -1,12 +1,16 @@
-// Memory streams, buffered reads and writes, and block copies.
+// Memory streams, buffered reads and writes, block copies, and the native
+// file system's replacement files.
 #include "framework/streams.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "framework/errors.h"
+#include "framework/native_files.h"
 #include "tests/support/error_matcher.h"
 
 namespace {
@@ -99,6 +103,26 @@ TEST(CopyFromShortSource, FailsWithStreamReadError) {
   source.WriteBuffer("abc", 3);
   source.SetPosition(0);
   EXPECT_THROW(target.CopyFrom(source, 4), EReadError);
+}
+
+// In a named folder and, for a bare name, in the current one (whose entries
+// are synced after the rename): the new content arrives whole and no
+// temporary file stays beside it.
+TEST(NativeReplacement, ReplacesTheTargetAndLeavesNothingBeside) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("native-replacement-" + UnpredictableName());
+  fs::create_directories(dir);
+  const fs::path previous = fs::current_path();
+  fs::current_path(dir);
+  for (const std::string& target : {(dir / "named.bin").string(), std::string("bare.bin")}) {
+    NativeFileSystem().ReplaceFile(target, {'o', 'l', 'd', '!'});
+    NativeFileSystem().ReplaceFile(target, {'n', 'e', 'w'});
+    std::unique_ptr<TStream> file = NativeFileSystem().OpenFileStream(target);
+    EXPECT_EQ(ReadAll(*file), (std::vector<uint8_t>{'n', 'e', 'w'})) << target;
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+  fs::current_path(previous);
+  fs::remove_all(dir);
 }
 
 }  // namespace

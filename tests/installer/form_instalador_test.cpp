@@ -48,6 +48,14 @@ class FormInstaladorTest : public ::testing::Test {
     return WriteFormTree(root);
   }
 
+  // Every object of a parsed stream, the root first.
+  static std::vector<FormObject*> Objects(FormObject& root) {
+    std::vector<FormObject*> objects{&root};
+    for (size_t i = 0; i < objects.size(); ++i)
+      for (FormObject& child : objects[i]->children) objects.push_back(&child);
+    return objects;
+  }
+
   platform::HostPlatform machine;
   TFormInstalador form{machine};
   RecordingView view;
@@ -212,10 +220,7 @@ TEST_F(FormInstaladorTest, EventsBindToTheWindowsHandlersByName) {
     SCOPED_TRACE(std::string(c.object) + "." + c.property + " = " + c.handler);
     const std::vector<uint8_t> original = WindowStream();
     FormObject root = ParseFormTree(original.data(), original.size());
-    std::vector<FormObject*> objects{&root};
-    for (size_t i = 0; i < objects.size(); ++i)
-      for (FormObject& child : objects[i]->children) objects.push_back(&child);
-    for (FormObject* object : objects)
+    for (FormObject* object : Objects(root))
       if (object->name == c.object)
         for (FormProperty& property : object->properties)
           if (property.name == c.property) property.value[0].bytes = c.handler;
@@ -236,6 +241,54 @@ TEST_F(FormInstaladorTest, EventsBindToTheWindowsHandlersByName) {
       caseForm.BitBtninstal->Click();
       EXPECT_EQ(caseView.closeRequests, 1);
     }
+  }
+}
+
+// With the child-position flag a control moves among its parent's controls,
+// the list the window creates them from, in order: the form's or the panel's.
+TEST_F(FormInstaladorTest, ChildPositionsOrderTheParentsControls) {
+  const struct {
+    std::vector<std::pair<const char*, int>> positions;
+    const char* formControls;
+    const char* panelControls;
+  } cases[] = {
+      {{}, "Panel1,Image1", "BitBtninstal,BitBtncerrar"},
+      {{{"BitBtncerrar", 0}}, "Panel1,Image1", "BitBtncerrar,BitBtninstal"},
+      // Counted in the whole list, also where the children read so far do not reach.
+      {{{"Panel1", 1}}, "Image1,Panel1", "BitBtninstal,BitBtncerrar"},
+      // Past the end: last; negative: first.
+      {{{"Panel1", 7}}, "Image1,Panel1", "BitBtninstal,BitBtncerrar"},
+      {{{"BitBtncerrar", -2}}, "Panel1,Image1", "BitBtncerrar,BitBtninstal"},
+      // The same position twice: the later child takes it, the earlier makes room.
+      {{{"Panel1", 0}, {"Image1", 0}}, "Image1,Panel1", "BitBtninstal,BitBtncerrar"},
+      {{{"BitBtninstal", 1}, {"BitBtncerrar", 1}}, "Panel1,Image1", "BitBtninstal,BitBtncerrar"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.formControls + std::string(" / ") + c.panelControls);
+    const std::vector<uint8_t> original = WindowStream();
+    FormObject root = ParseFormTree(original.data(), original.size());
+    for (const auto& [name, position] : c.positions)
+      for (FormObject* object : Objects(root))
+        if (object->name == name) {
+          object->flags = kFlagChildPos;
+          FormValue value;
+          value.code = ValueCode::Int8;
+          value.integer = position;
+          object->position = {value};
+        }
+    const std::vector<uint8_t> bytes = WriteFormTree(root);
+    platform::HostPlatform caseMachine;
+    TFormInstalador caseForm(caseMachine);
+    FormStreamReader(bytes.data(), bytes.size()).ReadRootComponent(caseForm);
+    const auto controlsOf = [&caseForm](const TComponent* parent) {
+      std::string names;
+      for (size_t i = 0; i < caseForm.ComponentCount(); ++i)
+        if (auto* control = dynamic_cast<TControl*>(caseForm.Component(i)); control && control->Parent() == parent)
+          names += (names.empty() ? "" : ",") + control->Name();
+      return names;
+    };
+    EXPECT_EQ(controlsOf(&caseForm), c.formControls);
+    EXPECT_EQ(controlsOf(caseForm.Panel1), c.panelControls);
   }
 }
 

@@ -42,8 +42,20 @@ std::vector<uint8_t> Replace(std::vector<uint8_t> bytes, const std::string& from
 }
 
 TEST(PayloadStream, WriterGivesTheBytesTheEncodingRulesPrescribe) {
-  const std::vector<uint8_t> built = BuildPayload(kFiles);
-  EXPECT_EQ(built, ExpectedPayload(kFiles));
+  const std::vector<PayloadFile> withEmpty = {kFiles[0], {"tnsname", "tnsnames.ora", ""}, kFiles[2], kFiles[3]};
+  const struct {
+    const char* what;
+    const std::vector<PayloadFile>& files;
+    TCompressionLevel level;
+  } cases[] = {
+      {"default level", kFiles, TCompressionLevel::clDefault},
+      {"fastest, named before Tag", kFiles, TCompressionLevel::clFastest},
+      {"max, named before Tag", kFiles, TCompressionLevel::clMax},
+      {"none: raw bytes, FileSize 0", kFiles, TCompressionLevel::clNone},
+      {"an item without data: no StoredItem", withEmpty, TCompressionLevel::clDefault},
+      {"an item without data at none", withEmpty, TCompressionLevel::clNone},
+  };
+  for (const auto& c : cases) EXPECT_EQ(BuildPayload(c.files, c.level), ExpectedPayload(c.files, c.level)) << c.what;
 }
 
 TEST(PayloadStream, FirstBytesAndItemFramingMatchTheWorkedExample) {
@@ -251,6 +263,24 @@ TEST(PayloadStream, AnEmptyCollectionKeepsTheItemsAndANonEmptyOneReplacesThem) {
   again(true);
   ASSERT_EQ(form.mxStorageFiles->StoredItems().Count(), 1);
   EXPECT_EQ(form.mxStorageFiles->StoredItems().Items(0)->Name(), "c");
+}
+
+// Read into again and listed twice, with positions: a child still has one
+// place among its parent's children, and the form owns it once.
+TEST(PayloadStream, AChildListedTwiceKeepsOnePlace) {
+  TFormExe form;
+  StreamBytes first, again;
+  first.Raw("TPF0").Short("TFormExe").Short("FormExe").U8(0);
+  first.Short("TmxStorage").Short("mxStorageFiles").U8(0).U8(0).Short("TmxStorage").Short("Other").U8(0).U8(0).U8(0);
+  again.Raw("TPF0").Short("TFormExe").Short("FormExe").U8(0);
+  again.U8(0xF1).Short("TmxStorage").Short("mxStorageFiles").U8(0).U8(0);
+  for (int i = 0; i < 2; ++i) again.U8(0xF3).U8(2).U8(0).Short("TmxStorage").Short("Other").U8(0).U8(0);
+  again.U8(0);
+  for (const StreamBytes* s : {&first, &again})
+    FormStreamReader(s->bytes.data(), s->bytes.size()).ReadRootComponent(form);
+  ASSERT_EQ(form.ComponentCount(), 2u);
+  EXPECT_EQ(form.Component(0)->Name(), "Other");
+  EXPECT_EQ(form.Component(1)->Name(), "mxStorageFiles");
 }
 
 TEST(PayloadStream, MissingOrShortStorageIsRefused) {

@@ -84,6 +84,26 @@ TEST_F(StorageFixture, FileNameAndFileSizeAreKeptOnlyWhileLoading) {
   EXPECT_EQ(item.FileSize(), 2997248);
 }
 
+// For a list display, through the collection's own interface: one attribute,
+// "Name", giving each item's name; any other attribute is untitled and empty.
+TEST_F(StorageFixture, DesignTimeAttributesShowTheItemNames) {
+  AddItem("exe");
+  AddItem("tnsname");
+  const TCollection& items = storage.StoredItems();
+  EXPECT_EQ(items.GetAttrCount(), 1);
+  struct Case {
+    int attribute;
+    const char* title;
+    const char* first;
+    const char* second;
+  };
+  for (const Case& c : {Case{0, "Name", "exe", "tnsname"}, Case{1, "", "", ""}, Case{-1, "", "", ""}}) {
+    EXPECT_EQ(items.GetAttr(c.attribute), c.title) << c.attribute;
+    EXPECT_EQ(items.GetItemAttr(c.attribute, 0), c.first) << c.attribute;
+    EXPECT_EQ(items.GetItemAttr(c.attribute, 1), c.second) << c.attribute;
+  }
+}
+
 TEST_F(StorageFixture, PositionOutsideTheCollectionFails) {
   for (int i = 0; i < 4; ++i) AddItem();
   EXPECT_EQ(ErrorOf<EListError>([&] { storage.StoredItems().Items(4); }), "List index out of bounds (4)");

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "framework/errors.h"
+#include "framework/native_files.h"
 #include "storage/mxStorage.h"
 #include "tests/storage/storage_test_support.h"
 #include "tests/support/error_matcher.h"
@@ -107,7 +108,7 @@ TEST_P(DamagedStream, FailsWithTheDocumentedError) {
   EXPECT_EQ(ErrorOf<Exception>([&] { item.Verify(); }), GetParam().message) << GetParam().what;
   const auto path = dir_ / "Pliegorama.exe";
   std::ofstream(path) << "installed";
-  EXPECT_EQ(ErrorOf<Exception>([&] { item.ExtractToFile(path.string()); }), GetParam().message);
+  EXPECT_EQ(ErrorOf<Exception>([&] { item.ExtractToFile(path.string(), NativeFileSystem()); }), GetParam().message);
   EXPECT_EQ(Slurp(path), "installed");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), std::filesystem::directory_iterator()), 1);
 }
@@ -291,8 +292,8 @@ TEST_F(ExtractToFile, ReplacesAnExistingLongerFileCompletely) {
   Load(item, Bytes("short"));
   const auto path = dir_ / "out.bin";
   std::ofstream(path) << "a much longer previous content";
-  item.ExtractToFile(path.string());
-  item.ExtractToFile(path.string());  // an item extracts any number of times
+  item.ExtractToFile(path.string(), NativeFileSystem());
+  item.ExtractToFile(path.string(), NativeFileSystem());  // an item extracts any number of times
   EXPECT_EQ(Slurp(path), "short");
 }
 
@@ -303,7 +304,7 @@ TEST_F(ExtractToFile, EmptyItemCreatesAnEmptyFileAndRaisesSaveEvents) {
   item.OnAfterSave = [&](TPersistent*) { ++events; };
   const auto path = dir_ / "empty.bin";
   std::ofstream(path) << "old";
-  item.ExtractToFile(path.string());
+  item.ExtractToFile(path.string(), NativeFileSystem());
   EXPECT_EQ(Slurp(path), "");
   EXPECT_EQ(events, 2);
 }
@@ -312,7 +313,7 @@ TEST_F(ExtractToFile, MissingFolderFailsAndCreatesNothing) {
   TmxStoredItem& item = *storage_.StoredItems().Add();
   Load(item, Bytes("data"));
   const auto path = dir_ / "missing" / "out.bin";
-  const std::string message = ErrorOf<EFCreateError>([&] { item.ExtractToFile(path.string()); });
+  const std::string message = ErrorOf<EFCreateError>([&] { item.ExtractToFile(path.string(), NativeFileSystem()); });
   EXPECT_EQ(message.rfind("Cannot create file \"" + path.string() + "\". ", 0), 0u) << message;
   EXPECT_FALSE(std::filesystem::exists(dir_ / "missing"));
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "storage/mxStorage.h"
+
 struct StreamBytes {
   std::vector<uint8_t> bytes;
 
@@ -48,16 +50,17 @@ inline std::vector<uint8_t> Le32(uint32_t v) {
           static_cast<uint8_t>(v >> 24)};
 }
 
-// The "StoredItem" value of a file encoded at zlib's default level: count,
-// then one zlib stream of the length-prefixed file. Made with zlib directly.
-inline std::vector<uint8_t> StoredItemValue(const std::string& file) {
+// The "StoredItem" value of a file encoded at a zlib level (the default
+// unless told): count, then one zlib stream of the length-prefixed file. Made
+// with zlib directly.
+inline std::vector<uint8_t> StoredItemValue(const std::string& file, int level = Z_DEFAULT_COMPRESSION) {
   std::vector<uint8_t> plain(4 + file.size());
   const std::vector<uint8_t> length = Le32(static_cast<uint32_t>(file.size()));
   std::copy(length.begin(), length.end(), plain.begin());
   std::copy(file.begin(), file.end(), plain.begin() + 4);
   uLongf packedSize = compressBound(static_cast<uLong>(plain.size()));
   std::vector<uint8_t> packed(packedSize);
-  compress2(packed.data(), &packedSize, plain.data(), static_cast<uLong>(plain.size()), Z_DEFAULT_COMPRESSION);
+  compress2(packed.data(), &packedSize, plain.data(), static_cast<uLong>(plain.size()), level);
   packed.resize(packedSize);
   std::vector<uint8_t> value(4 + packed.size());
   const std::vector<uint8_t> count = Le32(static_cast<uint32_t>(packed.size()));
@@ -77,8 +80,15 @@ struct PayloadFile {
   std::string name, fileName, content;
 };
 
-// The payload stream the encoding rules prescribe for these files.
-inline std::vector<uint8_t> ExpectedPayload(const std::vector<PayloadFile>& files) {
+// The payload stream the encoding rules prescribe for these files, stored at
+// `level`: a level other than the default is named ahead of Tag; clNone keeps
+// the raw bytes and leaves FileSize 0; an empty file stores no StoredItem.
+inline std::vector<uint8_t> ExpectedPayload(const std::vector<PayloadFile>& files,
+                                            TCompressionLevel level = TCompressionLevel::clDefault) {
+  static const char* const kIdents[] = {"clNone", "clFastest", nullptr, "clMax"};
+  static const int kZlibLevels[] = {0, 1, Z_DEFAULT_COMPRESSION, 9};
+  const int at = static_cast<int>(level);
+  const bool raw = level == TCompressionLevel::clNone;
   StreamBytes s;
   s.Raw("TPF0").Short("TFormExe").Short("FormExe");
   s.Int("Left", 893).Int("Top", 109).Int("Width", 208).Int("Height", 111).Ident("Color", "clBtnFace");
@@ -87,10 +97,19 @@ inline std::vector<uint8_t> ExpectedPayload(const std::vector<PayloadFile>& file
   s.Short("OldCreateOrder").U8(8).Int("PixelsPerInch", 96).Int("TextHeight", 13).U8(0);
   size_t total = 0, stored = 0;
   std::vector<std::vector<uint8_t>> values;
+  std::vector<size_t> fileSizes;
   for (const PayloadFile& f : files) {
-    values.push_back(f.content.empty() ? std::vector<uint8_t>() : StoredItemValue(f.content));
-    total += f.content.size();
-    stored += values.back().empty() ? 0 : values.back().size() - 4;
+    std::vector<uint8_t> value;
+    if (!f.content.empty() && raw) {
+      value = Le32(static_cast<uint32_t>(f.content.size()));
+      value.insert(value.end(), f.content.begin(), f.content.end());
+    } else if (!f.content.empty()) {
+      value = StoredItemValue(f.content, kZlibLevels[at]);
+    }
+    values.push_back(value);
+    fileSizes.push_back(raw ? 0 : f.content.size());
+    total += fileSizes.back();
+    stored += value.empty() ? 0 : value.size() - 4;
   }
   s.Short("TmxStorage").Short("mxStorageFiles");
   s.Int("OriginalSize", static_cast<int32_t>(total)).Str("Ratio", RatioOf(stored, total));
@@ -98,9 +117,11 @@ inline std::vector<uint8_t> ExpectedPayload(const std::vector<PayloadFile>& file
   for (size_t i = 0; i < files.size(); ++i) {
     const PayloadFile& f = files[i];
     const size_t size = values[i].empty() ? 0 : values[i].size() - 4;
-    s.U8(1).Int("Tag", 0).Str("Name", f.name).Str("FileName", f.fileName);
-    s.Int("FileSize", static_cast<int32_t>(f.content.size())).Int("Size", static_cast<int32_t>(size));
-    s.Str("Ratio", RatioOf(size, f.content.size()));
+    s.U8(1);
+    if (kIdents[at]) s.Ident("Compression", kIdents[at]);
+    s.Int("Tag", 0).Str("Name", f.name).Str("FileName", f.fileName);
+    s.Int("FileSize", static_cast<int32_t>(fileSizes[i])).Int("Size", static_cast<int32_t>(size));
+    s.Str("Ratio", RatioOf(size, fileSizes[i]));
     if (!values[i].empty()) s.Block("StoredItem", values[i]);
     s.U8(0);
   }
