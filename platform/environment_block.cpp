@@ -46,8 +46,8 @@ std::u16string WithVariables(const std::u16string& base,
                   entries.end());
     entries.push_back(name + u"=" + value);
   }
-  std::stable_sort(entries.begin(), entries.end(),
-                   [](const std::u16string& a, const std::u16string& b) { return Name(a) < Name(b); });
+  std::sort(entries.begin(), entries.end(),
+            [](const std::u16string& a, const std::u16string& b) { return Name(a) < Name(b); });
   std::u16string block;
   for (const std::u16string& entry : entries) {
     block += entry;

@@ -106,16 +106,19 @@ void Win32Platform::CreatePrivateDirectory(const std::string& path) {
 
 namespace {
 
-// Wide, as the names a setup unpacks need not fit the ANSI code page.
-bool RemoveTree(const std::wstring& folder) {
+// Wide, as the names a setup unpacks need not fit the ANSI code page (in a
+// u16string: a std::wstring would link the C++ library's wide string in).
+const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
+bool RemoveTree(const std::u16string& folder) {
   bool all = true;
   WIN32_FIND_DATAW data;
-  const UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+  const UniqueFind find(FindFirstFileW(Wide(folder + u"\\*"), &data));
   if (find.valid()) {
     do {
-      const std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring path = folder + L"\\" + name;
+      const std::u16string name(reinterpret_cast<const char16_t*>(data.cFileName));
+      if (name == u"." || name == u"..") continue;
+      const std::u16string path = folder + u"\\" + name;
       const bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
       // A reparse point is removed itself: never descended into.
       if (directory && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
@@ -123,17 +126,17 @@ bool RemoveTree(const std::wstring& folder) {
         continue;
       }
       if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-        SetFileAttributesW(path.c_str(), data.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
-      if (!(directory ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str()))) {
+        SetFileAttributesW(Wide(path), data.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+      if (!(directory ? RemoveDirectoryW(Wide(path)) : DeleteFileW(Wide(path)))) {
         all = false;
-        MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        MoveFileExW(Wide(path), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
       }
     } while (FindNextFileW(find.get(), &data));
   }
   // After what it holds, which goes first at the restart too.
-  if (!RemoveDirectoryW(folder.c_str())) {
+  if (!RemoveDirectoryW(Wide(folder))) {
     all = false;
-    MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    MoveFileExW(Wide(folder), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   }
   return all;
 }
@@ -143,8 +146,9 @@ bool RemoveTree(const std::wstring& folder) {
 bool Win32Platform::RemoveDirectoryTree(const std::string& path) {
   const int length = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
   if (length <= 0 || !DirectoryExists(path)) return false;
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &wide[0], length);
+  std::u16string wide(static_cast<size_t>(length), u'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), reinterpret_cast<wchar_t*>(&wide[0]),
+                      length);
   return RemoveTree(wide);
 }
 

@@ -40,12 +40,14 @@ bool ReadAttributes(HANDLE handle, DWORD& attributes, bool& surrogate) {
 // "\\?\" (or "\\?\UNC\") prefix that GetFinalPathNameByHandle adds and without
 // a trailing separator, so two such paths compare. Empty when unknown (some
 // network file systems cannot normalise: the name as opened then serves).
-std::wstring FinalPath(HANDLE handle) {
+// UTF-16 in a u16string: a std::wstring would link the C++ library's
+// whole wide string in.
+std::u16string FinalPath(HANDLE handle) {
   for (const DWORD form : {DWORD{FILE_NAME_NORMALIZED}, DWORD{FILE_NAME_OPENED}}) {
-    std::wstring path(MAX_PATH, L'\0');
+    std::u16string path(MAX_PATH, u'\0');
     for (;;) {
-      const DWORD length =
-          GetFinalPathNameByHandleW(handle, &path[0], static_cast<DWORD>(path.size()), form | VOLUME_NAME_DOS);
+      const DWORD length = GetFinalPathNameByHandleW(handle, reinterpret_cast<wchar_t*>(&path[0]),
+                                                     static_cast<DWORD>(path.size()), form | VOLUME_NAME_DOS);
       if (length == 0) {
         path.clear();
         break;
@@ -57,19 +59,20 @@ std::wstring FinalPath(HANDLE handle) {
       path.resize(length + 1);
     }
     if (path.empty()) continue;
-    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
-      path = L"\\\\" + path.substr(8);
-    } else if (path.compare(0, 4, L"\\\\?\\") == 0) {
+    if (path.compare(0, 8, u"\\\\?\\UNC\\") == 0) {
+      path = u"\\\\" + path.substr(8);
+    } else if (path.compare(0, 4, u"\\\\?\\") == 0) {
       path = path.substr(4);
     }
-    while (!path.empty() && path.back() == L'\\') path.pop_back();
+    while (!path.empty() && path.back() == u'\\') path.pop_back();
     return path;
   }
-  return std::wstring();
+  return std::u16string();
 }
 
-bool SamePath(const std::wstring& a, const std::wstring& b) {
-  return !a.empty() && CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()),
+bool SamePath(const std::u16string& a, const std::u16string& b) {
+  return !a.empty() && CompareStringOrdinal(reinterpret_cast<const wchar_t*>(a.data()), static_cast<int>(a.size()),
+                                            reinterpret_cast<const wchar_t*>(b.data()), static_cast<int>(b.size()),
                                             TRUE) == CSTR_EQUAL;
 }
 
@@ -146,15 +149,15 @@ class HeldFolders {
   // Whether what `file` names lies in the target's folder, as checked: not
   // elsewhere through a mount point made on that folder since.
   bool Contains(HANDLE file) const {
-    const std::wstring path = FinalPath(file);
-    const size_t separator = path.find_last_of(L'\\');
-    return separator != std::wstring::npos && SamePath(path.substr(0, separator), folderFinal_);
+    const std::u16string path = FinalPath(file);
+    const size_t separator = path.find_last_of(u'\\');
+    return separator != std::u16string::npos && SamePath(path.substr(0, separator), folderFinal_);
   }
 
  private:
   std::vector<UniqueHandle> folders_;
   std::string folder_, target_;
-  std::wstring folderFinal_;
+  std::u16string folderFinal_;
   DWORD error_ = ERROR_ACCESS_DENIED;
 };
 

@@ -71,9 +71,11 @@ namespace {
 
 std::u16string Utf16(const std::string& text) {
   const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(std::max(length, 0)), L'\0');
-  if (length > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-  return std::u16string(wide.begin(), wide.end());
+  std::u16string wide(static_cast<size_t>(std::max(length, 0)), u'\0');
+  if (length > 0)
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), reinterpret_cast<wchar_t*>(&wide[0]),
+                        length);
+  return wide;
 }
 
 // The machine's environment block: the system's variables, without a user's
@@ -89,10 +91,10 @@ std::optional<std::u16string> MachineEnvironmentBlock() {
   void* block = nullptr;
   if (!create || !destroy || !create(&block, nullptr, FALSE) || !block) return std::nullopt;
   // Up to the empty string that ends it.
-  const auto* units = static_cast<const wchar_t*>(block);
+  const auto* units = static_cast<const char16_t*>(block);
   size_t length = 0;
-  while (units[length] != L'\0' || units[length + 1] != L'\0') ++length;
-  const std::u16string copy(units, units + length + 2);
+  while (units[length] != u'\0' || units[length + 1] != u'\0') ++length;
+  const std::u16string copy(units, length + 2);
   destroy(block);
   return copy;
 }
