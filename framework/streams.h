@@ -127,15 +127,11 @@ class TReplacementFile : public TStream {
   bool done_ = false;
 };
 
-// Where files come from.
-class FileSystem {
+// Where replacement files are made: every file system, and the platform's
+// checked writes where another user may have put a link (platform/).
+class FileReplacer {
  public:
-  virtual ~FileSystem() = default;
-  // Creates the file, or empties an existing one, for reading and writing with
-  // no sharing. Raises EFCreateError "Cannot create file "%s". %s".
-  virtual std::unique_ptr<TStream> CreateFileStream(const std::string& path) = 0;
-  // Opens an existing file for reading. Raises EFOpenError "Cannot open file "%s". %s".
-  virtual std::unique_ptr<TStream> OpenFileStream(const std::string& path) = 0;
+  virtual ~FileReplacer() = default;
   // A replacement for `path` (see TReplacementFile). Raises EFCreateError
   // naming `path` when its folder cannot take the new file.
   virtual std::unique_ptr<TReplacementFile> CreateReplacement(const std::string& path) = 0;
@@ -143,6 +139,16 @@ class FileSystem {
   // Replaces (or creates) `path` with `content` through a replacement: the
   // file holds its old or its new content at every instant.
   void ReplaceFile(const std::string& path, const std::vector<uint8_t>& content);
+};
+
+// Where files come from.
+class FileSystem : public FileReplacer {
+ public:
+  // Creates the file, or empties an existing one, for reading and writing with
+  // no sharing. Raises EFCreateError "Cannot create file "%s". %s".
+  virtual std::unique_ptr<TStream> CreateFileStream(const std::string& path) = 0;
+  // Opens an existing file for reading. Raises EFOpenError "Cannot open file "%s". %s".
+  virtual std::unique_ptr<TStream> OpenFileStream(const std::string& path) = 0;
 };
 
 // Sixteen hexadecimal digits from the system's random generator: names of

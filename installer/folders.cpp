@@ -21,8 +21,11 @@ InstallFolders::Found InstallFolders::Read() {
 
   auto programFiles = system_.OpenKey(platform::RootKey::LocalMachine, kCurrentVersionKey, platform::KeyAccess::Read);
   if (!programFiles) throw Exception(texts::kProgramFilesPathError);
-  // An expandable value is taken as stored: the references are ours to expand.
-  found.programFiles = ExpandEnvVars(programFiles->ReadString(kProgramFilesValue).value_or(""));
+  // An expandable value is taken as stored: the references are ours to
+  // expand, with the machine's values. The current user could set their own
+  // ProgramFiles and move the product folder, where the Oracle setup and the
+  // uninstaller are run elevated, into one they can write.
+  found.programFiles = ExpandEnvVars(programFiles->ReadString(kProgramFilesValue).value_or(""), Environment::Machine);
   programFiles.reset();
   // A missing value, or one that names no full path, would put the product
   // under the current drive's root, where any user can prepare its folder.
@@ -30,7 +33,8 @@ InstallFolders::Found InstallFolders::Read() {
 
   auto shellFolders = system_.OpenKey(platform::RootKey::CurrentUser, kShellFoldersKey, platform::KeyAccess::Read);
   if (!shellFolders) throw Exception(texts::kUserProgramPathError);
-  found.programs = ExpandEnvVars(shellFolders->ReadString(kProgramsValue).value_or(""));
+  // The user's own folder, which may name the user's own variables.
+  found.programs = ExpandEnvVars(shellFolders->ReadString(kProgramsValue).value_or(""), Environment::Process);
   if (!platform::IsFullPath(found.programs)) throw Exception(texts::kUserProgramPathError);
   return found;
 }
@@ -39,7 +43,7 @@ InstallFolders::Found InstallFolders::Read() {
 // Windows' own expansion, a reference to a variable that is not set, and the
 // empty name of "%%", stay in the text as written. A reference still open at
 // the end of the text is dropped. Values are taken whole, however long.
-std::string InstallFolders::ExpandEnvVars(const std::string& text) {
+std::string InstallFolders::ExpandEnvVars(const std::string& text, Environment environment) {
   std::string result;
   std::string name;
   bool inReference = false;
@@ -59,7 +63,10 @@ std::string InstallFolders::ExpandEnvVars(const std::string& text) {
     }
     inReference = false;
     std::optional<std::string> value;
-    if (!name.empty()) value = system_.EnvironmentVariable(name);
+    if (!name.empty()) {
+      value = environment == Environment::Machine ? system_.MachineEnvironmentVariable(name)
+                                                  : system_.EnvironmentVariable(name);
+    }
     result += value ? *value : "%" + name + "%";
   }
   return result;

@@ -17,8 +17,13 @@ class InstallFolders {
   // Raises "Program Files Path Error" or "User Program Path Error" when a
   // key cannot be opened, or names no full path.
   Found Read();
+  // Whose values "%name%" references take: this process's environment (the
+  // current user's, which the Start-menu folder may name), or the machine's
+  // alone (see Platform::MachineEnvironmentVariable), for every folder the
+  // elevated programs install into or run from.
+  enum class Environment { Process, Machine };
   // "%name%" references replaced by the environment's values.
-  std::string ExpandEnvVars(const std::string& text);
+  std::string ExpandEnvVars(const std::string& text, Environment environment);
   // The current user's desktop folder; empty when the shell cannot give it.
   std::string DesktopDir();
 

@@ -40,7 +40,9 @@ TmxStoredItem& TFormInstalador::StoredItem(int position) {
 }
 
 void TFormInstalador::FormShow(TPersistent*) {
-  const std::string caption = texts::kCaptionPrefix + GetFileVersionText(platform_.ModuleFileName());
+  // From the running image, not its file by name: someone may have put
+  // another file there since the program started.
+  const std::string caption = texts::kCaptionPrefix + RecordVersion(platform_.ReadOwnVersion());
   SetCaption(caption);
   if (view_) view_->SetCaption(caption);
   OracleHome.clear();
@@ -64,7 +66,10 @@ void TFormInstalador::BitBtncerrarClick(TPersistent*) {
 
 std::string TFormInstalador::GetFileVersionText(const std::string& fileName) {
   if (!platform_.FileExists(fileName)) return std::string();
-  const std::optional<platform::FileVersion> version = platform_.ReadFileVersion(fileName);
+  return RecordVersion(platform_.ReadFileVersion(fileName));
+}
+
+std::string TFormInstalador::RecordVersion(const std::optional<platform::FileVersion>& version) {
   if (!version) return std::string();
   FileVerMajor = version->major;
   FileVerMinor = version->minor;
@@ -116,7 +121,9 @@ void TFormInstalador::ReadInstallFolders() {
   ProgramsDir = found.programs;
 }
 
-std::string TFormInstalador::ExpandEnvVars(const std::string& text) { return folders_.ExpandEnvVars(text); }
+std::string TFormInstalador::ExpandEnvVars(const std::string& text) {
+  return folders_.ExpandEnvVars(text, InstallFolders::Environment::Process);
+}
 
 std::string TFormInstalador::GetDesktopDir() { return folders_.DesktopDir(); }
 

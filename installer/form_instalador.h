@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "framework/classes.h"
@@ -70,7 +71,7 @@ class TFormInstalador : public TForm {
   void BitBtninstalClick(TPersistent* sender);
   void BitBtncerrarClick(TPersistent* sender);
 
-  // Start-up and window.
+  // Start-up and window. Both reads fill the version record.
   std::string GetFileVersionText(const std::string& fileName);
 
   // Install sequence.
@@ -115,6 +116,9 @@ class TFormInstalador : public TForm {
   // The install's places, from the folders last read; the links' desktop
   // folder is asked of the shell only by those that need it.
   InstallLayout Layout(const std::string& desktop) const;
+  // The version into the shared record, and as text; nothing (and the record
+  // as it was) without one.
+  std::string RecordVersion(const std::optional<platform::FileVersion>& version);
   XESetup::Place SetupPlace();
 
   platform::Platform& platform_;

@@ -4,6 +4,7 @@
 #include "installer/form_instalador.h"
 
 #include "framework/errors.h"
+#include "framework/streams.h"
 #include "installer/texts.h"
 #include "storage/mxStorage.h"
 
@@ -26,16 +27,41 @@ void VerifyPayload(TFormInstalador& form) {
   }
 }
 
+// The copy of the carried product that the update's version test reads, in
+// the Windows Temp folder, which every user may write. It is made fresh and
+// exclusively: a file someone prepared at T is removed first. What cannot be
+// removed (a folder, a file held open or read-only) must not stop every later
+// update: the copy is then a file of a name nobody can guess beside it, noted
+// in `otherCopy` for the caller to delete on every way out. Returns its path.
+std::string WriteVersionTestCopy(platform::Platform& system, TmxStoredItem& product, const InstallLayout& layout,
+                                 std::string& otherCopy) {
+  system.DeleteFile(layout.tempCopy);
+  std::string path = layout.tempCopy;
+  std::unique_ptr<TStream> copy;
+  try {
+    copy = system.CreateNewFileStream(path);
+  } catch (const EFCreateError&) {
+    if (!system.FileExists(path) && !system.DirectoryExists(path)) throw;
+    path = layout.tempFolder + "\\~Pliegorama-" + UnpredictableName() + ".tmp";
+    copy = system.CreateNewFileStream(path);
+    otherCopy = path;
+  }
+  product.SaveToStream(copy.get());
+  return path;
+}
+
 }  // namespace
 
 void TFormInstalador::InstallProduct() {
   platform::Platform& system = Platform();
+  std::string otherCopy;
   // The temporary copy goes on every way out, also when this run fails
   // before it makes one (an earlier click may have left it). Before the
   // folders are first known there is no copy to delete: a path built from an
   // empty folder would name a file at the root of the drive.
-  const auto deleteTempCopy = [this, &system] {
+  const auto deleteTempCopy = [this, &system, &otherCopy] {
     if (!WindowsDir.empty()) system.DeleteFile(Layout("").tempCopy);
+    if (!otherCopy.empty()) system.DeleteFile(otherCopy);
   };
   try {
     ReadInstallFolders();
@@ -47,16 +73,9 @@ void TFormInstalador::InstallProduct() {
 
     if (system.FileExists(layout.productExe)) {
       if (!system.DirectoryExists(layout.tempFolder)) system.CreateDirectory(layout.tempFolder);
-      // The copy serves the version test only. Other users may create files
-      // in the Windows Temp folder, so it is made fresh and exclusively: a
-      // file someone prepared there is removed first, and what cannot be
-      // removed (a folder, a read-only file) ends the install with the error.
-      system.DeleteFile(layout.tempCopy);
-      {
-        const std::unique_ptr<TStream> copy = system.CreateNewFileStream(layout.tempCopy);
-        StoredItem(kProductItem).SaveToStream(copy.get());
-      }
-      if (IsNewerVersion(layout.productExe, layout.tempCopy)) {
+      // The copy serves the version test only.
+      const std::string copy = WriteVersionTestCopy(system, StoredItem(kProductItem), layout, otherCopy);
+      if (IsNewerVersion(layout.productExe, copy)) {
         // From the payload, never from the copy, which is not ours alone.
         // Extraction replaces the installed file in one step: when it is
         // running (or the write fails) it stays as it was, and the error is
@@ -70,9 +89,10 @@ void TFormInstalador::InstallProduct() {
     StoredItem(kUninstallerItem).ExtractToFile(layout.uninstallerExe, system);
 
     // The desktop link comes before the group folder is looked at, so it is
-    // there even when the group cannot be made.
+    // there even when the group cannot be made. The user's own folders: a
+    // link another user put there is not followed (nor by the links' saves).
     CreateShortcut(layout.productExe, "", layout.workingFolder, InstallLayout::kProductLinkName, layout.desktopFolder);
-    if (!system.DirectoryExists(layout.group)) system.CreateDirectory(layout.group);
+    if (!system.DirectoryExists(layout.group)) system.Guarded().CreateDirectory(layout.group);
     CreateShortcut(layout.productExe, "", layout.workingFolder, InstallLayout::kProductLinkName, layout.group);
     CreateShortcut(layout.uninstallerExe, "", layout.workingFolder, InstallLayout::kUninstallerLinkName, layout.group);
 
@@ -126,17 +146,20 @@ void TFormInstalador::RollBackInstall() {
     deleteIfPresent(layout.setupExe);
     deleteIfPresent(layout.productExe);
     deleteIfPresent(layout.uninstallerExe);
+    // The setup's own temporary folder; what it still uses goes at the restart.
+    xeSetup_.RemoveSetupTemp();
     // Only when empty: a file that could not be deleted keeps its folders.
     system.RemoveDirectory(layout.productFolder);
     system.RemoveDirectory(layout.organisationFolder);
     // An unknown desktop names no link.
-    if (!layout.desktopLink.empty()) system.DeleteFile(layout.desktopLink);
+    if (!layout.desktopLink.empty()) system.Guarded().DeleteFile(layout.desktopLink);
   }
 
+  // Where another user may have put a link: nothing is deleted through one.
   if (system.DirectoryExists(layout.group)) {
-    system.DeleteFile(layout.groupProductLink);
-    system.DeleteFile(layout.groupUninstallerLink);
-    system.RemoveDirectory(layout.group);
+    system.Guarded().DeleteFile(layout.groupProductLink);
+    system.Guarded().DeleteFile(layout.groupUninstallerLink);
+    system.Guarded().RemoveDirectory(layout.group);
   }
 
   netService_.RemoveFromXEClientHome();

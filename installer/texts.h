@@ -1,7 +1,8 @@
 // The installer's fixed texts, byte for byte in code page 1252: the title and
 // caption, the Spanish texts of the install sequence (their line joins differ
-// on purpose: each dialog has always shown its text so) and its errors. The
-// Oracle client's are in oracle/texts.h, the uninstaller's in uninstaller/texts.h.
+// on purpose: each dialog has always shown its text so) and its errors, and the
+// start-up refusal both programs share. The Oracle client's are in
+// oracle/texts.h, the uninstaller's in uninstaller/texts.h.
 #pragma once
 
 namespace texts {
@@ -29,6 +30,15 @@ inline constexpr char kCannotCreateControl[] = "Cannot create the control %s";
 // line, naming the kind of failure and the module, before the message.
 inline constexpr char kStartupFailureCaption[] = "Application Error";
 inline constexpr char kStartupFailureFirstLine[] = "Exception %s in module %s.";
+
+// Both programs refuse to start on a Windows that cannot narrow the search for
+// DLLs to the system folder (KB2533623 brings SetDefaultDllDirectories to
+// Vista and 7); shown before any window of theirs.
+inline constexpr char kWindowsWithoutSafeDllSearch[] =
+    "Este programa necesita una actualizaci\xF3n de seguridad de Windows que falta en este equipo "
+    "(KB2533623, que permite cargar las bibliotecas solo desde la carpeta del sistema)."
+    "\r\n\r\n"
+    "Instale las actualizaciones de Windows y vuelva a ejecutar el programa.";
 
 // A carried file fails its check before the install writes anything.
 inline constexpr char kInstallerDamaged[] =

@@ -1,7 +1,8 @@
-// The decision flow behind EnsureOracleClient, the carried setup's start and
-// finish.
+// The decision flow behind EnsureOracleClient, the carried setup's start (in
+// a temporary folder of its own) and finish.
 #include "oracle/xe_setup.h"
 
+#include "framework/streams.h"
 #include "oracle/texts.h"
 #include "storage/mxStorage.h"
 
@@ -32,15 +33,30 @@ bool XESetup::EnsureOracleClient(const Place& place) {
 
 void XESetup::StartSetup(const Place& place) {
   carriedSetup_().ExtractToFile(place.program, system_);
+  // It runs elevated, and setups unpack to %TEMP% and load DLLs from there:
+  // a folder of its own, new, under a name nobody can guess, that only
+  // administrators may use, in the product folder (never the user's TEMP).
+  RemoveSetupTemp();
+  const std::string temp = place.folder + "\\~OracleXE-" + UnpredictableName();
+  system_.CreatePrivateDirectory(temp);
+  setupTemp_ = temp;
   // Named as the program to run, not parsed from a command line: with the
   // blanks of "Program Files" an unquoted line could start another program.
-  // It starts in the product folder, not in ours (often Downloads).
-  system_.StartProgram(place.program, place.folder);
+  // It starts in the product folder, not in ours (often Downloads), from the
+  // machine's environment, not the user's.
+  system_.StartProgram(place.program, place.folder, {{"TEMP", temp}, {"TMP", temp}});
+}
+
+void XESetup::RemoveSetupTemp() {
+  if (setupTemp_.empty()) return;
+  system_.RemoveDirectoryTree(setupTemp_);
+  setupTemp_.clear();
 }
 
 void XESetup::FinishSetup(const Place& place) {
   // Still running from that file, it cannot be deleted: left for the user.
   system_.DeleteFile(place.program);
+  RemoveSetupTemp();
   // The installer's work ends with the setup: closing the main window ends
   // the program once the sequence returns.
   owner_.closeWindow();

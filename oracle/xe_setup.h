@@ -37,11 +37,15 @@ class XESetup {
   // wait, and the install has been rolled back. Once the setup has started,
   // it is deleted and the window closed before this returns.
   bool EnsureOracleClient(const Place& place);
-  // Extracts the carried setup program and starts it, without waiting.
+  // Extracts the carried setup program and starts it, without waiting, from
+  // the machine's environment with a temporary folder of its own.
   void StartSetup(const Place& place);
   // Deletes the setup program (a failure is ignored: it may still run) and
-  // closes the window.
+  // its temporary folder, and closes the window.
   void FinishSetup(const Place& place);
+  // The setup's temporary folder and all in it (what is in use goes at the
+  // next restart); nothing when no setup was started.
+  void RemoveSetupTemp();
 
  private:
   platform::Platform& system_;
@@ -49,4 +53,5 @@ class XESetup {
   NetService& netService_;
   StoredFile carriedSetup_;
   Owner owner_;
+  std::string setupTemp_;  // the running setup's TEMP and TMP
 };

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/streams.h"
@@ -52,6 +53,33 @@ struct ByteRange {
   size_t size = 0;
 };
 
+// Files and folders where another user may have put a junction, a symbolic
+// link or a mount point, which would turn an elevated write or delete there
+// into one anywhere on the disk: under an Oracle home (at the root of a drive
+// every user may change it), in the Start-menu group and the desktop folder.
+// Each operation first walks from the volume root: no folder on the way (for
+// a network folder, from its share down) and not its target may be a name
+// surrogate (a cloud placeholder is none), each read through a handle and
+// held open without delete sharing until the act is done, so that nobody can
+// swap one in between; what it makes is checked through its own handle to
+// lie in the folder that was checked. A path that is no full path (a \\?\ or
+// \\.\ one among them) is refused too. What is refused fails as a file that
+// cannot be written: false, nullopt, or the error, and nothing is written or
+// deleted through the link.
+class GuardedFiles : public FileReplacer {
+ public:
+  virtual bool CreateDirectory(const std::string& path) = 0;  // one level
+  virtual bool RemoveDirectory(const std::string& path) = 0;  // only when empty
+  virtual bool DeleteFile(const std::string& path) = 0;
+  // The whole content of a file that is itself no link and has no other name
+  // (a hard link: its other name may lie in a folder the user cannot read,
+  // and the content would be written where they can); nullopt when refused.
+  // EFOpenError "Cannot open file "%s". %s" when it cannot be opened.
+  virtual std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) = 0;
+  // CreateReplacement: EFCreateError "Cannot create file "%s". %s" naming
+  // `path`, with the reason "Access is denied." when refused.
+};
+
 class Platform : public FileSystem {
  public:
   // Registry. A path with a leading "\" counts from the root.
@@ -63,6 +91,13 @@ class Platform : public FileSystem {
   virtual std::string WindowsDirectory() = 0;
   // nullopt when the variable is not set. The whole value, however long.
   virtual std::optional<std::string> EnvironmentVariable(const std::string& name) = 0;
+  // A variable as the machine sets it for every process, never as this
+  // process inherited it: an elevated process inherits the current user's own
+  // variables (HKCU\Environment), which any program of that user can set.
+  // ProgramFiles is the shell's Program Files folder (CSIDL_PROGRAM_FILES: the
+  // x86 one for a 32-bit process); the others come from the machine's own
+  // environment. nullopt when the machine does not set it.
+  virtual std::optional<std::string> MachineEnvironmentVariable(const std::string& name) = 0;
   // The current user's desktop folder (CSIDL_DESKTOPDIRECTORY); empty when the
   // shell cannot give it.
   virtual std::string DesktopDirectory() = 0;
@@ -89,21 +124,44 @@ class Platform : public FileSystem {
   // file; false when it could not. A running program's file may be moved.
   virtual bool MoveFile(const std::string& from, const std::string& to) = 0;
 
-  // Shell link through CLSID_ShellLink, IShellLinkA and IPersistFile. Raises
+  // Writes and deletes where another user may have put a link (see GuardedFiles).
+  virtual GuardedFiles& Guarded() = 0;
+
+  // Shell link through CLSID_ShellLink, IShellLinkA and IPersistStream: saved
+  // into memory and written through Guarded()'s replacement (a file save by
+  // name would follow a link on the way, with no handle to check). Raises
   // EOleSysError when the link object cannot be created and EIntfCastError
   // "Interface not supported" when an interface is missing; the setters' and
-  // the save's failures are ignored.
+  // the save's failures, a refusal among them, are ignored.
   virtual void CreateShellLink(const std::string& target, const std::string& arguments,
                                const std::string& workingFolder, const std::string& linkPath) = 0;
 
   // Starts a program without waiting for it (show state SW_SHOWNORMAL), with
   // `currentFolder` as its current folder (never the installer's own, which is
   // usually Downloads). The application is named explicitly, so a path with
-  // blanks cannot start another program.
-  virtual void StartProgram(const std::string& path, const std::string& currentFolder) = 0;
+  // blanks cannot start another program. Its environment is the machine's
+  // (every user's variables, never the current user's own: HKCU\Environment
+  // can name where an elevated program unpacks and loads DLLs from, its
+  // windir, PATH, ProgramFiles), with `variables` set over it, passed wide;
+  // a program that cannot be given it is not started.
+  virtual void StartProgram(const std::string& path, const std::string& currentFolder,
+                            const std::vector<std::pair<std::string, std::string>>& variables) = 0;
+  // A new folder that only administrators and the system may use, to the
+  // files in it too; nothing it holds inherits the permissions of the folder
+  // it is in. Created exclusively: EFCreateError "Cannot create file "%s". %s"
+  // when something is there or it cannot be made.
+  virtual void CreatePrivateDirectory(const std::string& path) = 0;
+  // Removes a folder and everything in it, a link in it removed itself and
+  // never followed. What is in use is asked to go at the next restart, then
+  // the folders that hold it; true when everything went now.
+  virtual bool RemoveDirectoryTree(const std::string& path) = 0;
 
   // The fixed file version; nullopt when the file has no version information.
   virtual std::optional<FileVersion> ReadFileVersion(const std::string& path) = 0;
+  // The running executable's own fixed file version, from its image in
+  // memory (its RT_VERSION resource): a file put in its place after it
+  // started is never read. nullopt when it carries none.
+  virtual std::optional<FileVersion> ReadOwnVersion() = 0;
 
   // Modal message dialog centred on the screen; returns kIdOk, kIdYes, kIdNo,
   // or kIdCancel when closed otherwise or while the application is ending.

@@ -1,5 +1,8 @@
 // Stand-in for the Oracle XE client setup: "Instalar cliente" registers the client as the real setup
 // would (home folder, ORACLE_HOME key, uninstall entry, all in the 32-bit registry view) and exits.
+// At its start it records the environment it was given that a real setup would use (where it
+// unpacks, and one variable only the user sets) under HKCU\Software\Ostrelia\Standins\OracleXEClient,
+// for the tests.
 #include <windows.h>
 
 #include <string>
@@ -61,6 +64,23 @@ int Fail(HWND owner, const std::string& what, LONG code) {
   return kFailed;
 }
 
+// TEMP, TMP and INSTALADOR_USER_ONLY as this process sees them, each as a value of that name
+// ("unset" when it is not set); wide, as they came.
+void RecordEnvironment() {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Ostrelia\\Standins\\OracleXEClient", 0, nullptr,
+                      REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    return;
+  const platform::UniqueKey owner(key);
+  for (const wchar_t* name : {L"TEMP", L"TMP", L"INSTALADOR_USER_ONLY"}) {
+    std::wstring value(32768, L'\0');
+    const DWORD length = GetEnvironmentVariableW(name, &value[0], static_cast<DWORD>(value.size()));
+    value = length > 0 && length < value.size() ? value.substr(0, length) : L"unset";
+    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  }
+}
+
 int InstallClient(HWND owner) {
   const std::string home = kHome;
   // The folder comes first: the installer writes NETWORK\ADMIN into it as soon as the key names it.
@@ -82,6 +102,7 @@ int InstallClient(HWND owner) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  RecordEnvironment();
   static const StandinWindow window = {
       "Oracle XE Client",
       "Oracle Client 10g Express Edition\n(programa sustituto)\n\nRegistra el cliente en este equipo.",

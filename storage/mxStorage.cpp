@@ -175,7 +175,7 @@ void TmxStoredItem::Verify() const {
   if (length != fileSize_) throw EReadError(Format(msg::kStoredLengthMismatch, length, fileSize_));
 }
 
-void TmxStoredItem::ExtractToFile(const std::string& path, FileSystem& files) {
+void TmxStoredItem::ExtractToFile(const std::string& path, FileReplacer& files) {
   // Written beside the target and moved over it once complete: a failed
   // extraction (a full disk, a damaged stream, a target in use) leaves the
   // old file, or none, never a truncated program at an install path.

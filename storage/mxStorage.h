@@ -58,7 +58,7 @@ class TmxStoredItem : public TCollectionItem {
   // Writes the decoded file at `path` through `files`: into a new file beside
   // it, moved over `path` in one step once complete. On failure `path` keeps
   // what it held (or stays missing) and no other file is left.
-  void ExtractToFile(const std::string& path, FileSystem& files);
+  void ExtractToFile(const std::string& path, FileReplacer& files);
   // Decodes the stored bytes to nowhere, streaming as extraction does, and
   // checks what they say of themselves: the zlib stream with its Adler-32
   // trailer and nothing after it, the length in front against FileSize. A

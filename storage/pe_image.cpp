@@ -191,10 +191,12 @@ std::optional<FileVersion> ReadFixedFileVersion(const uint8_t* data, size_t size
     return std::nullopt;
   }
   if (!resource) return std::nullopt;
+  return ReadVersionBlock(resource->data, resource->size);
+}
+
+std::optional<FileVersion> ReadVersionBlock(const uint8_t* p, size_t n) {
   // VS_VERSIONINFO: wLength, wValueLength, wType, the key "VS_VERSION_INFO"
   // with its NUL in UTF-16, padding to 32 bits, then VS_FIXEDFILEINFO.
-  const uint8_t* p = resource->data;
-  const size_t n = resource->size;
   uint16_t valueLength = 0;
   if (!ReadU16At(p, n, 2, valueLength) || valueLength < 52) return std::nullopt;
   // The key must be "VS_VERSION_INFO": anything else is not a version block.

@@ -37,3 +37,8 @@ inline std::optional<PeResource> FindRcDataResource(const uint8_t* image, size_t
 // The file version of the first RT_VERSION resource; nullopt when the file
 // has none, or is not a well-formed PE image (never raises).
 std::optional<FileVersion> ReadFixedFileVersion(const uint8_t* data, size_t size);
+
+// The file version of a VS_VERSIONINFO block (an RT_VERSION resource's
+// bytes, as the loader maps them too); nullopt when it is not a well-formed
+// one (never raises).
+std::optional<FileVersion> ReadVersionBlock(const uint8_t* block, size_t size);

@@ -16,9 +16,17 @@ namespace {
 using platform::DialogButtons;
 using platform::DialogType;
 
+// Where a file lies: in the product folder, which only administrators can
+// change, or in one of the user's own (the Start-menu group, the desktop),
+// where another user may have put a link: one on the way, or the file being
+// one, keeps it from going.
+enum class Place { Product, Users };
+
 // True when the file is gone (or was never there).
-bool Remove(platform::Platform& system, const std::string& path) {
-  return !system.FileExists(path) || system.DeleteFile(path) || !system.FileExists(path);
+bool Remove(platform::Platform& system, const std::string& path, Place place) {
+  if (!system.FileExists(path)) return true;
+  const bool deleted = place == Place::Users ? system.Guarded().DeleteFile(path) : system.DeleteFile(path);
+  return deleted || !system.FileExists(path);
 }
 
 int ReportLeft(platform::Platform& system, const std::vector<std::string>& left) {
@@ -39,7 +47,7 @@ void RemoveOwnFile(platform::Platform& system, const InstallLayout& layout, cons
                    std::vector<std::string>& atRestart, std::vector<std::string>& left) {
   const std::string& uninstaller = layout.uninstallerExe;
   if (!runningFrom(uninstaller) || !system.FileExists(uninstaller)) {
-    if (!Remove(system, uninstaller)) left.push_back(uninstaller);
+    if (!Remove(system, uninstaller, Place::Product)) left.push_back(uninstaller);
     return;
   }
   const std::string parked = layout.tempFolder + "\\~DesInstalador-" + UnpredictableName() + ".tmp";
@@ -99,15 +107,15 @@ int RunUninstaller(platform::Platform& system, const RunningFrom& runningFrom) {
   // the uninstaller and its shortcut stay for another try.
   std::vector<std::string> left;
   for (const std::string& program : {layout.productExe, layout.setupExe}) {
-    if (!Remove(system, program)) left.push_back(program);
+    if (!Remove(system, program, Place::Product)) left.push_back(program);
   }
   if (!left.empty()) return ReportLeft(system, left);
 
   for (const std::string& link : links) {
-    if (!Remove(system, link)) left.push_back(link);
+    if (!Remove(system, link, Place::Users)) left.push_back(link);
   }
   // Only when empty: links the user put there stay, and so does the group.
-  system.RemoveDirectory(layout.group);
+  system.Guarded().RemoveDirectory(layout.group);
   // The report asks for another try, so a link that stays keeps the
   // uninstaller (and its folders) for it.
   if (!left.empty()) return ReportLeft(system, left);

@@ -1,5 +1,6 @@
 // Program entry: wires start-up together; each job lives in its own module.
 #include "installer/form_instalador.h"
+#include "installer/texts.h"
 #include "installer/win32/application.h"
 #include "installer/win32/form_window.h"
 #include "platform/win32/dll_search.h"
@@ -7,7 +8,12 @@
 #include "platform/win32/win32_platform.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  platform::RestrictDllSearchToSystemFolder();
+  if (!platform::RestrictDllSearchToSystemFolder()) {
+    // A DLL left beside the installer (in Downloads) would be loaded by name.
+    MessageBoxA(nullptr, texts::kWindowsWithoutSafeDllSearch, texts::kApplicationTitle,
+                MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    return 1;
+  }
   platform::ComInitialization com;  // single-threaded apartment for shell links
   platform::Win32Platform system;
   try {

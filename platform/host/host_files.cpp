@@ -1,6 +1,7 @@
 // The host machine's files: drives as folders, file streams that count against
-// the disk's free space, locks held by other processes, replacement files, moves
-// and the deletions Windows makes at its next start.
+// the disk's free space, locks held by other processes, the links and
+// placeholders other users make, replacement files, moves and the deletions
+// Windows makes at its next start.
 #include "platform/host/host_platform.h"
 
 #include <algorithm>
@@ -20,6 +21,8 @@ namespace platform {
 
 using host_detail::Machine;
 using host_detail::ParsePath;
+using host_detail::ThrowCreate;
+using host_detail::ThrowOpen;
 using host_detail::WinPath;
 namespace reason = host_detail::reason;
 
@@ -67,6 +70,10 @@ class HostFileStream : public TStdioFileStream {
   bool writable_;
 };
 
+}  // namespace
+
+namespace host_detail {
+
 [[noreturn]] void ThrowCreate(const std::string& path, const char* why) {
   throw EFCreateError(Format(msg::kFCreateError, path.c_str(), why));
 }
@@ -74,7 +81,7 @@ class HostFileStream : public TStdioFileStream {
   throw EFOpenError(Format(msg::kFOpenError, path.c_str(), why));
 }
 
-}  // namespace
+}  // namespace host_detail
 
 // --- The machine's drives, and what other processes do ---
 
@@ -109,6 +116,37 @@ void HostPlatform::WriteFileBytes(const std::string& path, const std::string& by
   if (written != bytes.size()) throw std::runtime_error("cannot write " + path);
 }
 
+void HostPlatform::MakeLink(const std::string& path, const std::string& target, LinkKind kind) {
+  const auto link = ParsePath(path);
+  if (!link || link->parts.empty()) throw std::invalid_argument("not a Windows path: " + path);
+  const std::string host = (fs::path(HostPath(link->Parent().Full())) / link->parts.back()).string();
+  std::error_code error;
+  fs::remove_all(HostPath(path), error);
+  fs::create_symlink(HostPath(target), host, error);
+  if (error) throw std::runtime_error("cannot link " + path + ": " + error.message());
+  machine_->reparseTags[link->Key()] = kind == LinkKind::Junction ? kReparseTagMountPoint : kReparseTagSymlink;
+}
+
+void HostPlatform::SetReparseTag(const std::string& path, uint32_t tag) {
+  const auto parsed = ParsePath(path);
+  if (!parsed) throw std::invalid_argument("not a Windows path: " + path);
+  machine_->reparseTags[parsed->Key()] = tag;
+}
+
+void HostPlatform::MakeHardLink(const std::string& existing, const std::string& path) {
+  const auto link = ParsePath(path);
+  if (!link || link->parts.empty()) throw std::invalid_argument("not a Windows path: " + path);
+  std::error_code error;
+  fs::create_hard_link(HostPath(existing), fs::path(HostPath(link->Parent().Full())) / link->parts.back(), error);
+  if (error) throw std::runtime_error("cannot link " + path + ": " + error.message());
+}
+
+void HostPlatform::SetFoldersHeldHook(std::function<void(const std::string& folder)> hook) {
+  machine_->foldersHeldHook = std::move(hook);
+}
+
+GuardedFiles& HostPlatform::Guarded() { return *guarded_; }
+
 std::vector<std::string> HostPlatform::AllPaths() {
   std::vector<std::string> paths;
   std::error_code error;
@@ -116,7 +154,8 @@ std::vector<std::string> HostPlatform::AllPaths() {
     const std::string letter = drive.path().filename().string();
     for (auto it = fs::recursive_directory_iterator(drive.path(), error); it != fs::recursive_directory_iterator();
          it.increment(error)) {
-      std::string path = letter + ":\\" + fs::relative(it->path(), drive.path(), error).string();
+      // Lexically: a link is listed where it stands, not where it leads.
+      std::string path = letter + ":\\" + it->path().lexically_relative(drive.path()).string();
       std::replace(path.begin(), path.end(), '/', '\\');
       paths.push_back(host_detail::Fold(path));
     }
@@ -152,6 +191,51 @@ bool HostPlatform::RemoveDirectory(const std::string& path) {
   std::error_code error;
   if (!fs::is_empty(host, error) || error) return false;
   return fs::remove(host, error);
+}
+
+void HostPlatform::CreatePrivateDirectory(const std::string& path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || parsed->parts.empty()) ThrowCreate(path, reason::kInvalidName);
+  if (!machine_->IsFolder(parsed->Parent())) ThrowCreate(parsed->Full(), reason::kPathNotFound);
+  if (fs::exists(machine_->Status(*parsed)) || !CreateDirectory(path)) ThrowCreate(parsed->Full(), reason::kFileExists);
+  machine_->privateFolders.insert(parsed->Key());
+}
+
+bool HostPlatform::IsPrivateDirectory(const std::string& path) {
+  const auto parsed = ParsePath(path);
+  return parsed && machine_->IsFolder(*parsed) && machine_->privateFolders.count(parsed->Key()) != 0;
+}
+
+bool HostPlatform::RemoveDirectoryTree(const std::string& path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || parsed->parts.empty() || !machine_->IsFolder(*parsed)) return false;
+  std::error_code error;
+  std::vector<fs::directory_entry> entries;
+  for (const auto& entry : fs::directory_iterator(machine_->Resolve(*parsed), error)) entries.push_back(entry);
+  bool all = true;
+  for (const fs::directory_entry& entry : entries) {
+    const std::string child = parsed->Full() + "\\" + entry.path().filename().string();
+    if (entry.is_symlink(error)) {
+      // The link itself, never what it leads to.
+      fs::remove(entry.path(), error);
+    } else if (entry.is_directory(error)) {
+      all = RemoveDirectoryTree(child) && all;
+    } else {
+      // A read-only file loses the attribute first, as its owner may do.
+      if (machine_->LockOf(*ParsePath(child)) == FileLock::ReadOnly) SetFileLock(child, FileLock::None);
+      if (!DeleteFile(child)) {
+        all = false;
+        DeleteFileAtRestart(child);
+      }
+    }
+  }
+  if (RemoveDirectory(path)) {
+    machine_->privateFolders.erase(parsed->Key());
+  } else {
+    all = false;
+    DeleteFileAtRestart(path);
+  }
+  return all;
 }
 
 bool HostPlatform::DeleteFile(const std::string& path) {
@@ -205,17 +289,22 @@ std::unique_ptr<TStream> HostPlatform::CreateNewFileStream(const std::string& pa
 
 // --- Replacements, moves, deletions at restart ---
 
-std::unique_ptr<TReplacementFile> HostPlatform::CreateReplacement(const std::string& path) {
-  const auto parsed = ParsePath(path);
-  if (!parsed || parsed->parts.empty()) ThrowCreate(path, reason::kInvalidName);
-  const WinPath target = *parsed;
+namespace host_detail {
+
+std::unique_ptr<TReplacementFile> MakeReplacement(HostPlatform& files, const std::shared_ptr<Machine>& machine,
+                                                  const WinPath& target,
+                                                  const std::function<bool(const std::string& hostPath)>& accept) {
   const std::string full = target.Full();
-  if (!machine_->IsFolder(target.Parent())) ThrowCreate(full, reason::kPathNotFound);
+  if (!machine->IsFolder(target.Parent())) ThrowCreate(full, reason::kPathNotFound);
   WinPath temporary = target.Parent();
   temporary.parts.push_back(ReplacementTemporaryName());
-  const std::string temporaryPath = temporary.Full();
-  std::unique_ptr<TStream> file = CreateNewFileStream(temporaryPath);
-  const std::shared_ptr<Machine> machine = machine_;
+  std::unique_ptr<TStream> file = files.CreateNewFileStream(temporary.Full());
+  if (accept && !accept(machine->Resolve(temporary))) {
+    file.reset();
+    std::error_code error;
+    fs::remove(machine->Resolve(temporary), error);
+    ThrowCreate(full, reason::kAccessDenied);
+  }
   return std::make_unique<TReplacementFile>(
       std::move(file),
       [machine, temporary, target, full](std::unique_ptr<TStream> stream) {
@@ -226,6 +315,14 @@ std::unique_ptr<TReplacementFile> HostPlatform::CreateReplacement(const std::str
         std::error_code error;
         fs::remove(machine->Resolve(temporary), error);
       });
+}
+
+}  // namespace host_detail
+
+std::unique_ptr<TReplacementFile> HostPlatform::CreateReplacement(const std::string& path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed || parsed->parts.empty()) ThrowCreate(path, reason::kInvalidName);
+  return host_detail::MakeReplacement(*this, machine_, *parsed, nullptr);
 }
 
 bool HostPlatform::MoveFile(const std::string& from, const std::string& to) {

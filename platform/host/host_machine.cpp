@@ -132,6 +132,18 @@ bool Machine::IsFile(const WinPath& path) const { return !path.trailingSeparator
 
 bool Machine::IsFolder(const WinPath& path) const { return fs::is_directory(Status(path)); }
 
+uint32_t Machine::TagOf(const WinPath& path) const {
+  if (path.parts.empty()) return 0;  // a drive's root
+  std::error_code error;
+  const bool link = fs::is_symlink(fs::symlink_status(Resolve(path), error));
+  // A link's recorded kind counts while it is one; a placeholder's tag on
+  // what is no link.
+  const auto it = reparseTags.find(path.Key());
+  const uint32_t recorded = it == reparseTags.end() ? 0 : it->second;
+  if (link) return IsNameSurrogate(recorded) ? recorded : kReparseTagSymlink;
+  return IsNameSurrogate(recorded) ? 0 : recorded;
+}
+
 const char* Machine::Rename(const WinPath& source, const WinPath& target, bool replace) {
   if (source.parts.empty() || target.parts.empty()) return reason::kInvalidName;
   if (!IsFile(source)) return reason::kFileNotFound;

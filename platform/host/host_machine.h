@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,6 +65,11 @@ struct KeyNode {
   bool deleted = false;
 };
 
+// Junctions, mount points and symbolic links (bit 29 of their tags) make a
+// path name another place; a cloud placeholder is a reparse point too, but
+// none of them.
+inline bool IsNameSurrogate(uint32_t tag) { return (tag & 0x20000000) != 0; }
+
 struct OpenCount {
   int exclusive = 0;
   int readers = 0;
@@ -75,6 +82,14 @@ struct Machine {
   std::map<std::string, FileLock> locks;  // by folded full path
   std::map<std::string, OpenCount> open;  // streams this process holds
   std::optional<uint64_t> diskSpace;
+  // Reparse tags by folded full path: the kind a test made a link as (a host
+  // symbolic link, which the machine follows as Windows follows a link), or
+  // a tag on a real file or folder (a cloud placeholder).
+  std::map<std::string, uint32_t> reparseTags;
+  // Folders only administrators and the system may use, by folded full path.
+  std::set<std::string> privateFolders;
+  // Runs once a checked write or delete holds its folders (another process may act then).
+  std::function<void(const std::string& folder)> foldersHeldHook;
 
   std::shared_ptr<KeyNode> Root(RootKey key) { return key == RootKey::LocalMachine ? localMachine : currentUser; }
 
@@ -90,6 +105,9 @@ struct Machine {
   // A trailing separator names a folder, never a file.
   bool IsFile(const WinPath& path) const;
   bool IsFolder(const WinPath& path) const;
+  // The reparse tag of what stands at `path` itself, a link there not
+  // followed; 0 for none.
+  uint32_t TagOf(const WinPath& path) const;
 
   // Renames a file in one step, over an existing one only with `replace`. A
   // running program or a read-only file may be renamed, a file held open may not.
@@ -98,6 +116,45 @@ struct Machine {
 
   // Bytes a write may still add; a full disk writes what fits.
   size_t Allow(size_t count);
+};
+
+// EFCreateError and EFOpenError naming the path, with the reason Windows would give.
+[[noreturn]] void ThrowCreate(const std::string& path, const char* why);
+[[noreturn]] void ThrowOpen(const std::string& path, const char* why);
+
+// A replacement for `target`, its new file made exclusively in the target's
+// folder; `accept` (when given) sees where the new file landed, on the host,
+// before anything is written: false deletes it and fails with "Access is denied.".
+std::unique_ptr<TReplacementFile> MakeReplacement(HostPlatform& files, const std::shared_ptr<Machine>& machine,
+                                                  const WinPath& target,
+                                                  const std::function<bool(const std::string& hostPath)>& accept);
+
+// The checked writes and deletes of host_guarded_files.cpp.
+class HostGuardedFiles : public GuardedFiles {
+ public:
+  HostGuardedFiles(HostPlatform& files, std::shared_ptr<Machine> machine)
+      : files_(files), machine_(std::move(machine)) {}
+
+  bool CreateDirectory(const std::string& path) override;
+  bool RemoveDirectory(const std::string& path) override;
+  bool DeleteFile(const std::string& path) override;
+  std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) override;
+  std::unique_ptr<TReplacementFile> CreateReplacement(const std::string& path) override;
+
+ private:
+  enum class Walk { Held, Refused, Failed };
+  // The target's folder as checked, as the host resolves it.
+  struct Held {
+    WinPath target;
+    std::string folder;
+  };
+  Walk Hold(const std::string& path, Held& held) const;
+  bool Contains(const Held& held, const std::string& hostPath) const;
+  // The target itself, checked: no link, and where it was looked for.
+  bool TargetAccepted(const Held& held) const;
+
+  HostPlatform& files_;
+  std::shared_ptr<Machine> machine_;
 };
 
 }  // namespace host_detail

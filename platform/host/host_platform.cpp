@@ -16,7 +16,9 @@ namespace platform {
 
 using host_detail::Fold;
 
-HostPlatform::HostPlatform() : machine_(std::make_shared<host_detail::Machine>()) {
+HostPlatform::HostPlatform()
+    : machine_(std::make_shared<host_detail::Machine>()),
+      guarded_(std::make_unique<host_detail::HostGuardedFiles>(*this, machine_)) {
   std::string pattern = (fs::temp_directory_path() / "instalador-host-XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create the host machine's folder");
   machine_->root = pattern;
@@ -24,11 +26,15 @@ HostPlatform::HostPlatform() : machine_(std::make_shared<host_detail::Machine>()
   for (const char* folder : {"C:\\windows", "C:\\windows\\Temp", "C:\\Program Files", "C:\\users", "C:\\users\\tester",
                              "C:\\users\\tester\\Desktop"})
     CreateDirectory(folder);
-  // What every Windows process finds in its environment.
-  SetEnvironmentVariable("ProgramFiles", "C:\\Program Files");
-  SetEnvironmentVariable("SystemDrive", "C:");
-  SetEnvironmentVariable("SystemRoot", "C:\\windows");
-  SetEnvironmentVariable("windir", "C:\\windows");
+  // What every Windows process finds in its environment: the machine's
+  // variables, and the user's own profile folder.
+  for (const auto& [name, value] : {std::pair<const char*, const char*>{"ProgramFiles", "C:\\Program Files"},
+                                    {"SystemDrive", "C:"},
+                                    {"SystemRoot", "C:\\windows"},
+                                    {"windir", "C:\\windows"}}) {
+    SetEnvironmentVariable(name, value);
+    SetMachineEnvironmentVariable(name, value);
+  }
   SetEnvironmentVariable("USERPROFILE", "C:\\users\\tester");
 }
 
@@ -39,18 +45,40 @@ HostPlatform::~HostPlatform() {
 
 // --- Environment ---
 
-void HostPlatform::SetEnvironmentVariable(const std::string& name, std::optional<std::string> value) {
+namespace {
+
+void Set(std::map<std::string, std::pair<std::string, std::string>>& variables, const std::string& name,
+         const std::optional<std::string>& value) {
   if (value) {
-    environment_[Fold(name)] = *value;
+    variables[Fold(name)] = {name, *value};
   } else {
-    environment_.erase(Fold(name));
+    variables.erase(Fold(name));
   }
 }
 
+std::optional<std::string> Get(const std::map<std::string, std::pair<std::string, std::string>>& variables,
+                               const std::string& name) {
+  const auto it = variables.find(Fold(name));
+  if (it == variables.end()) return std::nullopt;
+  return it->second.second;
+}
+
+}  // namespace
+
+void HostPlatform::SetEnvironmentVariable(const std::string& name, std::optional<std::string> value) {
+  Set(environment_, name, value);
+}
+
 std::optional<std::string> HostPlatform::EnvironmentVariable(const std::string& name) {
-  const auto it = environment_.find(Fold(name));
-  if (it == environment_.end()) return std::nullopt;
-  return it->second;
+  return Get(environment_, name);
+}
+
+void HostPlatform::SetMachineEnvironmentVariable(const std::string& name, std::optional<std::string> value) {
+  Set(machineEnvironment_, name, value);
+}
+
+std::optional<std::string> HostPlatform::MachineEnvironmentVariable(const std::string& name) {
+  return Get(machineEnvironment_, name);
 }
 
 // --- Resources ---

@@ -49,9 +49,19 @@ struct ShellLinkRecord {
 
 enum class ShellLinkFailure { None, CannotCreate, NoInterface };
 
+// What another user may put in a folder they can change: a junction (or a
+// mount point: one to a drive's root) or a symbolic link.
+enum class LinkKind { Junction, SymbolicLink };
+
+// Reparse tags, as Windows numbers them.
+inline constexpr uint32_t kReparseTagMountPoint = 0xA0000003;  // junctions and mount points
+inline constexpr uint32_t kReparseTagSymlink = 0xA000000C;
+inline constexpr uint32_t kReparseTagCloud = 0x9000001A;  // a synced folder's placeholder
+
 namespace host_detail {
 struct Machine;
-}
+class HostGuardedFiles;
+}  // namespace host_detail
 
 class HostPlatform : public Platform {
  public:
@@ -88,6 +98,18 @@ class HostPlatform : public Platform {
   // lifts the limit. Counts writes of created file streams and replacements.
   void SetDiskSpace(std::optional<uint64_t> bytes);
   void WriteFileBytes(const std::string& path, const std::string& bytes);  // parents must exist
+  // A link at `path` to `target` (a host symbolic link, which the machine's
+  // operations follow as Windows follows a link); whatever stood at `path`
+  // goes first, as its owner may remove it.
+  void MakeLink(const std::string& path, const std::string& target, LinkKind kind);
+  // A reparse point that names no other place (a cloud placeholder) on the
+  // file or folder at `path`.
+  void SetReparseTag(const std::string& path, uint32_t tag);
+  // A second name for an existing file.
+  void MakeHardLink(const std::string& existing, const std::string& path);
+  // Runs once a checked write or delete (Guarded()) holds its folders, with
+  // the target's folder: another process may act then.
+  void SetFoldersHeldHook(std::function<void(const std::string& folder)> hook);
 
   // Folders and environment.
   void SetWindowsDirectory(const std::string& path) { windowsDirectory_ = path; }
@@ -95,6 +117,9 @@ class HostPlatform : public Platform {
   void SetModuleFileName(const std::string& path) { moduleFileName_ = path; }
   // nullopt removes the variable. Names compare without regard to case.
   void SetEnvironmentVariable(const std::string& name, std::optional<std::string> value);
+  // What the machine sets for every process; a fresh machine's variables
+  // start equal in both, except the user's own USERPROFILE.
+  void SetMachineEnvironmentVariable(const std::string& name, std::optional<std::string> value);
 
   // Shell links.
   std::optional<ShellLinkRecord> ReadShellLink(const std::string& linkPath);
@@ -103,8 +128,15 @@ class HostPlatform : public Platform {
   // Programs: every start is recorded, then the hook plays the program.
   void SetStartProgramHook(std::function<void(const std::string& path)> hook) { startHook_ = std::move(hook); }
   const std::vector<std::string>& StartedPrograms() const { return startedPrograms_; }
-  // The current folder each of them was started in.
+  // The current folder each of them was started in, and its environment block.
   const std::vector<std::string>& StartedProgramFolders() const { return startedProgramFolders_; }
+  const std::vector<std::u16string>& StartedProgramEnvironments() const { return startedProgramEnvironments_; }
+  // Whether the folder was made by CreatePrivateDirectory (and is still there).
+  bool IsPrivateDirectory(const std::string& path);
+
+  // The running program's own version resource (a VS_VERSIONINFO block);
+  // none until set.
+  void SetOwnVersionResource(std::vector<uint8_t> block) { ownVersionResource_ = std::move(block); }
 
   // Runs once a file's version has been read (another process may act then).
   void SetVersionReadHook(std::function<void(const std::string& path)> hook) { versionReadHook_ = std::move(hook); }
@@ -142,6 +174,7 @@ class HostPlatform : public Platform {
   bool KeyExists(RootKey root, const std::string& path) override;
   std::string WindowsDirectory() override { return windowsDirectory_; }
   std::optional<std::string> EnvironmentVariable(const std::string& name) override;
+  std::optional<std::string> MachineEnvironmentVariable(const std::string& name) override;
   std::string DesktopDirectory() override { return desktopDirectory_; }
   std::string ModuleFileName() override { return moduleFileName_; }
   bool FileExists(const std::string& path) override;
@@ -153,10 +186,15 @@ class HostPlatform : public Platform {
   std::vector<uint8_t> ReadFile(const std::string& path) override;
   std::unique_ptr<TStream> CreateNewFileStream(const std::string& path) override;
   bool MoveFile(const std::string& from, const std::string& to) override;
+  GuardedFiles& Guarded() override;
   void CreateShellLink(const std::string& target, const std::string& arguments, const std::string& workingFolder,
                        const std::string& linkPath) override;
-  void StartProgram(const std::string& path, const std::string& currentFolder) override;
+  void StartProgram(const std::string& path, const std::string& currentFolder,
+                    const std::vector<std::pair<std::string, std::string>>& variables) override;
+  void CreatePrivateDirectory(const std::string& path) override;
+  bool RemoveDirectoryTree(const std::string& path) override;
   std::optional<FileVersion> ReadFileVersion(const std::string& path) override;
+  std::optional<FileVersion> ReadOwnVersion() override;
   int MessageDialog(const std::string& text, DialogType type, DialogButtons buttons) override;
   void ProcessMessages() override;
   bool Terminating() override { return terminating_; }
@@ -166,15 +204,21 @@ class HostPlatform : public Platform {
  private:
   // Shared with open streams and keys, so either may outlive the platform.
   std::shared_ptr<host_detail::Machine> machine_;
+  std::unique_ptr<host_detail::HostGuardedFiles> guarded_;
   std::string windowsDirectory_ = "C:\\windows";
   std::string desktopDirectory_ = "C:\\users\\tester\\Desktop";
   std::string moduleFileName_ = "C:\\Instalador.exe";
-  std::map<std::string, std::string> environment_;  // by upper-cased name
+  // Name (as set) and value, by upper-cased name.
+  using Variables = std::map<std::string, std::pair<std::string, std::string>>;
+  Variables environment_;
+  Variables machineEnvironment_;
   ShellLinkFailure shellLinkFailure_ = ShellLinkFailure::None;
   std::function<void(const std::string&)> startHook_;
   std::vector<std::string> startedPrograms_;
   std::vector<std::string> startedProgramFolders_;
+  std::vector<std::u16string> startedProgramEnvironments_;
   std::function<void(const std::string&)> versionReadHook_;
+  std::vector<uint8_t> ownVersionResource_;
   std::vector<std::string> deletionsAtRestart_;
   bool deletionsAtRestartRefused_ = false;
   std::deque<int> dialogAnswers_;

@@ -1,5 +1,6 @@
 // The platform on real Windows, what is not registry, files or programs: the
-// system's error texts, full paths, folders and environment, the message
+// system's error texts, full paths, folders and environment (the process's and
+// the machine's), the message
 // dialog and message loop, the restart and the executable's resources.
 #include "platform/win32/win32_platform.h"
 
@@ -7,6 +8,7 @@
 
 #include "framework/errors.h"
 #include "framework/messages.h"
+#include "platform/win32/dll_search.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/message_dialog.h"
 
@@ -67,6 +69,29 @@ std::optional<std::string> Win32Platform::EnvironmentVariable(const std::string&
     }
     needed = length;  // it grew in between
   }
+}
+
+std::optional<std::string> Win32Platform::MachineEnvironmentVariable(const std::string& name) {
+  if (lstrcmpiA(name.c_str(), "ProgramFiles") == 0) {
+    // The shell reads it from the machine's registry, not the environment.
+    char folder[MAX_PATH + 1] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder)))
+      return std::nullopt;
+    return std::string(folder);
+  }
+  // Without a token the expansion sees the system's variables only.
+  using ExpandForUserFunction = BOOL(WINAPI*)(HANDLE, LPCSTR, LPSTR, DWORD);
+  static const auto expandForUser = reinterpret_cast<ExpandForUserFunction>(
+      reinterpret_cast<void*>(GetProcAddress(LoadSystemLibrary("userenv.dll"), "ExpandEnvironmentStringsForUserA")));
+  if (!expandForUser) return std::nullopt;
+  const std::string reference = "%" + name + "%";
+  // The longest value an environment holds, and its NUL.
+  std::string buffer(32768, '\0');
+  if (!expandForUser(nullptr, reference.c_str(), &buffer[0], static_cast<DWORD>(buffer.size()))) return std::nullopt;
+  buffer.resize(buffer.find('\0'));
+  // A reference to a variable that is not set stays as written.
+  if (buffer == reference) return std::nullopt;
+  return buffer;
 }
 
 std::string Win32Platform::DesktopDirectory() {

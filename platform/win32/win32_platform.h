@@ -1,13 +1,27 @@
 // The platform on real Windows: ANSI entry points, the registry's 32-bit view,
 // the shell's link object, and the installer's own message dialog. Implemented
-// by job: win32_registry.cpp, win32_files.cpp, win32_programs.cpp, and
-// win32_platform.cpp for the rest.
+// by job: win32_registry.cpp, win32_files.cpp, win32_guarded_files.cpp,
+// win32_programs.cpp, and win32_platform.cpp for the rest.
 #pragma once
 
 #include "platform/platform.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
+
+// Writes and deletes where another user may have put a link: each walks from
+// the volume root with handles held (win32_guarded_files.cpp).
+class Win32GuardedFiles : public GuardedFiles {
+ public:
+  bool CreateDirectory(const std::string& path) override;
+  bool RemoveDirectory(const std::string& path) override;
+  bool DeleteFile(const std::string& path) override;
+  std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) override;
+  std::unique_ptr<TReplacementFile> CreateReplacement(const std::string& path) override;
+
+ private:
+  bool Delete(const std::string& path, bool folder);
+};
 
 class Win32Platform : public Platform {
  public:
@@ -28,6 +42,7 @@ class Win32Platform : public Platform {
   bool KeyExists(RootKey root, const std::string& path) override;
   std::string WindowsDirectory() override;
   std::optional<std::string> EnvironmentVariable(const std::string& name) override;
+  std::optional<std::string> MachineEnvironmentVariable(const std::string& name) override;
   std::string DesktopDirectory() override;
   std::string ModuleFileName() override;
   bool FileExists(const std::string& path) override;
@@ -39,10 +54,15 @@ class Win32Platform : public Platform {
   std::vector<uint8_t> ReadFile(const std::string& path) override;
   std::unique_ptr<TStream> CreateNewFileStream(const std::string& path) override;
   bool MoveFile(const std::string& from, const std::string& to) override;
+  GuardedFiles& Guarded() override { return guarded_; }
   void CreateShellLink(const std::string& target, const std::string& arguments, const std::string& workingFolder,
                        const std::string& linkPath) override;
-  void StartProgram(const std::string& path, const std::string& currentFolder) override;
+  void StartProgram(const std::string& path, const std::string& currentFolder,
+                    const std::vector<std::pair<std::string, std::string>>& variables) override;
+  void CreatePrivateDirectory(const std::string& path) override;
+  bool RemoveDirectoryTree(const std::string& path) override;
   std::optional<FileVersion> ReadFileVersion(const std::string& path) override;
+  std::optional<FileVersion> ReadOwnVersion() override;
   int MessageDialog(const std::string& text, DialogType type, DialogButtons buttons) override;
   void ProcessMessages() override;
   bool Terminating() override { return terminating_; }
@@ -52,6 +72,7 @@ class Win32Platform : public Platform {
  private:
   HWND mainWindow_ = nullptr;
   bool terminating_ = false;
+  Win32GuardedFiles guarded_;
 };
 
 // The system's text for an error code (FormatMessage), without the line

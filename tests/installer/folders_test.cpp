@@ -93,11 +93,13 @@ INSTANTIATE_TEST_SUITE_P(
                     ExpandCase{"long_value_whole", "%INSTALADOR_T_LONG%\\x", std::string(300, 'L') + "\\x"}),
     [](const testing::TestParamInfo<ExpandCase>& info) { return std::string(info.param.label); });
 
+// Program Files with the machine's variables, the user's Start-menu folder
+// with this process's.
 TEST_F(Folders, ReadsAndExpandsTheFolders) {
-  SetFolders("%INSTALADOR_T_B%", "C:\\users\\tester\\Start Menu\\Programs");
+  SetFolders("%SystemDrive%\\beta dir", "%INSTALADOR_T_B%\\Start Menu\\Programs");
   Form().ReadInstallFolders();
-  EXPECT_EQ(Form().ProgramFilesDir, "C:\\beta dir");
-  EXPECT_EQ(Form().ProgramsDir, "C:\\users\\tester\\Start Menu\\Programs");
+  EXPECT_EQ(Form().ProgramFilesDir, System().WindowsDirectory().substr(0, 2) + "\\beta dir");
+  EXPECT_EQ(Form().ProgramsDir, "C:\\beta dir\\Start Menu\\Programs");
   EXPECT_EQ(Form().WindowsDir, System().WindowsDirectory());
   ASSERT_FALSE(Form().WindowsDir.empty());
   EXPECT_NE(Form().WindowsDir.back(), '\\');
@@ -136,6 +138,41 @@ INSTANTIATE_TEST_SUITE_P(
 
 #ifndef _WIN32
 platform::HostPlatform& Host(TestMachine& machine) { return dynamic_cast<platform::HostPlatform&>(machine.Platform()); }
+
+// The folders an elevated program writes into take the machine's values only:
+// the current user may have set a ProgramFiles of their own (HKCU\Environment),
+// and variables nobody else has.
+class MachineValues : public Folders {
+ protected:
+  void SetUp() override {
+    Folders::SetUp();
+    Host(*machine_).SetEnvironmentVariable("ProgramFiles", "C:\\users\\tester\\Program Files");
+    Host(*machine_).SetEnvironmentVariable("INSTALADOR_T_USER", "C:\\users\\tester");
+    Host(*machine_).SetMachineEnvironmentVariable("INSTALADOR_T_MACHINE", "D:\\Programas");
+  }
+};
+
+class ExpandMachineEnvVars : public MachineValues, public testing::WithParamInterface<ExpandCase> {};
+
+TEST_P(ExpandMachineEnvVars, TakesOnlyTheMachinesValues) {
+  EXPECT_EQ(InstallFolders(System()).ExpandEnvVars(GetParam().text, InstallFolders::Environment::Machine),
+            GetParam().expanded);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ExpandMachineEnvVars,
+    testing::Values(ExpandCase{"program_files_the_machines", "%ProgramFiles%\\Vesko", "C:\\Program Files\\Vesko"},
+                    ExpandCase{"machine_variable", "%instalador_t_machine%\\Vesko", "D:\\Programas\\Vesko"},
+                    ExpandCase{"users_own_variable_unset", "%INSTALADOR_T_USER%\\Vesko", "%INSTALADOR_T_USER%\\Vesko"}),
+    [](const testing::TestParamInfo<ExpandCase>& info) { return std::string(info.param.label); });
+
+TEST_F(MachineValues, UsersOwnProgramFilesDoesNotMoveTheProductFolder) {
+  SetFolders("%ProgramFiles%", "%USERPROFILE%\\Start Menu\\Programs");
+  Form().ReadInstallFolders();
+  EXPECT_EQ(Form().ProgramFilesDir, "C:\\Program Files");
+  // The Start-menu folder is the user's own, by design.
+  EXPECT_EQ(Form().ProgramsDir, "C:\\users\\tester\\Start Menu\\Programs");
+}
 
 struct MissingKeyCase {
   const char* label;
@@ -188,15 +225,19 @@ TEST_P(FolderNotFull, RaisesTheFolderError) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, FolderNotFull,
-    testing::Values(NotFullCase{"program_files_missing", std::nullopt, "C:\\Programs", "Program Files Path Error"},
-                    NotFullCase{"programs_missing", "C:\\Program Files", std::nullopt, "User Program Path Error"},
-                    NotFullCase{"program_files_relative", "Archivos", "C:\\Programs", "Program Files Path Error"},
-                    NotFullCase{"program_files_rooted", "\\Archivos", "C:\\Programs", "Program Files Path Error"},
-                    NotFullCase{"program_files_drive_relative", "C:Archivos", "C:\\Programs",
-                                "Program Files Path Error"},
-                    NotFullCase{"program_files_unset_variable", "%INSTALADOR_T_UNSET%\\X", "C:\\Programs",
-                                "Program Files Path Error"},
-                    NotFullCase{"programs_relative", "C:\\Program Files", "Start Menu", "User Program Path Error"}),
+    testing::Values(
+        NotFullCase{"program_files_missing", std::nullopt, "C:\\Programs", "Program Files Path Error"},
+        NotFullCase{"programs_missing", "C:\\Program Files", std::nullopt, "User Program Path Error"},
+        NotFullCase{"program_files_relative", "Archivos", "C:\\Programs", "Program Files Path Error"},
+        NotFullCase{"program_files_rooted", "\\Archivos", "C:\\Programs", "Program Files Path Error"},
+        NotFullCase{"program_files_drive_relative", "C:Archivos", "C:\\Programs", "Program Files Path Error"},
+        NotFullCase{"program_files_unset_variable", "%INSTALADOR_T_UNSET%\\X", "C:\\Programs",
+                    "Program Files Path Error"},
+        NotFullCase{"programs_relative", "C:\\Program Files", "Start Menu", "User Program Path Error"},
+        // Device paths can name any place, with no link on the way to see.
+        NotFullCase{"program_files_globalroot", "\\\\?\\GLOBALROOT\\Device\\HarddiskVolume2\\Archivos", "C:\\Programs",
+                    "Program Files Path Error"},
+        NotFullCase{"programs_device", "C:\\Program Files", "\\\\.\\C:\\Programs", "User Program Path Error"}),
     [](const testing::TestParamInfo<NotFullCase>& info) { return std::string(info.param.label); });
 
 // Every other test takes its paths from the layout: here they are written out,

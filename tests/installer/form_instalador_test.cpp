@@ -350,18 +350,25 @@ TEST_F(FormInstaladorTest, GetFileVersionText) {
 }
 
 TEST_F(FormInstaladorTest, FormShowSetsTheCaptionAndForgetsOracleHomes) {
+  // The running image's version, whatever file has taken its name since.
   const struct {
     std::optional<FileVersion> version;
+    std::optional<FileVersion> fileNow;
     const char* caption;
+    std::vector<int32_t> record;  // the record starts as 7.7.7.7
   } cases[] = {
-      {FileVersion{1, 0, 4, 6}, "Ostrelia - Instalador 1.0.4.6"},
+      {FileVersion{1, 0, 4, 6}, FileVersion{1, 0, 4, 6}, "Ostrelia - Instalador 1.0.4.6", {1, 0, 4, 6}},
+      {FileVersion{1, 0, 4, 6}, FileVersion{9, 9, 9, 9}, "Ostrelia - Instalador 1.0.4.6", {1, 0, 4, 6}},
       // Without version information the caption keeps its trailing blank.
-      {std::nullopt, "Ostrelia - Instalador "},
+      {std::nullopt, FileVersion{9, 9, 9, 9}, "Ostrelia - Instalador ", {7, 7, 7, 7}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.caption);
     platform::HostPlatform caseMachine;
-    caseMachine.WriteFileBytes("C:\\windows\\Temp\\Instalador.exe", BuildPeImage(c.version));
+    if (c.version)
+      caseMachine.SetOwnVersionResource(
+          VersionInfo(c.version->major, c.version->minor, c.version->release, c.version->build));
+    caseMachine.WriteFileBytes("C:\\windows\\Temp\\Instalador.exe", BuildPeImage(c.fileNow));
     caseMachine.SetModuleFileName("C:\\windows\\Temp\\Instalador.exe");
     TFormInstalador caseForm(caseMachine);
     RecordingView caseView;
@@ -372,8 +379,11 @@ TEST_F(FormInstaladorTest, FormShowSetsTheCaptionAndForgetsOracleHomes) {
     caseForm.XEClientHome = "C:\\oraclexe\\client";
     caseForm.ProgramFilesDir = "C:\\Program Files";
 
+    caseForm.FileVerMajor = caseForm.FileVerMinor = caseForm.FileVerRelease = caseForm.FileVerBuild = 7;
+
     caseForm.OnShow(&caseForm);  // bound by name from the stream
     EXPECT_EQ(caseForm.Caption(), c.caption);
+    EXPECT_EQ(Record(caseForm), c.record);
     EXPECT_EQ(caseView.captions, std::vector<std::string>{c.caption});
     EXPECT_EQ(caseForm.OracleHome, "");
     EXPECT_EQ(caseForm.XEClientHome, "");

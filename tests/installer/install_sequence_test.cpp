@@ -296,5 +296,31 @@ TEST_F(InstallTest, DesktopLinkIsMadeEvenWhenTheGroupCannotBe) {
   EXPECT_FALSE(machine.DirectoryExists("C:\\missing\\Programs\\Ostrelia"));
 }
 
+// A link another user put in the Start-menu folders or on the desktop: no
+// folder is made and no link saved through it (a link that cannot be saved is
+// skipped), the install goes on and the other links are made.
+class PlantedStartMenuTest : public InstallTest, public testing::WithParamInterface<PlantedCase> {};
+
+TEST_P(PlantedStartMenuTest, InstallWritesNothingThroughIt) {
+  Plant(machine, kProfile, GetParam(), VictimLinks());
+  const std::vector<std::string> victim = VictimState(machine);
+  RegisterXEClient();
+  machine.QueueDialogAnswers({kIdOk, kIdNo});
+
+  form->InstallProduct();
+
+  EXPECT_EQ(DialogTexts(), (std::vector<std::string>{texts::kInstallSucceeded, texts::kRestartQuestion}));
+  EXPECT_EQ(VictimState(machine), victim);
+  for (const auto& [link, target] : {std::pair{kDesktopLink, kProductExe}, std::pair{kGroupProductLink, kProductExe},
+                                     std::pair{kGroupUninstallerLink, kUninstallerExe}}) {
+    if (GetParam().Refused() && Behind(link, kProfile, GetParam())) continue;
+    const auto written = machine.ReadShellLink(link);
+    ASSERT_TRUE(written.has_value()) << link;
+    EXPECT_EQ(written->target, target);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(StartMenu, PlantedStartMenuTest, testing::ValuesIn(StartMenuCases()), PlantedName);
+
 }  // namespace
 }  // namespace install_test

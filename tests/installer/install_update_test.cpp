@@ -88,48 +88,80 @@ INSTANTIATE_TEST_SUITE_P(
                     CopySwapCase{"AfterTheVersionTest", kTempCopy, FileVersion{9, 9, 9, 9}, true}),
     [](const testing::TestParamInfo<CopySwapCase>& info) { return std::string(info.param.name); });
 
-// Something already at the copy's path is removed, and what cannot be removed
-// ends the install before anything but the folders is written.
+// Something already at the copy's path is removed. What cannot be removed
+// (another user's folder, or a file held open or read-only) does not stop the
+// update: the version test reads a copy of a name nobody can guess beside it,
+// which goes on every way out, and what the other user left stays.
+enum class Outcome { Replaced, Kept, ProductInUse };
+
 struct StaleCopyCase {
   const char* name;
   std::function<void(platform::HostPlatform&)> prepare;
-  bool installs;
+  FileVersion carried;  // over an installed 1.0.4.6
+  Outcome outcome;
+  bool copyAtT;  // the version test reads T itself
 };
 
 class StaleTempCopyTest : public InstallTest, public testing::WithParamInterface<StaleCopyCase> {};
 
-TEST_P(StaleTempCopyTest, IsMadeFreshOrEndsTheInstall) {
+TEST_P(StaleTempCopyTest, VersionTestRunsOnAFreshCopy) {
   const StaleCopyCase& c = GetParam();
-  CarryProduct(FileVersion{1, 0, 4, 7});
+  CarryProduct(c.carried);
   InstallProductOfVersion(FileVersion{1, 0, 4, 6});
   RegisterXEClient();
   c.prepare(machine);
   machine.QueueDialogAnswers({kIdOk, kIdNo});
+  std::vector<std::string> read;
+  machine.SetVersionReadHook([&](const std::string& path) { read.push_back(path); });
 
-  if (c.installs) {
+  if (c.outcome == Outcome::ProductInUse) {
+    EXPECT_THROW(form->InstallProduct(), EFCreateError);
+    machine.SetFileLock(kProductExe, FileLock::None);
+  } else {
     form->InstallProduct();
-    EXPECT_EQ(Read(kProductExe), carriedProduct);
-    EXPECT_FALSE(machine.FileExists(kTempCopy));
-    return;
   }
-  EXPECT_EQ(ErrorOf<EFCreateError>([&] { form->InstallProduct(); }),
-            std::string("Cannot create file \"") + kTempCopy + "\". The file exists.");
-  EXPECT_EQ(Read(kProductExe), installedProduct);
-  EXPECT_FALSE(machine.FileExists(kUninstallerExe));
-  EXPECT_FALSE(machine.FileExists(kDesktopLink));
-  EXPECT_TRUE(view.installEnabled.empty());
+
+  EXPECT_EQ(Read(kProductExe), c.outcome == Outcome::Replaced ? carriedProduct : installedProduct);
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_EQ(read[0], kProductExe);
+  if (c.copyAtT) {
+    EXPECT_EQ(read[1], kTempCopy);
+  } else {
+    EXPECT_TRUE(StartsWith(read[1], kTempFolder + "\\~Pliegorama-")) << read[1];
+  }
+  // Nothing of ours is left in the Temp folder; what was there stays, or goes
+  // as before when it could be deleted.
+  for (const std::string& path : machine.AllPaths()) EXPECT_EQ(path.find("\\~PLIEGORAMA-"), std::string::npos) << path;
+  EXPECT_EQ(machine.FileExists(kTempCopy) || machine.DirectoryExists(kTempCopy), !c.copyAtT);
 }
+
+const auto kLeftFile = [](platform::HostPlatform& m) { m.WriteFileBytes(kTempCopy, "old"); };
+const auto kReadOnlyFile = [](platform::HostPlatform& m) {
+  m.WriteFileBytes(kTempCopy, "someone else's");
+  m.SetFileLock(kTempCopy, FileLock::ReadOnly);
+};
+const auto kFolder = [](platform::HostPlatform& m) { m.CreateDirectory(kTempCopy); };
+const auto kHeldOpen = [](platform::HostPlatform& m) {
+  m.WriteFileBytes(kTempCopy, "held by another user");
+  m.SetFileLock(kTempCopy, FileLock::Exclusive);
+};
 
 INSTANTIATE_TEST_SUITE_P(
     Leftovers, StaleTempCopyTest,
-    testing::Values(StaleCopyCase{"File", [](platform::HostPlatform& m) { m.WriteFileBytes(kTempCopy, "old"); }, true},
-                    StaleCopyCase{"ReadOnlyFile",
+    testing::Values(StaleCopyCase{"File", kLeftFile, {1, 0, 4, 7}, Outcome::Replaced, true},
+                    StaleCopyCase{"ReadOnlyFile", kReadOnlyFile, {1, 0, 4, 7}, Outcome::Replaced, false},
+                    StaleCopyCase{"Folder", kFolder, {1, 0, 4, 7}, Outcome::Replaced, false},
+                    StaleCopyCase{"FolderSameBuild", kFolder, {1, 0, 4, 6}, Outcome::Kept, false},
+                    StaleCopyCase{"HeldOpen", kHeldOpen, {1, 0, 4, 7}, Outcome::Replaced, false},
+                    StaleCopyCase{"HeldOpenOlderBuild", kHeldOpen, {1, 0, 4, 5}, Outcome::Kept, false},
+                    StaleCopyCase{"FolderAndTheProductInUse",
                                   [](platform::HostPlatform& m) {
-                                    m.WriteFileBytes(kTempCopy, "someone else's");
-                                    m.SetFileLock(kTempCopy, FileLock::ReadOnly);
+                                    kFolder(m);
+                                    m.SetFileLock(kProductExe, FileLock::Running);
                                   },
-                                  false},
-                    StaleCopyCase{"Folder", [](platform::HostPlatform& m) { m.CreateDirectory(kTempCopy); }, false}),
+                                  {1, 0, 4, 7},
+                                  Outcome::ProductInUse,
+                                  false}),
     [](const testing::TestParamInfo<StaleCopyCase>& info) { return std::string(info.param.name); });
 
 TEST_F(InstallTest, RunningProductIsKeptAndTheErrorShown) {

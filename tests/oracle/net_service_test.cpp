@@ -160,24 +160,93 @@ TEST_F(NetService, FailedExtractionLeavesNoFile) {
   EXPECT_FALSE(System().FileExists(home_ + "\\NETWORK\\ADMIN\\tnsnames.ora"));
 }
 
+// What another user may have put under an Oracle home (at the root of a drive
+// every user may change it): nothing is read, written, made or deleted
+// through it. The XE client then meets the extraction's error (a second name
+// of their file is not read: that name gets the carried file), another home
+// counts as one without tnsnames.ora; a cloud placeholder is no link.
+class PlantedUnderTheHome : public NetService, public testing::WithParamInterface<install_test::PlantedCase> {
+ protected:
+  void SetUp() override {
+    NetService::SetUp();
+    install_test::Plant(Host(*machine_), home_, GetParam(), install_test::kVictimTnsnames);
+    victim_ = install_test::VictimState(Host(*machine_));
+  }
+
+  std::vector<std::string> victim_;
+};
+
+TEST_P(PlantedUnderTheHome, XEClientGetsNothingThroughIt) {
+  SetXEClientHome(home_);
+  const std::string file = home_ + "\\NETWORK\\ADMIN\\tnsnames.ora";
+  if (GetParam().Refused() && GetParam().planted != install_test::Planted::HardLink) {
+    EXPECT_EQ(ErrorOf<EFCreateError>([&] { Form().ConfigureNetService(); }),
+              "Cannot create file \"" + file + "\". Access is denied.");
+  } else {
+    EXPECT_TRUE(Form().ConfigureNetService());
+    EXPECT_EQ(machine_->ReadFile(file), StoredNetServiceFile());
+  }
+  EXPECT_EQ(install_test::VictimState(Host(*machine_)), victim_);
+}
+
+TEST_P(PlantedUnderTheHome, OtherHomeCountsAsOneWithoutTnsnames) {
+  if (GetParam().Refused()) {
+    SetHomeCounter("1");
+    SetOracleHome(home_);
+    EXPECT_FALSE(Form().ConfigureNetService());
+  } else {
+    const std::string file = MakeOtherHome(kOtherEntries);
+    EXPECT_TRUE(Form().ConfigureNetService());
+    EXPECT_EQ(machine_->ReadFile(file), kOtherEntries + tnsnames::AppendedLine(INSTALADOR_DB_HOST) + "\r\n");
+  }
+  EXPECT_EQ(install_test::VictimState(Host(*machine_)), victim_);
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, PlantedUnderTheHome, testing::ValuesIn(install_test::OracleHomeCases()),
+                         install_test::PlantedName);
+
+// An empty folder can still be made a mount point once it has been checked
+// and held: the new file is then found elsewhere through its handle, deleted,
+// and the write refused.
+TEST_F(NetService, FolderLinkedOnceCheckedTakesNoFile) {
+  SetXEClientHome(home_);
+  const std::string admin = home_ + "\\NETWORK\\ADMIN";
+  install_test::MakeFolders(System(), admin);
+  install_test::MakeFolders(System(), std::string(install_test::kVictim) + "\\ADMIN");
+  const std::vector<std::string> victim = install_test::VictimState(Host(*machine_));
+  bool linked = false;
+  Host(*machine_).SetFoldersHeldHook([&](const std::string& folder) {
+    if (linked || folder != admin) return;
+    linked = true;
+    Host(*machine_).MakeLink(admin, std::string(install_test::kVictim) + "\\ADMIN", platform::LinkKind::Junction);
+  });
+  EXPECT_EQ(ErrorOf<EFCreateError>([&] { Form().ConfigureNetService(); }),
+            "Cannot create file \"" + admin + "\\tnsnames.ora\". Access is denied.");
+  EXPECT_TRUE(linked);
+  EXPECT_EQ(install_test::VictimState(Host(*machine_)), victim);
+}
+
 // A home that is no full path names a place under the current drive's root
 // or folder, which any user may have prepared (with a link elsewhere): it is
 // not used, even when a tnsnames.ora waits there.
 struct PartialHomeCase {
   const char* label;
   std::string home;
+  bool onThisMachine = true;  // the host has a place by that name to prepare
 };
 
 class PartialHome : public NetService, public testing::WithParamInterface<PartialHomeCase> {
  protected:
   // The folders and file the home's paths would reach.
   void Prepare(const std::string& network, const std::string& admin) {
+    if (!GetParam().onThisMachine) return;
     if (!GetParam().home.empty()) System().CreateDirectory(GetParam().home);
     System().CreateDirectory(GetParam().home + network);
     System().CreateDirectory(GetParam().home + admin);
     machine_->WriteFile(GetParam().home + admin + "\\tnsnames.ora", kOtherEntries);
   }
   std::string FileUnder(const std::string& admin) {
+    if (!GetParam().onThisMachine) return kOtherEntries;
     return machine_->ReadFile(GetParam().home + admin + "\\tnsnames.ora");
   }
 };
@@ -199,13 +268,13 @@ TEST_P(PartialHome, XEHomeCountsAsUnknown) {
   EXPECT_EQ(FileUnder("\\NETWORK\\ADMIN"), kOtherEntries);
 }
 
-INSTANTIATE_TEST_SUITE_P(Homes, PartialHome,
-                         testing::Values(PartialHomeCase{"empty", ""}, PartialHomeCase{"relative", "oracle"},
-                                         PartialHomeCase{"rooted", "\\ora"},
-                                         PartialHomeCase{"drive_relative", "C:ora"}),
-                         [](const testing::TestParamInfo<PartialHomeCase>& info) {
-                           return std::string(info.param.label);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Homes, PartialHome,
+    testing::Values(PartialHomeCase{"empty", ""}, PartialHomeCase{"relative", "oracle"},
+                    PartialHomeCase{"rooted", "\\ora"}, PartialHomeCase{"drive_relative", "C:ora"},
+                    // A device path can name any place, with no link on the way to see.
+                    PartialHomeCase{"globalroot", "\\\\?\\GLOBALROOT\\Device\\HarddiskVolume2\\ora", false}),
+    [](const testing::TestParamInfo<PartialHomeCase>& info) { return std::string(info.param.label); });
 #endif
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include "framework/errors.h"
 #include "installer/texts.h"
 #include "oracle/texts.h"
+#include "platform/environment_block.h"
+#include "tests/support/error_matcher.h"
 #include "tests/support/install_fixture.h"
 
 namespace install_test {
@@ -121,6 +123,79 @@ TEST_F(XESetupTest, SetupIsStartedFromTheProductFolderWithItsCarriedBytes) {
   // In the product folder, not in the installer's own (often Downloads).
   EXPECT_EQ(machine.StartedProgramFolders(), std::vector<std::string>{kProductFolder});
   EXPECT_EQ(started, kSetupBytes);  // an earlier file of that name is overwritten
+}
+
+// The environment block the setup was started with, entry by entry.
+std::vector<std::string> Entries(const std::u16string& block) {
+  std::vector<std::string> entries;
+  for (const std::u16string& entry : platform::EnvironmentEntries(block))
+    entries.emplace_back(entry.begin(), entry.end());  // ASCII here
+  return entries;
+}
+
+// It runs elevated and unpacks to its TEMP: the machine's environment (none
+// of the user's own variables, which reach the installer's), with TEMP and
+// TMP naming a new folder of its own in the product folder that only
+// administrators may use; the folder goes once the user says it finished.
+TEST_F(XESetupTest, SetupGetsTheMachinesEnvironmentAndATemporaryFolderOfItsOwn) {
+  LayOutInstall();
+  machine.SetEnvironmentVariable("TEMP", "C:\\users\\tester\\Temp");
+  machine.SetEnvironmentVariable("windir", "C:\\users\\tester\\windows");
+  machine.SetEnvironmentVariable("INSTALADOR_USER_ONLY", "planted");
+  std::string temp;
+  bool privateWhileItRuns = false;
+  machine.SetStartProgramHook([&](const std::string& path) {
+    for (const std::string& entry : Entries(machine.StartedProgramEnvironments().back()))
+      if (StartsWith(entry, "TEMP=")) temp = entry.substr(5);
+    privateWhileItRuns = machine.IsPrivateDirectory(temp);
+    MakeFolders(temp + "\\disk1");
+    machine.WriteFileBytes(temp + "\\disk1\\setup.dll", "unpacked");
+    RegisterXEClient();
+    machine.SetFileLock(path, FileLock::None);  // it has finished
+  });
+  machine.QueueDialogAnswers({kIdYes});
+
+  EXPECT_TRUE(form->EnsureOracleClient());
+
+  const std::string prefix = kProductFolder + "\\~OracleXE-";
+  ASSERT_TRUE(StartsWith(temp, prefix)) << temp;
+  EXPECT_EQ(temp.size(), prefix.size() + 16);
+  EXPECT_TRUE(privateWhileItRuns);
+  ASSERT_EQ(machine.StartedProgramEnvironments().size(), 1u);
+  EXPECT_EQ(Entries(machine.StartedProgramEnvironments()[0]),
+            (std::vector<std::string>{"ProgramFiles=C:\\Program Files", "SystemDrive=C:", "SystemRoot=C:\\windows",
+                                      "TEMP=" + temp, "TMP=" + temp, "windir=C:\\windows"}));
+  EXPECT_FALSE(machine.DirectoryExists(temp));
+  EXPECT_TRUE(machine.DeletionsAtRestart().empty());
+}
+
+// No while the setup still runs from its folder: what it holds there goes at
+// the restart, with the folder; a link in it is removed, never followed.
+TEST_F(XESetupTest, RollBackRemovesTheSetupsFolderWithoutFollowingALink) {
+  LayOutInstall();
+  MakeFolders(std::string(kVictim) + "\\data");
+  machine.WriteFileBytes(std::string(kVictim) + "\\data\\kept.txt", "another user's");
+  const std::vector<std::string> victim = VictimState(machine);
+  std::string temp;
+  machine.SetStartProgramHook([&](const std::string&) {
+    for (const std::string& entry : Entries(machine.StartedProgramEnvironments().back()))
+      if (StartsWith(entry, "TMP=")) temp = entry.substr(4);
+    machine.WriteFileBytes(temp + "\\free.tmp", "x");
+    machine.WriteFileBytes(temp + "\\in use.dll", "x");
+    machine.SetFileLock(temp + "\\in use.dll", FileLock::Running);
+    machine.MakeLink(temp + "\\data", std::string(kVictim) + "\\data", platform::LinkKind::Junction);
+  });
+  machine.QueueDialogAnswers({kIdNo});
+
+  EXPECT_FALSE(form->EnsureOracleClient());
+
+  EXPECT_EQ(VictimState(machine), victim);
+  EXPECT_FALSE(machine.FileExists(temp + "\\free.tmp"));
+  EXPECT_EQ(machine.DeletionsAtRestart(), (std::vector<std::string>{temp + "\\in use.dll", temp}));
+  EXPECT_TRUE(machine.DirectoryExists(kProductFolder));
+  machine.Restart();
+  EXPECT_FALSE(machine.DirectoryExists(temp));
+  EXPECT_EQ(VictimState(machine), victim);
 }
 
 TEST_F(XESetupTest, NetServiceErrorDuringTheWaitLeavesSetupAndWindow) {
@@ -259,6 +334,42 @@ INSTANTIATE_TEST_SUITE_P(
         NetworkCase{"RootedHome", "\\oraclexe\\app\\oracle\\product\\10.2.0\\client", false, false, false, false},
         NetworkCase{"RelativeHome", "oraclexe\\app\\oracle\\product\\10.2.0\\client", false, false, false, false}),
     [](const testing::TestParamInfo<NetworkCase>& info) { return std::string(info.param.name); });
+
+// What another user put under the XE client's home, or in the Start-menu
+// folders and on the desktop: the roll-back deletes nothing through it, and
+// what is not behind it still goes.
+class PlantedRollBackTest : public XESetupTest, public testing::WithParamInterface<PlantedCase> {};
+
+TEST_P(PlantedRollBackTest, DeletesNothingUnderTheHomeThroughIt) {
+  RegisterXEClient();
+  Plant(machine, kXEHome, GetParam(), kVictimTnsnames);
+  const std::vector<std::string> victim = VictimState(machine);
+  form->XEClientHome = kXEHome;
+
+  form->RollBackInstall();
+
+  EXPECT_EQ(VictimState(machine), victim);
+}
+
+INSTANTIATE_TEST_SUITE_P(OracleHome, PlantedRollBackTest, testing::ValuesIn(OracleHomeCases()), PlantedName);
+
+class PlantedStartMenuRollBackTest : public XESetupTest, public testing::WithParamInterface<PlantedCase> {};
+
+TEST_P(PlantedStartMenuRollBackTest, DeletesNothingThroughIt) {
+  LayOutInstall();
+  Plant(machine, kProfile, GetParam(), VictimLinks());
+  const std::vector<std::string> victim = VictimState(machine);
+
+  form->RollBackInstall();
+
+  EXPECT_EQ(VictimState(machine), victim);
+  for (const std::string& link : {kDesktopLink, kGroupProductLink, kGroupUninstallerLink}) {
+    if (GetParam().Refused() && Behind(link, kProfile, GetParam())) continue;
+    EXPECT_FALSE(machine.FileExists(link)) << link;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(StartMenu, PlantedStartMenuRollBackTest, testing::ValuesIn(StartMenuCases()), PlantedName);
 
 }  // namespace
 }  // namespace install_test

@@ -203,10 +203,10 @@ TEST_F(HostPlatformTest, StartedProgramRunsItsHookAndHoldsItsFile) {
     EXPECT_EQ(path, setup);
     host_.SetString(RootKey::LocalMachine, "\\SOFTWARE\\ORACLE\\KEY_XEClient", "ORACLE_HOME", "C:\\XE");
   });
-  host_.StartProgram(setup, "C:\\Program Files");  // not extracted: nothing starts
+  host_.StartProgram(setup, "C:\\Program Files", {});  // not extracted: nothing starts
   EXPECT_TRUE(host_.StartedPrograms().empty());
   host_.WriteFileBytes(setup, "MZ");
-  host_.StartProgram(setup, "C:\\Program Files");
+  host_.StartProgram(setup, "C:\\Program Files", {});
   EXPECT_EQ(host_.StartedPrograms(), std::vector<std::string>{setup});
   EXPECT_EQ(host_.StartedProgramFolders(), std::vector<std::string>{"C:\\Program Files"});
   EXPECT_TRUE(host_.KeyExists(RootKey::LocalMachine, "\\SOFTWARE\\ORACLE\\KEY_XEClient"));

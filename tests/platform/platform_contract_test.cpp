@@ -301,6 +301,33 @@ TEST_F(PlatformContract, ReplacementInMissingFolderNamesTheTarget) {
                   In("missing\\p.exe"));
 }
 
+// Where no link stands, the checked operations do what the plain ones do; a
+// device path, which could name any place with no link on the way, is refused.
+TEST_F(PlatformContract, GuardedFilesWhereNoLinkStands) {
+  platform::GuardedFiles& files = P().Guarded();
+  EXPECT_FALSE(files.CreateDirectory(In("a\\b")));
+  EXPECT_TRUE(files.CreateDirectory(In("a")));
+  EXPECT_FALSE(files.CreateDirectory(In("a")));
+  files.ReplaceFile(In("a\\t.ora"), {'o', 'l', 'd'});
+  files.ReplaceFile(In("A\\T.ORA"), {'n', 'e', 'w'});
+  EXPECT_EQ(files.ReadFile(In("a\\t.ora")), (std::vector<uint8_t>{'n', 'e', 'w'}));
+  EXPECT_THROW(files.ReadFile(In("a\\missing.ora")), EFOpenError);
+  EXPECT_THROW(files.ReplaceFile(In("missing\\t.ora"), {'x'}), EFCreateError);
+  EXPECT_FALSE(files.RemoveDirectory(In("a")));  // not empty
+  EXPECT_FALSE(files.DeleteFile(In("a")));       // a folder
+  EXPECT_FALSE(files.RemoveDirectory(In("a\\t.ora")));
+  const std::string device = "\\\\?\\" + In("a\\t.ora");
+  EXPECT_EQ(files.ReadFile(device), std::nullopt);
+  EXPECT_FALSE(files.DeleteFile(device));
+  EXPECT_THROW(files.ReplaceFile(device, {'x'}), EFCreateError);
+  EXPECT_FALSE(files.CreateDirectory("\\\\?\\" + In("b")));
+  EXPECT_EQ(Read(In("a\\t.ora")), "new");
+  EXPECT_TRUE(files.DeleteFile(In("a\\t.ora")));
+  EXPECT_FALSE(files.DeleteFile(In("a\\t.ora")));
+  EXPECT_TRUE(files.RemoveDirectory(In("a")));
+  EXPECT_TRUE(P().RemoveDirectory(scratch_)) << "something was left behind";
+}
+
 // --- Shell links ---
 
 TEST_F(PlatformContract, LinksAreWrittenAndReadBack) {
@@ -340,6 +367,14 @@ TEST_F(PlatformContract, EnvironmentVariablesByNameWithoutCase) {
   EXPECT_EQ(P().EnvironmentVariable("WINDIR"), windir);
   EXPECT_EQ(P().EnvironmentVariable("WinDir"), windir);
   EXPECT_FALSE(P().EnvironmentVariable("INSTALADOR_NEVER_SET_VARIABLE"));
+  // The machine's own: the Windows folder's, and nothing for a name it never set.
+  const auto systemRoot = P().MachineEnvironmentVariable("SYSTEMROOT");
+  ASSERT_TRUE(systemRoot);
+  EXPECT_TRUE(SameText(*systemRoot, P().WindowsDirectory())) << *systemRoot;
+  EXPECT_FALSE(P().MachineEnvironmentVariable("INSTALADOR_NEVER_SET_VARIABLE"));
+  const auto programFiles = P().MachineEnvironmentVariable("ProgramFiles");
+  ASSERT_TRUE(programFiles);
+  EXPECT_TRUE(P().DirectoryExists(*programFiles)) << *programFiles;
 }
 
 TEST_F(PlatformContract, SystemFoldersExistWithoutTrailingSeparator) {

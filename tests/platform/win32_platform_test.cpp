@@ -77,14 +77,28 @@ TEST(Win32Platform, EnvironmentValuesComeWhole) {
   }
 }
 
+// The user's own ProgramFiles (HKCU\Environment reaches an elevated
+// process's environment) is not the machine's: the shell's folder is.
+TEST(Win32Platform, MachineProgramFilesIsNotTheProcesss) {
+  Win32Platform platform;
+  const auto before = platform.MachineEnvironmentVariable("ProgramFiles");
+  ASSERT_TRUE(before);
+  const std::string saved = platform.EnvironmentVariable("ProgramFiles").value_or("");
+  SetEnvironmentVariableA("ProgramFiles", "C:\\users\\Public\\Programas");
+  EXPECT_EQ(platform.MachineEnvironmentVariable("programfiles"), before);
+  SetEnvironmentVariableA("ProgramFiles", saved.c_str());
+}
+
 TEST(Win32Platform, OwnVersionAndResources) {
   Win32Platform platform;
-  const auto version = platform.ReadFileVersion(platform.ModuleFileName());
-  ASSERT_TRUE(version);
-  EXPECT_EQ(version->major, 10);
-  EXPECT_EQ(version->minor, 2);
-  EXPECT_EQ(version->release, 0);
-  EXPECT_EQ(version->build, 15);
+  // From the file by name and from the running image alike.
+  for (const auto& version : {platform.ReadFileVersion(platform.ModuleFileName()), platform.ReadOwnVersion()}) {
+    ASSERT_TRUE(version);
+    EXPECT_EQ(version->major, 10);
+    EXPECT_EQ(version->minor, 2);
+    EXPECT_EQ(version->release, 0);
+    EXPECT_EQ(version->build, 15);
+  }
   for (const char* name : {"TESTDATA", "testdata"}) {
     const auto range = platform.FindResource(name);
     ASSERT_TRUE(range) << name;
@@ -95,7 +109,7 @@ TEST(Win32Platform, OwnVersionAndResources) {
 
 std::string Folder(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
 
-TEST(Win32Platform, StartedProgramPathWithBlanksStartsThatProgram) {
+TEST(Win32Platform, StartedProgramPathWithBlanksStartsThatProgramInTheMachinesEnvironment) {
   auto machine = MakeTestMachine();
   Platform& platform = machine->Platform();
   const std::string marker = Folder(platform.ModuleFileName()) + "\\platform_test_marker.exe";
@@ -106,12 +120,16 @@ TEST(Win32Platform, StartedProgramPathWithBlanksStartsThatProgram) {
   ASSERT_TRUE(platform.CreateDirectory(scratch + "\\a b"));
   ASSERT_TRUE(CopyFileA(marker.c_str(), program.c_str(), FALSE));
   ASSERT_TRUE(CopyFileA(marker.c_str(), decoy.c_str(), FALSE));
-  platform.StartProgram(program, scratch);
+  // A variable of this process's own (as the user's reach an elevated one)
+  // does not reach it: it gets the machine's environment, and its TEMP.
+  SetEnvironmentVariableA("INSTALADOR_USER_ONLY", "planted");
+  platform.StartProgram(program, scratch, {{"TEMP", scratch + "\\temp"}});
+  SetEnvironmentVariableA("INSTALADOR_USER_ONLY", nullptr);
   for (int i = 0; i < 200 && !platform.FileExists(program + ".ran"); ++i) Sleep(50);
   ASSERT_TRUE(platform.FileExists(program + ".ran"));
   EXPECT_FALSE(platform.FileExists(decoy + ".ran"));
   // It ran in the folder it was given, not in ours.
-  EXPECT_EQ(machine->ReadFile(program + ".ran"), scratch);
+  EXPECT_EQ(machine->ReadFile(program + ".ran"), scratch + "\n" + scratch + "\\temp\nunset");
   for (int i = 0; i < 100 && !platform.DeleteFile(program); ++i) Sleep(50);  // until it has ended
 }
 

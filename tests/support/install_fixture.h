@@ -116,6 +116,46 @@ inline constexpr char kUninstallerBytes[] = "uninstaller program";
 
 inline const FileVersion kCarriedVersion{1, 0, 4, 6};
 
+// Every missing folder of a path, one level at a time.
+void MakeFolders(platform::Platform& machine, const std::string& path);
+
+// --- What another user may have put where the installer writes ---
+
+// Their folder, C:\victim: it holds files of the names the installer writes,
+// at the same places below it as below the folder they attack.
+inline constexpr char kVictim[] = "C:\\victim";
+
+// What stands at one place: a junction or a symbolic link to the same place
+// in C:\victim, a second name of their file there (a hard link), or a cloud
+// placeholder (the folder itself, synced; no link).
+enum class Planted { Junction, SymbolicLink, HardLink, CloudPlaceholder };
+
+struct PlantedCase {
+  const char* name;
+  std::string place;  // below the folder attacked
+  Planted planted;
+  bool Refused() const { return planted != Planted::CloudPlaceholder; }
+};
+
+// Fills C:\victim with `victimFiles` (paths below it), then puts the case's
+// link at `base` + its place (the folders above it made when missing).
+void Plant(platform::HostPlatform& machine, const std::string& base, const PlantedCase& c,
+           const std::vector<std::string>& victimFiles);
+// Every path below C:\victim, with each file's content: what must not change.
+std::vector<std::string> VictimState(platform::HostPlatform& machine);
+// Whether `path` lies at or below `base` + the case's place, where it leads.
+bool Behind(const std::string& path, const std::string& base, const PlantedCase& c);
+
+// Under an Oracle home: the home, NETWORK, ADMIN and tnsnames.ora.
+const std::vector<PlantedCase>& OracleHomeCases();
+inline const std::vector<std::string> kVictimTnsnames{"\\NETWORK\\ADMIN\\tnsnames.ora"};
+// In the user's profile C:\users\tester: the Start-menu Programs folder, the
+// group and a link in it; the desktop folder and its link.
+inline constexpr char kProfile[] = "C:\\users\\tester";
+const std::vector<PlantedCase>& StartMenuCases();
+const std::vector<std::string>& VictimLinks();
+inline std::string PlantedName(const testing::TestParamInfo<PlantedCase>& info) { return info.param.name; }
+
 // Members are open to the table-driven cases that prepare a machine.
 class InstallTest : public testing::Test {
  public:
@@ -145,13 +185,7 @@ class InstallTest : public testing::Test {
     machine.WriteFileBytes(kProductExe, installedProduct);
   }
 
-  // Every missing folder of a path, one level at a time.
-  void MakeFolders(const std::string& path) {
-    for (size_t pos = path.find('\\', 3);; pos = path.find('\\', pos + 1)) {
-      machine.CreateDirectory(path.substr(0, pos));
-      if (pos == std::string::npos) return;
-    }
-  }
+  void MakeFolders(const std::string& path) { install_test::MakeFolders(machine, path); }
 
   void RegisterXEClient() {
     MakeFolders(kXEHome);

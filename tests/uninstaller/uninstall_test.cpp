@@ -278,5 +278,35 @@ TEST_F(UninstallTest, FolderErrorIsShownInTheErrorBoxForm) {
   EXPECT_EQ(UninstallDialogs().back(), "Program Files Path Error.");
 }
 
+// A link another user put in the Start-menu folders or on the desktop after
+// the install: nothing is deleted through it. A link of ours behind it counts
+// as one that cannot go: it is named, and the uninstaller stays for another try.
+class PlantedUninstallTest : public UninstallTest, public testing::WithParamInterface<PlantedCase> {};
+
+TEST_P(PlantedUninstallTest, DeletesNothingThroughIt) {
+  Install();
+  Plant(machine, kProfile, GetParam(), VictimLinks());
+  const std::vector<std::string> victim = VictimState(machine);
+  machine.SetModuleFileName("C:\\copia\\DesInstalador.exe");
+
+  const int result = Uninstall({kIdYes, kIdOk});
+
+  EXPECT_EQ(VictimState(machine), victim);
+  std::string left;
+  for (const std::string& link : {kDesktopLink, kGroupProductLink, kGroupUninstallerLink}) {
+    if (GetParam().Refused() && Behind(link, kProfile, GetParam())) left += "\r\n" + link;
+  }
+  if (left.empty()) {
+    EXPECT_EQ(result, uninstall::kUninstalled);
+    ExpectProductRemoved();
+  } else {
+    EXPECT_EQ(result, uninstall::kIncomplete);
+    EXPECT_EQ(UninstallDialogs().back(), texts::kUninstallIncomplete + left);
+    EXPECT_TRUE(machine.FileExists(kUninstallerExe));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(StartMenu, PlantedUninstallTest, testing::ValuesIn(StartMenuCases()), PlantedName);
+
 }  // namespace
 }  // namespace install_test

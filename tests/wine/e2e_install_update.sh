@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Updates over an installed Pliegorama 1.0.4.6: an installer carrying 1.0.4.7 replaces it, one
 # carrying 1.0.4.6 or 1.1.0.7 keeps it (the build number must go up and no earlier number down);
-# no temporary copy is left behind. Installers carrying other products are the built one with
-# its payload resource swapped for one packed here.
+# no temporary copy is left behind. The 1.0.4.7 update finds another user's folder where its
+# temporary copy goes: the version test reads a copy beside it instead, and the folder stays.
+# Installers carrying other products are the built one with its payload resource swapped for
+# one packed here.
 # Usage: e2e_install_update.sh TEMPLATE_PREFIX BUILD_DIR
 set -uo pipefail
 source "$(dirname "$0")/install_lib.sh" "$1" "$2" install-update
@@ -10,9 +12,9 @@ source "$(dirname "$0")/install_lib.sh" "$1" "$2" install-update
 inst_need_payload_tool
 installed=$WINE_BIN/Pliegorama.exe
 
-# case CARRIED_VERSION CARRIED_EXE EXPECTED(replaced|kept)
+# case CARRIED_VERSION CARRIED_EXE EXPECTED(replaced|kept) [folder-at-copy]
 run_case() {
-  local version=$1 carried=$2 expected=$3 name host_product
+  local version=$1 carried=$2 expected=$3 blocked=${4:-} name host_product others
   name=carried-${version//./_}
   inst_prefix "$name" || { wine_expect_eq "$name prefix" made failed; return; }
   inst_copy_installer 'C:\variants'
@@ -28,6 +30,8 @@ run_case() {
   cp "$installed" "$host_product"
   touch -d '2020-01-01 00:00:00' "$host_product"
   inst_register_xe_client
+  # What a standard user can leave in the Windows Temp folder, which they may write.
+  [ -n "$blocked" ] && mkdir -p "$(inst_host "$TEMP_COPY")"
 
   inst_start "$INST_COPY"
   inst_click_install
@@ -43,12 +47,18 @@ run_case() {
   fi
   wine_expect_eq "$name: installed version" "$([ "$expected" = replaced ] && echo "$version" || echo 1.0.4.6)" \
     "$(wine_inspect "$PREFIX" version "$PRODUCT_EXE" | sed -n 's/^file_version=//p')"
-  inst_expect_gone "$name: no temporary copy left" "$TEMP_COPY"
+  if [ -n "$blocked" ]; then
+    wine_check "$name: the other user's folder at the copy's place stays" test -d "$(inst_host "$TEMP_COPY")"
+    others=$(cd "$(inst_host "$WIN_TEMP")" && ls -1 -- ./~Pliegorama-* 2>/dev/null | wc -l)
+    wine_expect_eq "$name: no copy of another name left" 0 "$others"
+  else
+    inst_expect_gone "$name: no temporary copy left" "$TEMP_COPY"
+  fi
   inst_expect_file "$name: the uninstaller is rewritten" "$PRODUCT_UNINSTALLER" "$WINE_BIN/DesInstalador.exe"
   inst_end
 }
 
-run_case 1.0.4.7 "$WINE_BIN/Pliegorama_1_0_4_7.exe" replaced
+run_case 1.0.4.7 "$WINE_BIN/Pliegorama_1_0_4_7.exe" replaced folder-at-copy
 run_case 1.0.4.6 "$installed" kept
 run_case 1.1.0.7 "$WINE_BIN/Pliegorama_1_1_0_7.exe" kept
 wine_checks_done

@@ -274,6 +274,33 @@ inst_end() { wine_end_prefix "$PREFIX"; }
 # inst_expect_setup NAME: the XE client's setup program runs.
 inst_expect_setup() { wine_check "$1: the setup program runs" wine_inspect "$PREFIX" wait "$SETUP_CAPTION" --timeout 60; }
 
+# What the setup stand-in records of its environment at its start.
+SETUP_RECORD_KEY='HKCU\Software\Ostrelia\Standins\OracleXEClient'
+USER_ONLY_VARIABLE=INSTALADOR_USER_ONLY
+
+# inst_plant_user_variable: a variable of the user's own (HKCU\Environment), which Wine, like
+# Windows, gives every program the user starts, an elevated installer among them.
+inst_plant_user_variable() {
+  wine_run "$PREFIX" 60 "$WINE_WORK/reg-$INST_NAME-env" reg add 'HKCU\Environment' /v "$USER_ONLY_VARIABLE" \
+    /t REG_SZ /d planted /f
+}
+
+# inst_expect_setup_environment NAME: the running setup was started from the machine's environment
+# (without the user's own variable) with TEMP and TMP naming a new folder of its own in the product
+# folder (SETUP_TEMP, a Windows path), there while it runs.
+inst_expect_setup_environment() {
+  local temp tmp
+  temp=$(wine_reg_query "$PREFIX" "$SETUP_RECORD_KEY" TEMP)
+  tmp=$(wine_reg_query "$PREFIX" "$SETUP_RECORD_KEY" TMP)
+  SETUP_TEMP=$temp
+  wine_expect_eq "$1: the setup's TEMP is a new folder of its own in the product folder" \
+    "$PRODUCT\\~OracleXE-<16 hex digits>" "$(sed -E 's/~OracleXE-[0-9a-f]{16}$/~OracleXE-<16 hex digits>/' <<<"$temp")"
+  wine_expect_eq "$1: the setup's TMP is the same folder" "$temp" "$tmp"
+  wine_check "$1: the setup's temporary folder is there while it runs" test -d "$(inst_host "${temp:-missing}")"
+  wine_expect_eq "$1: the user's own variable does not reach the setup" unset \
+    "$(wine_reg_query "$PREFIX" "$SETUP_RECORD_KEY" "$USER_ONLY_VARIABLE")"
+}
+
 # inst_end_setup NAME register|close: while the wait dialog shows, the setup is photographed beside
 # it and the user ends it: "Instalar cliente" (the client is registered) or its window closed
 # without installing. Status 1 when it did not end.

@@ -3,9 +3,11 @@
 
 // Before <windows.h>: its macros (DeleteFile, ...) would rename names these
 // headers declare.
+#include "installer/texts.h"
 #include "uninstaller/uninstall.h"
 
 #include "platform/win32/dll_search.h"
+#include "platform/win32/message_dialog.h"
 #include "platform/win32/win32_platform.h"
 
 namespace {
@@ -24,7 +26,13 @@ std::string LongPath(const std::string& path) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  platform::RestrictDllSearchToSystemFolder();
+  if (!platform::RestrictDllSearchToSystemFolder()) {
+    // The system's own box, before any window of ours; the caption of the
+    // uninstaller's other error dialogs.
+    MessageBoxA(nullptr, texts::kWindowsWithoutSafeDllSearch, platform::DialogCaption(platform::DialogType::Error),
+                MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    return uninstall::kIncomplete;
+  }
   platform::Win32Platform system;
   // Started from its link, the current folder is the product folder, which is
   // to be removed: the system folder is one nobody removes.
