@@ -2,6 +2,7 @@
 #include "oracle/net_service.h"
 
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "framework/errors.h"
@@ -19,20 +20,37 @@ std::string InHome(const std::string& home, const std::string& suffix) {
   return home + "\\" + suffix;
 }
 
+enum class Edit { Done, Refused, NotText };
+
 // Puts the entry into an existing file. The file is replaced in one step, so
 // a failed write leaves the user's entries as they were. Under an Oracle home
 // another user may have put a link: nothing is read or written through one,
-// and a file with a second name is not read. False when it is refused, which
-// counts as no file there.
-bool EditNetServiceFile(platform::GuardedFiles& files, const std::string& path) {
+// and a file with a second name is not read; such a file counts as no file
+// there. A file with text after a NUL is not rewritten: reading stops at the
+// NUL, and what follows would be lost.
+Edit EditNetServiceFile(platform::GuardedFiles& files, const std::string& path) {
   const std::optional<std::vector<uint8_t>> bytes = files.ReadFile(path);
-  if (!bytes) return false;
+  if (!bytes) return Edit::Refused;
   const std::string text(bytes->begin(), bytes->end());
-  // Reading stops at a NUL; what follows would be lost by the rewrite.
-  if (tnsnames::HasTextAfterNul(text)) throw EReadError(Format(texts::kNotATextFile, path.c_str()));
+  if (tnsnames::HasTextAfterNul(text)) return Edit::NotText;
   const std::string edited = tnsnames::SetNetServiceEntry(text, INSTALADOR_DB_HOST);
   files.ReplaceFile(path, std::vector<uint8_t>(edited.begin(), edited.end()));
-  return true;
+  return Edit::Done;
+}
+
+// Gives a file that cannot be edited the first free name "<file>.<n>.bak"
+// beside it, so the carried file can take its place and nothing of the
+// user's is lost. The move never takes another file's place; false when the
+// file could not be moved at all (it is then left where it is).
+bool KeepAside(platform::Platform& system, platform::GuardedFiles& files, const std::string& path) {
+  constexpr int kMostKeptCopies = 999;
+  for (int n = 1; n <= kMostKeptCopies; ++n) {
+    const std::string kept = path + "." + std::to_string(n) + ".bak";
+    if (files.MoveFile(path, kept)) return true;
+    // Only a name that is taken is worth another try.
+    if (!system.FileExists(kept) && !system.DirectoryExists(kept)) return false;
+  }
+  return false;
 }
 
 }  // namespace
@@ -43,23 +61,41 @@ NetServicePlaces::NetServicePlaces(const std::string& xeClientHome)
       file(InHome(xeClientHome, "NETWORK\\ADMIN\\tnsnames.ora")) {}
 
 bool NetService::ConfigureNetService() {
+  entryPlaced_ = true;
   if (detection_.DetectXEClient()) {
     // Known only by its uninstall entry, or by a home that is no full path:
     // nowhere safe to write (a path built from it would count from the
     // current drive or folder, which another user may have prepared). The
-    // client is there all the same, which is what the caller asks.
-    if (!platform::IsFullPath(detection_.XEClientHome())) return true;
+    // client is there all the same, which is what the caller asks; that the
+    // entry is missing is the caller's to tell.
+    if (!platform::IsFullPath(detection_.XEClientHome())) {
+      entryPlaced_ = false;
+      return true;
+    }
     const NetServicePlaces places(detection_.XEClientHome());
     platform::GuardedFiles& files = system_.Guarded();
     if (!system_.DirectoryExists(places.network)) files.CreateDirectory(places.network);
     if (!system_.DirectoryExists(places.admin)) files.CreateDirectory(places.admin);
     // A file already there may hold other entries: edit it instead of
-    // writing the carried one over it.
-    if (system_.FileExists(places.file) && EditNetServiceFile(files, places.file)) return true;
+    // writing the carried one over it. One that is not text is kept beside
+    // it, and the carried file takes its place.
+    if (system_.FileExists(places.file)) {
+      switch (EditNetServiceFile(files, places.file)) {
+        case Edit::Done:
+          return true;
+        case Edit::NotText:
+          if (!KeepAside(system_, files, places.file))
+            throw EReadError(Format(texts::kNotATextFile, places.file.c_str()));
+          break;
+        case Edit::Refused:
+          break;
+      }
+    }
     // Extraction moves the finished file into place: a failed one leaves no
     // half-written file behind for the next run to edit. A link on the way
     // fails it as a file that cannot be created.
     carriedTnsnames_().ExtractToFile(places.file, files);
+    createdFile_ = places.file;
     return true;
   }
   if (detection_.DetectOracleHomes()) {
@@ -69,7 +105,15 @@ bool NetService::ConfigureNetService() {
     // root, where any user may create it and link it elsewhere.
     if (!platform::IsFullPath(detection_.OracleHome())) return false;
     const std::string file = detection_.OracleHome() + kOtherHomeFile;
-    return system_.FileExists(file) && EditNetServiceFile(system_.Guarded(), file);
+    if (!system_.FileExists(file)) return false;
+    switch (EditNetServiceFile(system_.Guarded(), file)) {
+      case Edit::Done:
+        return true;
+      case Edit::NotText:
+        throw EReadError(Format(texts::kNotATextFile, file.c_str()));
+      case Edit::Refused:
+        return false;
+    }
   }
   return false;
 }
@@ -79,7 +123,9 @@ void NetService::RemoveFromXEClientHome() {
   const NetServicePlaces places(detection_.XEClientHome());
   if (!system_.DirectoryExists(places.admin)) return;
   platform::GuardedFiles& files = system_.Guarded();
-  files.DeleteFile(places.file);
+  // Only the file this run wrote: one that was there before holds the user's
+  // entries (this run edited it), and a copy kept beside it is the user's.
+  if (places.file == createdFile_) files.DeleteFile(places.file);
   files.RemoveDirectory(places.admin);
   files.RemoveDirectory(places.network);
 }

@@ -31,16 +31,22 @@ class NetService {
       : system_(system), detection_(detection), carriedTnsnames_(std::move(carriedTnsnames)) {}
 
   // True when the entry is in place (in the XE case, also when the client's
-  // home is unknown); false when there is no client, or the other home has no
-  // network\ADMIN\tnsnames.ora.
+  // home is unknown: EntryPlaced() then says so); false when there is no
+  // client, or the other home has no network\ADMIN\tnsnames.ora.
   bool ConfigureNetService();
-  // What the XE case may have written in the XE client's home: its
-  // tnsnames.ora and the two folders, each folder only when empty. Nothing in
-  // a home that is no full path, where nothing was written.
+  // False after a ConfigureNetService that found the XE client but no home
+  // to write into: the user must add the entry by hand.
+  bool EntryPlaced() const { return entryPlaced_; }
+  // What the XE case may have written in the XE client's home: the
+  // tnsnames.ora this run wrote there (never one it edited, nor a copy it
+  // kept) and the two folders, each folder only when empty. Nothing in a home
+  // that is no full path, where nothing was written.
   void RemoveFromXEClientHome();
 
  private:
   platform::Platform& system_;
   OracleDetection& detection_;
   StoredFile carriedTnsnames_;
+  bool entryPlaced_ = true;
+  std::string createdFile_;  // the carried tnsnames.ora this run wrote, when it did
 };

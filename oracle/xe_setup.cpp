@@ -2,16 +2,35 @@
 // a temporary folder of its own) and finish.
 #include "oracle/xe_setup.h"
 
+#include "framework/errors.h"
 #include "framework/streams.h"
 #include "oracle/texts.h"
+#include "oracle/tnsnames.h"
 #include "storage/mxStorage.h"
 
 using platform::DialogButtons;
 using platform::DialogType;
 
+namespace {
+
+// Said before the window closes (a dialog after that answers at once): the
+// client is there, but the product cannot reach its database until the
+// entry is added by hand.
+void TellWhenTheEntryIsMissing(platform::Platform& system, const NetService& netService) {
+  if (netService.EntryPlaced()) return;
+  system.MessageDialog(
+      Format(texts::kNetServiceEntryNotPlaced, INSTALADOR_DB_HOST, tnsnames::AppendedLine(INSTALADOR_DB_HOST).c_str()),
+      DialogType::Information, DialogButtons::Ok);
+}
+
+}  // namespace
+
 bool XESetup::EnsureOracleClient(const Place& place) {
   if (detection_.DetectXEClient() || detection_.DetectOracleHomes()) {
-    if (netService_.ConfigureNetService()) return true;
+    if (netService_.ConfigureNetService()) {
+      TellWhenTheEntryIsMissing(system_, netService_);
+      return true;
+    }
     system_.MessageDialog(texts::kNoValidOracleClient, DialogType::Error, DialogButtons::Ok);
   }
 
@@ -23,6 +42,7 @@ bool XESetup::EnsureOracleClient(const Place& place) {
          platform::kIdYes) {
     if (netService_.ConfigureNetService()) {
       configured = true;
+      TellWhenTheEntryIsMissing(system_, netService_);
       break;
     }
   }

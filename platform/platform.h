@@ -71,6 +71,10 @@ class GuardedFiles : public FileReplacer {
   virtual bool CreateDirectory(const std::string& path) = 0;  // one level
   virtual bool RemoveDirectory(const std::string& path) = 0;  // only when empty
   virtual bool DeleteFile(const std::string& path) = 0;
+  // Gives a file another name in the same folder, never over an existing
+  // file (the move itself, not a copy); false when it could not or when
+  // refused, and then the file keeps its name.
+  virtual bool MoveFile(const std::string& from, const std::string& to) = 0;
   // The whole content of a file that is itself no link and has no other name
   // (a hard link: its other name may lie in a folder the user cannot read,
   // and the content would be written where they can); nullopt when refused.

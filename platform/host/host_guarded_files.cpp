@@ -74,6 +74,15 @@ bool HostGuardedFiles::DeleteFile(const std::string& path) {
   return Hold(path, held) == Walk::Held && TargetAccepted(held) && files_.DeleteFile(held.target.Full());
 }
 
+bool HostGuardedFiles::MoveFile(const std::string& from, const std::string& to) {
+  Held held;
+  if (Hold(from, held) != Walk::Held || !machine_->IsFile(held.target) || !TargetAccepted(held)) return false;
+  // Only within the folder that was checked.
+  const std::optional<WinPath> target = ParsePath(to);
+  if (!target || target->parts.empty() || target->Parent().Key() != held.target.Parent().Key()) return false;
+  return machine_->Rename(held.target, *target, false) == nullptr;
+}
+
 std::optional<std::vector<uint8_t>> HostGuardedFiles::ReadFile(const std::string& path) {
   Held held;
   switch (Hold(path, held)) {

@@ -138,6 +138,7 @@ class HostGuardedFiles : public GuardedFiles {
   bool CreateDirectory(const std::string& path) override;
   bool RemoveDirectory(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
+  bool MoveFile(const std::string& from, const std::string& to) override;
   std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) override;
   std::unique_ptr<TReplacementFile> CreateReplacement(const std::string& path) override;
 

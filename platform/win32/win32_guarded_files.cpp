@@ -209,6 +209,31 @@ bool Win32GuardedFiles::RemoveDirectory(const std::string& path) { return Delete
 
 bool Win32GuardedFiles::DeleteFile(const std::string& path) { return Delete(path, false); }
 
+bool Win32GuardedFiles::MoveFile(const std::string& from, const std::string& to) {
+  // The new name in the folder that is held, which nobody can swap: no
+  // second walk to trust.
+  const size_t separator = to.find_last_of("\\/");
+  if (separator == std::string::npos || to.compare(0, separator + 1, from, 0, from.find_last_of("\\/") + 1) != 0)
+    return false;
+  HeldFolders held;
+  if (held.Hold(from) != HeldFolders::Result::Held) return false;
+  bool refused = false;
+  const UniqueHandle source = OpenChecked(held, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll, false, refused);
+  if (!source.valid()) return false;
+  // Renamed through this handle: the checked file itself, never a link's target.
+  const std::string name = held.Folder() + to.substr(separator + 1);
+  const int length = MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
+  if (length <= 0) return false;
+  const size_t bytes = static_cast<size_t>(length) * sizeof(WCHAR);
+  std::vector<uint8_t> buffer(sizeof(FILE_RENAME_INFO) + bytes);
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = FALSE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(bytes);
+  MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), rename->FileName, length);
+  return SetFileInformationByHandle(source.get(), FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != 0;
+}
+
 std::optional<std::vector<uint8_t>> Win32GuardedFiles::ReadFile(const std::string& path) {
   HeldFolders held;
   switch (held.Hold(path)) {

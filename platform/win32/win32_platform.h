@@ -16,6 +16,7 @@ class Win32GuardedFiles : public GuardedFiles {
   bool CreateDirectory(const std::string& path) override;
   bool RemoveDirectory(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
+  bool MoveFile(const std::string& from, const std::string& to) override;
   std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) override;
   std::unique_ptr<TReplacementFile> CreateReplacement(const std::string& path) override;
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/errors.h"
+#include "oracle/texts.h"
 #include "oracle/tnsnames.h"
 #include "tests/oracle/oracle_test_support.h"
 #include "tests/support/error_matcher.h"
@@ -121,13 +122,42 @@ TEST_F(NetService, CounterWithoutHomeValueIsNotUsable) {
 
 TEST_F(NetService, NoClientIsNotConfigured) { EXPECT_FALSE(Form().ConfigureNetService()); }
 
-// Text after a NUL would be dropped by the rewrite: the file is left alone.
-TEST_F(NetService, FileWithTextAfterNulIsLeftUnchanged) {
+// Text after a NUL would be dropped by a rewrite, so the file is never
+// rewritten. Another home's is left alone, and the install ends in an error.
+// In the XE client's home the carried file is written, as on a clean home:
+// the user's file is kept beside it under the first free "<name>.<n>.bak".
+struct NotTextCase {
+  const char* label;
+  bool xeClient;
+  int copiesKeptBefore;  // tnsnames.ora.1.bak, ... already there
+};
+
+class NotText : public NetService, public testing::WithParamInterface<NotTextCase> {};
+
+TEST_P(NotText, FileIsNeverRewritten) {
   const std::string content("A = (x)\r\n\0B = (y)\r\n", 20);
   const std::string file = MakeOtherHome(content);
-  EXPECT_THROW(Form().ConfigureNetService(), EReadError);
-  EXPECT_EQ(machine_->ReadFile(file), content);
+  if (!GetParam().xeClient) {
+    EXPECT_EQ(ErrorOf<EReadError>([&] { Form().ConfigureNetService(); }), Format(texts::kNotATextFile, file.c_str()));
+    EXPECT_EQ(machine_->ReadFile(file), content);
+    return;
+  }
+  // The same folders, named as the XE case names them.
+  SetXEClientHome(home_);
+  const std::string xeFile = home_ + "\\NETWORK\\ADMIN\\tnsnames.ora";
+  for (int n = 1; n <= GetParam().copiesKeptBefore; ++n)
+    machine_->WriteFile(xeFile + "." + std::to_string(n) + ".bak", "older copy");
+  EXPECT_TRUE(Form().ConfigureNetService());
+  EXPECT_EQ(machine_->ReadFile(xeFile), StoredNetServiceFile());
+  const int kept = GetParam().copiesKeptBefore + 1;
+  EXPECT_EQ(machine_->ReadFile(xeFile + "." + std::to_string(kept) + ".bak"), content);
+  for (int n = 1; n < kept; ++n) EXPECT_EQ(machine_->ReadFile(xeFile + "." + std::to_string(n) + ".bak"), "older copy");
 }
+
+INSTANTIATE_TEST_SUITE_P(Homes, NotText,
+                         testing::Values(NotTextCase{"other_home", false, 0}, NotTextCase{"xe_client", true, 0},
+                                         NotTextCase{"xe_client_first_name_taken", true, 2}),
+                         [](const testing::TestParamInfo<NotTextCase>& info) { return std::string(info.param.label); });
 
 #ifndef _WIN32
 platform::HostPlatform& Host(TestMachine& machine) { return dynamic_cast<platform::HostPlatform&>(machine.Platform()); }

@@ -7,6 +7,7 @@
 #include "framework/errors.h"
 #include "installer/texts.h"
 #include "oracle/texts.h"
+#include "oracle/tnsnames.h"
 #include "platform/environment_block.h"
 #include "tests/support/error_matcher.h"
 #include "tests/support/install_fixture.h"
@@ -39,16 +40,17 @@ class XESetupTest : public InstallTest {
 
 // --- The decision flow, row by row ---
 
-enum class Client { None, XE, OtherHomeWithFile, OtherHomeWithoutFile };
+enum class Client { None, XE, XEWithoutHome, OtherHomeWithFile, OtherHomeWithoutFile };
 
 struct FlowCase {
   const char* name;
   Client client;
   std::vector<int> answers;  // to the dialogs, in order
   int registerAtWait;        // the setup registers the XE client before this wait dialog (0: never)
-  std::vector<const char*> dialogs;
+  std::vector<std::string> dialogs;
   bool result;
   bool setupStarted;
+  bool setupRegistersAHome = true;  // else only its uninstall entry
 };
 
 class EnsureOracleClientTest : public XESetupTest, public testing::WithParamInterface<FlowCase> {};
@@ -58,6 +60,7 @@ TEST_P(EnsureOracleClientTest, FollowsTheStateTable) {
   LayOutInstall();
   machine.DeleteFile(kSetupExe);
   if (c.client == Client::XE) RegisterXEClient();
+  if (c.client == Client::XEWithoutHome) RegisterXEClientWithoutHome();
   if (c.client == Client::OtherHomeWithFile) RegisterOtherHome("C:\\oracle\\ora92", "OTHER = (x)\r\n");
   if (c.client == Client::OtherHomeWithoutFile) RegisterOtherHome("C:\\oracle\\ora92", std::nullopt);
   // The setup ends at once, so its file can be deleted afterwards.
@@ -65,15 +68,19 @@ TEST_P(EnsureOracleClientTest, FollowsTheStateTable) {
   size_t next = 0;
   int waits = 0;
   machine.SetDialogCallback([&](const platform::DialogRecord& dialog) {
-    if (dialog.text == texts::kWaitForOracleSetup && ++waits == c.registerAtWait) RegisterXEClient();
+    if (dialog.text == texts::kWaitForOracleSetup && ++waits == c.registerAtWait) {
+      if (c.setupRegistersAHome)
+        RegisterXEClient();
+      else
+        RegisterXEClientWithoutHome();
+    }
     if (next >= c.answers.size()) throw std::logic_error("unexpected dialog: " + dialog.text);
     return c.answers[next++];
   });
 
   EXPECT_EQ(form->EnsureOracleClient(), c.result);
 
-  std::vector<std::string> expected(c.dialogs.begin(), c.dialogs.end());
-  EXPECT_EQ(DialogTexts(), expected);
+  EXPECT_EQ(DialogTexts(), c.dialogs);
   EXPECT_EQ(next, c.answers.size());
   EXPECT_EQ(machine.StartedPrograms().size(), c.setupStarted ? 1u : 0u);
   // Once the setup has run, the run ends with the window closed and the setup gone.
@@ -84,8 +91,11 @@ TEST_P(EnsureOracleClientTest, FollowsTheStateTable) {
   EXPECT_EQ(machine.DirectoryExists(kGroup), c.result);
 }
 
-constexpr const char* kError = texts::kNoValidOracleClient;
-constexpr const char* kWait = texts::kWaitForOracleSetup;
+const std::string kError = texts::kNoValidOracleClient;
+const std::string kWait = texts::kWaitForOracleSetup;
+// The entry could not be placed: what to add by hand, and where it points.
+const std::string kNotPlaced =
+    Format(texts::kNetServiceEntryNotPlaced, INSTALADOR_DB_HOST, tnsnames::AppendedLine(INSTALADOR_DB_HOST).c_str());
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, EnsureOracleClientTest,
@@ -110,7 +120,11 @@ INSTANTIATE_TEST_SUITE_P(
                  {kWait, kWait, kWait, kWait},
                  false,
                  true},
-        FlowCase{"YesAfterRegistration", Client::None, {kIdYes, kIdYes, kIdYes}, 3, {kWait, kWait, kWait}, true, true}),
+        FlowCase{"YesAfterRegistration", Client::None, {kIdYes, kIdYes, kIdYes}, 3, {kWait, kWait, kWait}, true, true},
+        // Installed, but where is unknown: the client counts, and the user is
+        // told before the window closes that the entry is to be added by hand.
+        FlowCase{"XEClientWithoutHome", Client::XEWithoutHome, {kIdOk}, 0, {kNotPlaced}, true, false},
+        FlowCase{"SetupLeavesNoHome", Client::None, {kIdYes, kIdOk}, 1, {kWait, kNotPlaced}, true, true, false}),
     [](const testing::TestParamInfo<FlowCase>& info) { return std::string(info.param.name); });
 
 TEST_F(XESetupTest, SetupIsStartedFromTheProductFolderWithItsCarriedBytes) {
@@ -298,9 +312,13 @@ TEST_F(XESetupTest, RollBackFolderErrorEndsIt) {
   EXPECT_TRUE(machine.FileExists(kProductExe));
 }
 
+// What stood at the XE home's tnsnames.ora before the net service step ran.
+enum class Before { Nothing, UsersFile, NotText };
+
 struct NetworkCase {
   const char* name;
-  const char* home;  // XEClientHome as read
+  const char* home;  // the XE client's ORACLE_HOME as registered
+  Before before;
   bool otherFileInAdmin;
   bool tnsnamesGone, adminGone, networkGone;
 };
@@ -310,14 +328,24 @@ class RollBackNetworkTest : public XESetupTest, public testing::WithParamInterfa
 TEST_P(RollBackNetworkTest, RemovesOnlyWhatTheNetServiceStepWrote) {
   const NetworkCase& c = GetParam();
   const std::string admin = std::string(kXEHome) + "\\NETWORK\\ADMIN";
+  const std::string notText("A = (x)\r\n\0B = (y)\r\n", 20);
   MakeFolders(admin);
-  machine.WriteFileBytes(kXETnsnames, kStoredTnsnames);
+  if (c.before == Before::UsersFile) machine.WriteFileBytes(kXETnsnames, "OTHER = (x)\r\n");
+  if (c.before == Before::NotText) machine.WriteFileBytes(kXETnsnames, notText);
   if (c.otherFileInAdmin) machine.WriteFileBytes(admin + "\\sqlnet.ora", "x");
-  form->XEClientHome = c.home;
+  machine.SetString(RootKey::LocalMachine, kXEClientKey, "ORACLE_HOME", c.home);
+  form->ConfigureNetService();
 
   form->RollBackInstall();
 
   EXPECT_EQ(!machine.FileExists(kXETnsnames), c.tnsnamesGone);
+  if (c.before == Before::UsersFile && !c.tnsnamesGone) {
+    EXPECT_TRUE(StartsWith(Read(kXETnsnames), "OTHER = (x)\r\n"));
+  }
+  // The user's file that was kept aside for the carried one stays.
+  if (c.before == Before::NotText) {
+    EXPECT_EQ(Read(kXETnsnames + ".1.bak"), notText);
+  }
   EXPECT_EQ(!machine.DirectoryExists(admin), c.adminGone);
   EXPECT_EQ(!machine.DirectoryExists(std::string(kXEHome) + "\\NETWORK"), c.networkGone);
   EXPECT_TRUE(machine.DirectoryExists(kXEHome));
@@ -325,14 +353,19 @@ TEST_P(RollBackNetworkTest, RemovesOnlyWhatTheNetServiceStepWrote) {
 
 INSTANTIATE_TEST_SUITE_P(
     Homes, RollBackNetworkTest,
-    testing::Values(
-        NetworkCase{"EmptyHome", "", false, false, false, false}, NetworkCase{"Home", kXEHome, false, true, true, true},
-        NetworkCase{"HomeWithTrailingSeparator", "C:\\oraclexe\\app\\oracle\\product\\10.2.0\\client\\", false, true,
-                    true, true},
-        NetworkCase{"OtherFilesStay", kXEHome, true, true, false, false},
-        // No full path: the install wrote nothing there, whatever that path finds.
-        NetworkCase{"RootedHome", "\\oraclexe\\app\\oracle\\product\\10.2.0\\client", false, false, false, false},
-        NetworkCase{"RelativeHome", "oraclexe\\app\\oracle\\product\\10.2.0\\client", false, false, false, false}),
+    testing::Values(NetworkCase{"EmptyHome", "", Before::UsersFile, false, false, false, false},
+                    NetworkCase{"Home", kXEHome, Before::Nothing, false, true, true, true},
+                    NetworkCase{"HomeWithTrailingSeparator", "C:\\oraclexe\\app\\oracle\\product\\10.2.0\\client\\",
+                                Before::Nothing, false, true, true, true},
+                    NetworkCase{"OtherFilesStay", kXEHome, Before::Nothing, true, true, false, false},
+                    // The user's own file, which the run edited, is no file the run wrote.
+                    NetworkCase{"UsersFileStays", kXEHome, Before::UsersFile, false, false, false, false},
+                    NetworkCase{"KeptCopyStays", kXEHome, Before::NotText, false, true, false, false},
+                    // No full path: the install wrote nothing there, whatever that path finds.
+                    NetworkCase{"RootedHome", "\\oraclexe\\app\\oracle\\product\\10.2.0\\client", Before::UsersFile,
+                                false, false, false, false},
+                    NetworkCase{"RelativeHome", "oraclexe\\app\\oracle\\product\\10.2.0\\client", Before::UsersFile,
+                                false, false, false, false}),
     [](const testing::TestParamInfo<NetworkCase>& info) { return std::string(info.param.name); });
 
 // What another user put under the XE client's home, or in the Start-menu

@@ -311,6 +311,14 @@ TEST_F(PlatformContract, GuardedFilesWhereNoLinkStands) {
   files.ReplaceFile(In("a\\t.ora"), {'o', 'l', 'd'});
   files.ReplaceFile(In("A\\T.ORA"), {'n', 'e', 'w'});
   EXPECT_EQ(files.ReadFile(In("a\\t.ora")), (std::vector<uint8_t>{'n', 'e', 'w'}));
+  // A move stays in its folder and never takes another file's place.
+  files.ReplaceFile(In("a\\kept.bak"), {'k'});
+  EXPECT_FALSE(files.MoveFile(In("a\\t.ora"), In("a\\kept.bak")));
+  EXPECT_FALSE(files.MoveFile(In("a\\t.ora"), In("t.ora")));
+  EXPECT_TRUE(files.MoveFile(In("a\\t.ora"), In("a\\t.ora.1.bak")));
+  EXPECT_FALSE(files.MoveFile(In("a\\t.ora"), In("a\\t.ora.2.bak")));
+  EXPECT_TRUE(files.MoveFile(In("a\\t.ora.1.bak"), In("a\\t.ora")));
+  EXPECT_TRUE(files.DeleteFile(In("a\\kept.bak")));
   EXPECT_THROW(files.ReadFile(In("a\\missing.ora")), EFOpenError);
   EXPECT_THROW(files.ReplaceFile(In("missing\\t.ora"), {'x'}), EFCreateError);
   EXPECT_FALSE(files.RemoveDirectory(In("a")));  // not empty
@@ -319,6 +327,7 @@ TEST_F(PlatformContract, GuardedFilesWhereNoLinkStands) {
   const std::string device = "\\\\?\\" + In("a\\t.ora");
   EXPECT_EQ(files.ReadFile(device), std::nullopt);
   EXPECT_FALSE(files.DeleteFile(device));
+  EXPECT_FALSE(files.MoveFile(device, In("a\\moved.ora")));
   EXPECT_THROW(files.ReplaceFile(device, {'x'}), EFCreateError);
   EXPECT_FALSE(files.CreateDirectory("\\\\?\\" + In("b")));
   EXPECT_EQ(Read(In("a\\t.ora")), "new");

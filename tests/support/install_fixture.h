@@ -191,6 +191,12 @@ class InstallTest : public testing::Test {
     MakeFolders(kXEHome);
     machine.SetString(RootKey::LocalMachine, kXEClientKey, "ORACLE_HOME", kXEHome);
   }
+  // The XE client known by its uninstall entry alone: installed, home unknown.
+  void RegisterXEClientWithoutHome() {
+    const std::string entry = std::string(kUninstallKey) + "\\OracleXEClient";
+    machine.SetString(RootKey::LocalMachine, entry, "DisplayName", "Oracle Client 10g Express Edition");
+    machine.SetString(RootKey::LocalMachine, entry, "UninstallString", "C:\\XE\\uninstall.exe");
+  }
 
   // Another Oracle home, with or without its tnsnames.ora.
   void RegisterOtherHome(const std::string& home, const std::optional<std::string>& tnsnames) {

@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
-# The XE client already registered: no setup program starts, the success message and the restart
-# question wait for the user (answered No: no restart), "Instalar" is disabled afterwards and the
-# window stays open; "Cerrar" then ends the program.
+# The XE client already registered, with a tnsnames.ora in its home that is no text file (bytes
+# after a NUL): no setup program starts, the carried tnsnames.ora takes the file's place and the
+# old bytes are kept beside it, the success message and the restart question wait for the user
+# (answered No: no restart), "Instalar" is disabled afterwards and the window stays open;
+# "Cerrar" then ends the program.
 # Usage: e2e_install_registered.sh TEMPLATE_PREFIX BUILD_DIR
 set -uo pipefail
 source "$(dirname "$0")/install_lib.sh" "$1" "$2" install-registered
 
 inst_prefix win64 || exit 1
 inst_register_xe_client
+binary=$WINE_WORK/binary-tnsnames.ora
+printf 'VIEJO = (x)\r\n\000\001\002 datos de otro programa\r\n' > "$binary"
+mkdir -p "$(dirname "$(inst_host "$XE_TNSNAMES")")"
+cp "$binary" "$(inst_host "$XE_TNSNAMES")"
 inst_start
 inst_click_install
 inst_expect_dialog "the success message" Information "$TXT_SUCCESS" OK success 60 \
@@ -22,6 +28,7 @@ wine_check "its window stays open" wine_inspect "$PREFIX" wait "$INST_CAPTION" -
 inst_expect_install_button "\"Instalar\" is disabled" disabled
 inst_expect_product registered
 inst_expect_file "tnsnames.ora in the XE home is the carried one" "$XE_TNSNAMES" "$CARRIED_TNSNAMES"
+inst_expect_file "the file that was no text is kept beside it, byte for byte" "$XE_TNSNAMES.1.bak" "$binary"
 wine_check "no restart was asked for (the prefix's session still runs)" wine_inspect "$PREFIX" wait "$INST_CAPTION" --timeout 1
 
 inst_close "\"Cerrar\" ends the installer"
