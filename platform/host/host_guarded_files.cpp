@@ -35,15 +35,21 @@ HostGuardedFiles::Walk HostGuardedFiles::Hold(const std::string& path, Held& hel
   WinPath folder = *target;
   folder.parts.clear();
   folder.trailingSeparator = false;
+  std::string above;  // where the level above was when it was checked
   for (size_t i = 0; i < target->parts.size(); ++i) {
     if (IsNameSurrogate(machine_->TagOf(folder))) return Walk::Refused;
     if (!machine_->IsFolder(folder)) return Walk::Failed;
+    // Found inside the level above as that one was checked: a link made
+    // there since would lead the walk elsewhere.
+    const std::string canonical = Canonical(machine_->Resolve(folder));
+    if (i > 0 && fs::path(canonical).parent_path().string() != above) return Walk::Refused;
+    above = canonical;
+    if (machine_->foldersHeldHook) machine_->foldersHeldHook(folder.Full());
     if (i + 1 < target->parts.size()) folder.parts.push_back(target->parts[i]);
   }
   held.target = *target;
   held.target.trailingSeparator = false;
-  held.folder = Canonical(machine_->Resolve(folder));
-  if (machine_->foldersHeldHook) machine_->foldersHeldHook(folder.Full());
+  held.folder = above;
   return Walk::Held;
 }
 
@@ -60,8 +66,12 @@ bool HostGuardedFiles::CreateDirectory(const std::string& path) {
   Held held;
   if (Hold(path, held) != Walk::Held || !files_.CreateDirectory(held.target.Full())) return false;
   // Made where it was checked: the empty folder it went into may have become
-  // a mount point in between.
-  return Contains(held, machine_->Resolve(held.target));
+  // a mount point in between. One made elsewhere is removed again.
+  const std::string made = machine_->Resolve(held.target);
+  if (Contains(held, made)) return true;
+  std::error_code error;
+  fs::remove(fs::canonical(made, error), error);
+  return false;
 }
 
 bool HostGuardedFiles::RemoveDirectory(const std::string& path) {

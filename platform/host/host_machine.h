@@ -88,7 +88,7 @@ struct Machine {
   std::map<std::string, uint32_t> reparseTags;
   // Folders only administrators and the system may use, by folded full path.
   std::set<std::string> privateFolders;
-  // Runs once a checked write or delete holds its folders (another process may act then).
+  // Runs as a checked write or delete holds each folder on its way (another process may act then).
   std::function<void(const std::string& folder)> foldersHeldHook;
 
   std::shared_ptr<KeyNode> Root(RootKey key) { return key == RootKey::LocalMachine ? localMachine : currentUser; }

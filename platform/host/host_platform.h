@@ -107,8 +107,9 @@ class HostPlatform : public Platform {
   void SetReparseTag(const std::string& path, uint32_t tag);
   // A second name for an existing file.
   void MakeHardLink(const std::string& existing, const std::string& path);
-  // Runs once a checked write or delete (Guarded()) holds its folders, with
-  // the target's folder: another process may act then.
+  // Runs each time a checked write or delete (Guarded()) has checked and holds
+  // one more folder on its way down, with that folder: another process may
+  // act then.
   void SetFoldersHeldHook(std::function<void(const std::string& folder)> hook);
 
   // Folders and environment.

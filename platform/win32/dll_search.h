@@ -27,6 +27,13 @@ inline HMODULE LoadSystemLibrary(const char* name) {
   return LoadLibraryExA((folder + "\\" + name).c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
+// userenv.dll (the machine's environment), loaded once by its full path; null
+// when it cannot be.
+inline HMODULE Userenv() {
+  static const HMODULE userenv = LoadSystemLibrary("userenv.dll");
+  return userenv;
+}
+
 // False on a Windows without SetDefaultDllDirectories (Vista, or 7 without
 // the update that brings it): there the program's own folder stays first for
 // every later load by name, and no preloading can cover what the system's

@@ -14,6 +14,15 @@
 
 namespace platform {
 
+std::u16string Utf16(const std::string& text) {
+  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::u16string wide(static_cast<size_t>(std::max(length, 0)), u'\0');
+  if (length > 0)
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), reinterpret_cast<wchar_t*>(&wide[0]),
+                        length);
+  return wide;
+}
+
 [[noreturn]] void ThrowCreate(const std::string& path, DWORD error) {
   throw EFCreateError(Format(msg::kFCreateError, FullPath(path).c_str(), SystemErrorText(error).c_str()));
 }
@@ -108,8 +117,6 @@ namespace {
 
 // Wide, as the names a setup unpacks need not fit the ANSI code page (in a
 // u16string: a std::wstring would link the C++ library's wide string in).
-const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
-
 bool RemoveTree(const std::u16string& folder) {
   bool all = true;
   WIN32_FIND_DATAW data;
@@ -144,11 +151,8 @@ bool RemoveTree(const std::u16string& folder) {
 }  // namespace
 
 bool Win32Platform::RemoveDirectoryTree(const std::string& path) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-  if (length <= 0 || !DirectoryExists(path)) return false;
-  std::u16string wide(static_cast<size_t>(length), u'\0');
-  MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), reinterpret_cast<wchar_t*>(&wide[0]),
-                      length);
+  const std::u16string wide = Utf16(path);
+  if (wide.empty() || !DirectoryExists(path)) return false;
   return RemoveTree(wide);
 }
 

@@ -28,6 +28,11 @@ class Win32FileStream : public TStream {
   UniqueHandle file_;
 };
 
+// ANSI text (code page CP_ACP) as UTF-16, for the wide entry points. In a
+// u16string: a std::wstring would link the C++ library's wide string in.
+std::u16string Utf16(const std::string& text);
+inline const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
 // EFCreateError and EFOpenError naming the full path, with the system's reason.
 [[noreturn]] void ThrowCreate(const std::string& path, DWORD error);
 [[noreturn]] void ThrowOpen(const std::string& path, DWORD error);

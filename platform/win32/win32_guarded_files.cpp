@@ -6,6 +6,7 @@
 // the folder that was checked.
 #include "platform/win32/win32_files.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "framework/errors.h"
@@ -114,6 +115,7 @@ class HeldFolders {
     if (names.empty()) return Result::Refused;
 
     folder_ = root;
+    std::u16string above;  // the final path of the level above, as held
     for (size_t i = 0; i < names.size(); ++i) {
       UniqueHandle held(CreateFileA(folder_.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, kNoFollow, nullptr));
@@ -132,7 +134,13 @@ class HeldFolders {
         error_ = ERROR_PATH_NOT_FOUND;
         return Result::Failed;
       }
-      if (i + 1 == names.size()) folderFinal_ = FinalPath(held.get());
+      // Found inside the level above as that one was checked: emptied since
+      // (what it held renamed away), that one could have become a mount
+      // point, and the open by path would have led elsewhere.
+      const std::u16string final = FinalPath(held.get());
+      if (i > 0 && !SamePath(final.substr(0, final.find_last_of(u'\\')), above)) return Result::Refused;
+      above = final;
+      if (i + 1 == names.size()) folderFinal_ = final;
       folders_.push_back(std::move(held));
       if (i + 1 < names.size()) folder_ += names[i] + "\\";
     }
@@ -186,10 +194,15 @@ bool Win32GuardedFiles::CreateDirectory(const std::string& path) {
   if (held.Hold(path) != HeldFolders::Result::Held) return false;
   if (!CreateDirectoryA(held.Target().c_str(), nullptr)) return false;
   // Made where it was checked: the empty folder it went into may have become
-  // a mount point in between. One made elsewhere is left, and not counted.
-  const UniqueHandle made(
-      CreateFileA(held.Target().c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING, kNoFollow, nullptr));
-  return made.valid() && held.Contains(made.get());
+  // a mount point in between. One made elsewhere is deleted again, through
+  // its own handle.
+  const UniqueHandle made(CreateFileA(held.Target().c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll,
+                                      nullptr, OPEN_EXISTING, kNoFollow, nullptr));
+  if (!made.valid()) return false;
+  if (held.Contains(made.get())) return true;
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  SetFileInformationByHandle(made.get(), FileDispositionInfo, &disposition, sizeof disposition);
+  return false;
 }
 
 bool Win32GuardedFiles::Delete(const std::string& path, bool folder) {
@@ -221,16 +234,15 @@ bool Win32GuardedFiles::MoveFile(const std::string& from, const std::string& to)
   const UniqueHandle source = OpenChecked(held, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll, false, refused);
   if (!source.valid()) return false;
   // Renamed through this handle: the checked file itself, never a link's target.
-  const std::string name = held.Folder() + to.substr(separator + 1);
-  const int length = MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
-  if (length <= 0) return false;
-  const size_t bytes = static_cast<size_t>(length) * sizeof(WCHAR);
+  const std::u16string name = Utf16(held.Folder() + to.substr(separator + 1));
+  if (name.empty()) return false;
+  const size_t bytes = name.size() * sizeof(char16_t);
   std::vector<uint8_t> buffer(sizeof(FILE_RENAME_INFO) + bytes);
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   rename->ReplaceIfExists = FALSE;
   rename->RootDirectory = nullptr;
   rename->FileNameLength = static_cast<DWORD>(bytes);
-  MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), rename->FileName, length);
+  std::copy(name.begin(), name.end(), reinterpret_cast<char16_t*>(rename->FileName));
   return SetFileInformationByHandle(source.get(), FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != 0;
 }
 

@@ -1,13 +1,14 @@
 // The platform on real Windows, what is not registry, files or programs: the
 // system's error texts, full paths, folders and environment (the process's and
-// the machine's), the message
-// dialog and message loop, the restart and the executable's resources.
+// the machine's), the message dialog and message loop, the restart and the
+// executable's resources.
 #include "platform/win32/win32_platform.h"
 
 #include <shlobj.h>
 
 #include "framework/errors.h"
 #include "framework/messages.h"
+#include "framework/text_case.h"
 #include "platform/win32/dll_search.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/message_dialog.h"
@@ -72,7 +73,7 @@ std::optional<std::string> Win32Platform::EnvironmentVariable(const std::string&
 }
 
 std::optional<std::string> Win32Platform::MachineEnvironmentVariable(const std::string& name) {
-  if (lstrcmpiA(name.c_str(), "ProgramFiles") == 0) {
+  if (SameText(name, "ProgramFiles")) {
     // The shell reads it from the machine's registry, not the environment.
     char folder[MAX_PATH + 1] = {};
     if (FAILED(SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder)))
@@ -81,8 +82,10 @@ std::optional<std::string> Win32Platform::MachineEnvironmentVariable(const std::
   }
   // Without a token the expansion sees the system's variables only.
   using ExpandForUserFunction = BOOL(WINAPI*)(HANDLE, LPCSTR, LPSTR, DWORD);
-  static const auto expandForUser = reinterpret_cast<ExpandForUserFunction>(
-      reinterpret_cast<void*>(GetProcAddress(LoadSystemLibrary("userenv.dll"), "ExpandEnvironmentStringsForUserA")));
+  const HMODULE userenv = Userenv();
+  const auto expandForUser = userenv ? reinterpret_cast<ExpandForUserFunction>(reinterpret_cast<void*>(
+                                           GetProcAddress(userenv, "ExpandEnvironmentStringsForUserA")))
+                                     : nullptr;
   if (!expandForUser) return std::nullopt;
   const std::string reference = "%" + name + "%";
   // The longest value an environment holds, and its NUL.

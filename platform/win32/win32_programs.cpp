@@ -1,9 +1,8 @@
 // Shell links, program starts and file versions on real Windows: the shell's
 // link object saved into memory and written through the checked replacement,
 // CreateProcessA with the application named on its own and the machine's
-// environment, and the
-// fixed version read by our own PE reader from a read-only view of the file,
-// or of the running image from its loaded resource.
+// environment, and the fixed version read by our own PE reader from a
+// read-only view of the file, or of the running image from its loaded resource.
 #include "platform/win32/win32_platform.h"
 
 #include <objidl.h>
@@ -20,6 +19,7 @@
 #include "platform/environment_block.h"
 #include "platform/win32/dll_search.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/win32_files.h"
 #include "storage/pe_image.h"
 
 namespace platform {
@@ -69,21 +69,13 @@ void Win32Platform::CreateShellLink(const std::string& target, const std::string
 
 namespace {
 
-std::u16string Utf16(const std::string& text) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::u16string wide(static_cast<size_t>(std::max(length, 0)), u'\0');
-  if (length > 0)
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), reinterpret_cast<wchar_t*>(&wide[0]),
-                        length);
-  return wide;
-}
-
 // The machine's environment block: the system's variables, without a user's
 // token (CreateEnvironmentBlock: userenv.dll, loaded by its full path).
 std::optional<std::u16string> MachineEnvironmentBlock() {
   using CreateFunction = BOOL(WINAPI*)(LPVOID*, HANDLE, BOOL);
   using DestroyFunction = BOOL(WINAPI*)(LPVOID);
-  static const HMODULE userenv = LoadSystemLibrary("userenv.dll");
+  const HMODULE userenv = Userenv();
+  if (!userenv) return std::nullopt;
   const auto create =
       reinterpret_cast<CreateFunction>(reinterpret_cast<void*>(GetProcAddress(userenv, "CreateEnvironmentBlock")));
   const auto destroy =

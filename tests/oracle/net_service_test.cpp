@@ -235,26 +235,47 @@ TEST_P(PlantedUnderTheHome, OtherHomeCountsAsOneWithoutTnsnames) {
 INSTANTIATE_TEST_SUITE_P(Places, PlantedUnderTheHome, testing::ValuesIn(install_test::OracleHomeCases()),
                          install_test::PlantedName);
 
-// An empty folder can still be made a mount point once it has been checked
-// and held: the new file is then found elsewhere through its handle, deleted,
-// and the write refused.
-TEST_F(NetService, FolderLinkedOnceCheckedTakesNoFile) {
+// Another user acts while a checked write holds its folders: a folder that
+// has been checked, emptied, becomes a mount point (to the same place under
+// C:\victim). What the write made is then found elsewhere through its handle
+// and removed, or the next level found outside the one above it: nothing
+// lands in their folder, and the file is refused as one that cannot be made.
+struct RaceCase {
+  const char* label;
+  const char* before;  // the folders below the home before the step
+  const char* linked;  // below the home: linked once it has been checked and held
+};
+
+class FolderLinkedOnceChecked : public NetService, public testing::WithParamInterface<RaceCase> {};
+
+TEST_P(FolderLinkedOnceChecked, TakesNothing) {
   SetXEClientHome(home_);
-  const std::string admin = home_ + "\\NETWORK\\ADMIN";
-  install_test::MakeFolders(System(), admin);
-  install_test::MakeFolders(System(), std::string(install_test::kVictim) + "\\ADMIN");
+  install_test::MakeFolders(System(), home_ + GetParam().before);
+  const std::string linked = home_ + GetParam().linked;
+  const std::string theirs = std::string(install_test::kVictim) + GetParam().linked;
+  install_test::MakeFolders(System(), std::string(install_test::kVictim) + GetParam().before);
   const std::vector<std::string> victim = install_test::VictimState(Host(*machine_));
-  bool linked = false;
+  bool done = false;
   Host(*machine_).SetFoldersHeldHook([&](const std::string& folder) {
-    if (linked || folder != admin) return;
-    linked = true;
-    Host(*machine_).MakeLink(admin, std::string(install_test::kVictim) + "\\ADMIN", platform::LinkKind::Junction);
+    if (done || folder != linked) return;
+    done = true;
+    Host(*machine_).MakeLink(linked, theirs, platform::LinkKind::Junction);
   });
   EXPECT_EQ(ErrorOf<EFCreateError>([&] { Form().ConfigureNetService(); }),
-            "Cannot create file \"" + admin + "\\tnsnames.ora\". Access is denied.");
-  EXPECT_TRUE(linked);
+            "Cannot create file \"" + home_ + "\\NETWORK\\ADMIN\\tnsnames.ora\". Access is denied.");
+  EXPECT_TRUE(done);
   EXPECT_EQ(install_test::VictimState(Host(*machine_)), victim);
 }
+
+INSTANTIATE_TEST_SUITE_P(Races, FolderLinkedOnceChecked,
+                         testing::Values(
+                             // The file's own folder: the new file is found elsewhere and deleted.
+                             RaceCase{"admin_before_the_file_is_made", "\\NETWORK\\ADMIN", "\\NETWORK\\ADMIN"},
+                             // The folder ADMIN is made in: ADMIN is found elsewhere and removed.
+                             RaceCase{"network_before_admin_is_made", "\\NETWORK", "\\NETWORK"},
+                             // A level above the file's folder, swapped while the walk goes on down.
+                             RaceCase{"network_below_a_checked_home", "\\NETWORK\\ADMIN", "\\NETWORK"}),
+                         [](const testing::TestParamInfo<RaceCase>& info) { return std::string(info.param.label); });
 
 // A home that is no full path names a place under the current drive's root
 // or folder, which any user may have prepared (with a link elsewhere): it is

@@ -370,18 +370,29 @@ INSTANTIATE_TEST_SUITE_P(
 
 // What another user put under the XE client's home, or in the Start-menu
 // folders and on the desktop: the roll-back deletes nothing through it, and
-// what is not behind it still goes.
+// what is not behind it still goes. Under the home the link comes after the
+// run wrote its tnsnames.ora there, in place of what it wrote.
 class PlantedRollBackTest : public XESetupTest, public testing::WithParamInterface<PlantedCase> {};
 
 TEST_P(PlantedRollBackTest, DeletesNothingUnderTheHomeThroughIt) {
   RegisterXEClient();
+  ASSERT_TRUE(form->ConfigureNetService());
+  const std::string network = std::string(kXEHome) + "\\NETWORK";
+  if (GetParam().Refused()) {
+    machine.DeleteFile(kXETnsnames);
+    machine.RemoveDirectory(network + "\\ADMIN");
+    machine.RemoveDirectory(network);
+  }
   Plant(machine, kXEHome, GetParam(), kVictimTnsnames);
   const std::vector<std::string> victim = VictimState(machine);
-  form->XEClientHome = kXEHome;
 
   form->RollBackInstall();
 
   EXPECT_EQ(VictimState(machine), victim);
+  if (!GetParam().Refused()) {
+    EXPECT_FALSE(machine.FileExists(kXETnsnames));
+    EXPECT_FALSE(machine.DirectoryExists(network));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(OracleHome, PlantedRollBackTest, testing::ValuesIn(OracleHomeCases()), PlantedName);

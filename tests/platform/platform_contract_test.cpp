@@ -337,6 +337,20 @@ TEST_F(PlatformContract, GuardedFilesWhereNoLinkStands) {
   EXPECT_TRUE(P().RemoveDirectory(scratch_)) << "something was left behind";
 }
 
+// The Oracle setup's own folder: made only where nothing stands, and removed
+// with all it holds.
+TEST_F(PlatformContract, PrivateFolderIsMadeExclusivelyAndRemovedWhole) {
+  P().CreatePrivateDirectory(In("p"));
+  ExpectFileError(ErrorOf<EFCreateError>([&] { P().CreatePrivateDirectory(In("p")); }), "create", In("p"));
+  EXPECT_TRUE(P().CreateDirectory(In("p\\disk1")));
+  machine_->WriteFile(In("p\\disk1\\setup.dll"), "unpacked");
+  machine_->WriteFile(In("p\\setup.log"), "log");
+  EXPECT_TRUE(P().RemoveDirectoryTree(In("p")));
+  EXPECT_FALSE(P().DirectoryExists(In("p")));
+  EXPECT_FALSE(P().RemoveDirectoryTree(In("p")));
+  EXPECT_TRUE(P().RemoveDirectory(scratch_)) << "something was left behind";
+}
+
 // --- Shell links ---
 
 TEST_F(PlatformContract, LinksAreWrittenAndReadBack) {

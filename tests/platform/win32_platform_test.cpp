@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <functional>
 #include <thread>
 
@@ -87,6 +90,39 @@ TEST(Win32Platform, MachineProgramFilesIsNotTheProcesss) {
   SetEnvironmentVariableA("ProgramFiles", "C:\\users\\Public\\Programas");
   EXPECT_EQ(platform.MachineEnvironmentVariable("programfiles"), before);
   SetEnvironmentVariableA("ProgramFiles", saved.c_str());
+}
+
+// The Oracle setup runs elevated from this folder: only administrators and
+// the system may use it, whatever the folder above it allows.
+TEST(Win32Platform, PrivateFolderIsForAdministratorsAndTheSystemOnly) {
+  if (UnderWine()) GTEST_SKIP() << "Wine keeps no security descriptor of a file: it reports its own";
+  auto machine = MakeTestMachine();
+  const std::string folder = machine->ScratchFolder() + "\\private";
+  Win32Platform platform;
+  platform.CreatePrivateDirectory(folder);
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_EQ(GetNamedSecurityInfoA(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                  nullptr, &descriptor),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  const UniqueLocal owner(descriptor);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+  EXPECT_TRUE(control & SE_DACL_PROTECTED) << "the folder above must give nothing";
+  ASSERT_NE(dacl, nullptr);
+  std::vector<std::string> allowed;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+    EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+    char* sid = nullptr;
+    ASSERT_TRUE(ConvertSidToStringSidA(&ace->SidStart, &sid));
+    allowed.emplace_back(sid);
+    LocalFree(sid);
+  }
+  EXPECT_EQ(allowed, (std::vector<std::string>{"S-1-5-32-544", "S-1-5-18"}));  // Administrators, SYSTEM
+  EXPECT_TRUE(platform.RemoveDirectoryTree(folder));
 }
 
 TEST(Win32Platform, OwnVersionAndResources) {

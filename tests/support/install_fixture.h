@@ -155,6 +155,8 @@ inline constexpr char kProfile[] = "C:\\users\\tester";
 const std::vector<PlantedCase>& StartMenuCases();
 const std::vector<std::string>& VictimLinks();
 inline std::string PlantedName(const testing::TestParamInfo<PlantedCase>& info) { return info.param.name; }
+// A failing case names its row, not its bytes.
+inline void PrintTo(const PlantedCase& c, std::ostream* out) { *out << c.name; }
 
 // Members are open to the table-driven cases that prepare a machine.
 class InstallTest : public testing::Test {
