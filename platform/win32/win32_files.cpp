@@ -153,7 +153,10 @@ bool RemoveTree(const std::u16string& folder) {
 bool Win32Platform::RemoveDirectoryTree(const std::string& path) {
   const std::u16string wide = Utf16(path);
   if (wide.empty() || !DirectoryExists(path)) return false;
-  return RemoveTree(wide);
+  // In the form without the length limit of a path: setups unpack deep trees.
+  if (wide.compare(0, 4, u"\\\\?\\") == 0) return RemoveTree(wide);
+  if (wide.compare(0, 2, u"\\\\") == 0) return RemoveTree(u"\\\\?\\UNC\\" + wide.substr(2));
+  return RemoveTree(u"\\\\?\\" + wide);
 }
 
 // --- File streams ---
