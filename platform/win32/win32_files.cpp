@@ -23,6 +23,11 @@ std::u16string Utf16(const std::string& text) {
   return wide;
 }
 
+bool DeleteThroughHandle(HANDLE handle) {
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+}
+
 [[noreturn]] void ThrowCreate(const std::string& path, DWORD error) {
   throw EFCreateError(Format(msg::kFCreateError, FullPath(path).c_str(), SystemErrorText(error).c_str()));
 }
@@ -204,8 +209,7 @@ std::unique_ptr<TReplacementFile> MakeReplacement(const std::string& path, const
     if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt >= 8) ThrowCreate(path, error);
   }
   if (accept && !accept(file)) {
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+    DeleteThroughHandle(file);
     CloseHandle(file);
     ThrowCreate(path, ERROR_ACCESS_DENIED);
   }

@@ -33,6 +33,10 @@ class Win32FileStream : public TStream {
 std::u16string Utf16(const std::string& text);
 inline const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
+// Deletes what the handle names (opened with DELETE access) once its last
+// handle closes: that very file or folder, never what a name leads to now.
+bool DeleteThroughHandle(HANDLE handle);
+
 // EFCreateError and EFOpenError naming the full path, with the system's reason.
 [[noreturn]] void ThrowCreate(const std::string& path, DWORD error);
 [[noreturn]] void ThrowOpen(const std::string& path, DWORD error);

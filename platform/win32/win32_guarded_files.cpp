@@ -200,8 +200,7 @@ bool Win32GuardedFiles::CreateDirectory(const std::string& path) {
                                       nullptr, OPEN_EXISTING, kNoFollow, nullptr));
   if (!made.valid()) return false;
   if (held.Contains(made.get())) return true;
-  FILE_DISPOSITION_INFO disposition = {TRUE};
-  SetFileInformationByHandle(made.get(), FileDispositionInfo, &disposition, sizeof disposition);
+  DeleteThroughHandle(made.get());
   return false;
 }
 
@@ -214,8 +213,7 @@ bool Win32GuardedFiles::Delete(const std::string& path, bool folder) {
   const UniqueHandle target =
       OpenChecked(held, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll, folder, refused);
   if (!target.valid()) return false;
-  FILE_DISPOSITION_INFO disposition = {TRUE};
-  return SetFileInformationByHandle(target.get(), FileDispositionInfo, &disposition, sizeof disposition) != 0;
+  return DeleteThroughHandle(target.get());
 }
 
 bool Win32GuardedFiles::RemoveDirectory(const std::string& path) { return Delete(path, true); }

@@ -177,7 +177,7 @@ wine_road() {
 # wine_probe_32bit: prints "i686", or "x86_64" and the reason on a second line. The prefix it
 # tries in is the run's 64-bit template, made here through `wine` when the run has none yet.
 wine_probe_32bit() {
-  local dir=$WINE_WORK/probe-32bit template prefix status
+  local dir=$WINE_WORK/probe-32bit template prefix status=
   mkdir -p "$dir"
   if ! command -v wine >/dev/null 2>&1; then printf 'x86_64\nWine is not installed\n'; return; fi
   if ! printf 'int main(void) { return 42; }\n' > "$dir/probe.c" ||
@@ -185,28 +185,24 @@ wine_probe_32bit() {
     printf 'x86_64\nno 32-bit Windows program to try it with (i686-w64-mingw32-gcc failed)\n'
     return
   fi
-  if ! template=$(WINE_LOADER=wine wine_make_template win64 2>>"$dir/template.log"); then
-    if "$WINE_REPO/scripts/runs_32bit_code.sh" >/dev/null; then
-      printf 'x86_64\nWine here runs no 32-bit programs (its loader could not make a prefix)\n'
-    else
-      printf 'x86_64\nthis machine runs no 32-bit x86 code\n'
-    fi
-    return
+  if template=$(WINE_LOADER=wine wine_make_template win64 2>>"$dir/template.log") &&
+     prefix=$(wine_clone_prefix "$template" probe-32bit-prefix); then
+    WINEPREFIX=$prefix timeout -k 10 60 wine "$dir/probe32.exe" >"$dir/run.log" 2>&1 </dev/null
+    status=$?
+    wine_end_prefix "$prefix"
+    rm -rf "$prefix"
+    [ "$status" -eq 42 ] && { echo i686; return; }
   fi
-  prefix=$(wine_clone_prefix "$template" probe-32bit-prefix) || { printf 'x86_64\ncould not copy a prefix\n'; return; }
-  WINEPREFIX=$prefix timeout -k 10 60 wine "$dir/probe32.exe" >"$dir/run.log" 2>&1 </dev/null
-  status=$?
-  if [ "$status" -eq 42 ]; then
-    echo i686
-  elif ! "$WINE_REPO/scripts/runs_32bit_code.sh" >/dev/null; then
+  # Why not, most basic first.
+  if ! "$WINE_REPO/scripts/runs_32bit_code.sh" >/dev/null; then
     printf 'x86_64\nthis machine runs no 32-bit x86 code\n'
   elif ! dpkg -s wine32:i386 >/dev/null 2>&1; then
     printf 'x86_64\nWine here runs no 32-bit programs: wine32 is not installed\n'
+  elif [ -z "$status" ]; then
+    printf 'x86_64\nWine here runs no 32-bit programs (its loader could not make a prefix)\n'
   else
     printf 'x86_64\nWine here runs no 32-bit programs (a 32-bit .exe ended with status %s)\n' "$status"
   fi
-  wine_end_prefix "$prefix"
-  rm -rf "$prefix"
 }
 
 # wine_end_prefix PREFIX: ends every process of the prefix and its server.
