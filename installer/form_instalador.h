@@ -119,6 +119,14 @@ class TFormInstalador : public TForm {
   // The version into the shared record, and as text; nothing (and the record
   // as it was) without one.
   std::string RecordVersion(const std::optional<platform::FileVersion>& version);
+  struct VersionNumbers {
+    int32_t major, minor, release, build;
+  };
+  VersionNumbers RecordedVersion() const { return {FileVerMajor, FileVerMinor, FileVerRelease, FileVerBuild}; }
+  // Whether the version record holds a newer version than `installed`.
+  bool RecordIsNewerThan(const VersionNumbers& installed) const;
+  // IsNewerVersion of the installed file against the carried product.
+  bool IsCarriedProductNewer(const std::string& installedFile);
   XESetup::Place SetupPlace();
 
   platform::Platform& platform_;

@@ -9,8 +9,6 @@ InstallLayout::InstallLayout(const InstallFolders::Found& folders, const std::st
       uninstallerExe(productFolder + "\\DesInstalador.exe"),
       setupExe(productFolder + "\\OracleXEClient.exe"),
       workingFolder(productFolder + "\\"),
-      tempFolder(folders.windows + "\\Temp"),
-      tempCopy(tempFolder + "\\Pliegorama.exe"),
       group(folders.programs + "\\Ostrelia"),
       groupProductLink(group + "\\" + kProductLinkName),
       groupUninstallerLink(group + "\\" + kUninstallerLinkName),

@@ -28,11 +28,7 @@ struct InstallLayout {
   std::string uninstallerExe;      // U
   std::string setupExe;            // the carried Oracle XE client setup, while it runs
   std::string workingFolder;       // W: the product folder with its trailing separator, as links keep it
-  // In the Windows folder (not the user's temporary folder): the copy the
-  // update road's version test reads.
-  std::string tempFolder;
-  std::string tempCopy;  // T
-  std::string group;     // G: the Start-menu group
+  std::string group;               // G: the Start-menu group
   std::string groupProductLink;
   std::string groupUninstallerLink;
   std::string desktopFolder;

@@ -7,6 +7,7 @@
 #include "framework/streams.h"
 #include "installer/texts.h"
 #include "storage/mxStorage.h"
+#include "storage/pe_image.h"
 
 namespace {
 
@@ -27,108 +28,81 @@ void VerifyPayload(TFormInstalador& form) {
   }
 }
 
-// The copy of the carried product that the update's version test reads, in
-// the Windows Temp folder, which every user may write. It is made fresh and
-// exclusively: a file someone prepared at T is removed first. What cannot be
-// removed (a folder, a file held open or read-only) must not stop every later
-// update: the copy is then a file of a name nobody can guess beside it, noted
-// in `otherCopy` for the caller to delete on every way out. Returns its path.
-std::string WriteVersionTestCopy(platform::Platform& system, TmxStoredItem& product, const InstallLayout& layout,
-                                 std::string& otherCopy) {
-  system.DeleteFile(layout.tempCopy);
-  std::string path = layout.tempCopy;
-  std::unique_ptr<TStream> copy;
-  try {
-    copy = system.CreateNewFileStream(path);
-  } catch (const EFCreateError&) {
-    if (!system.FileExists(path) && !system.DirectoryExists(path)) throw;
-    path = layout.tempFolder + "\\~Pliegorama-" + UnpredictableName() + ".tmp";
-    copy = system.CreateNewFileStream(path);
-    otherCopy = path;
-  }
-  product.SaveToStream(copy.get());
-  return path;
-}
-
 }  // namespace
 
 void TFormInstalador::InstallProduct() {
   platform::Platform& system = Platform();
-  std::string otherCopy;
-  // The temporary copy goes on every way out, also when this run fails
-  // before it makes one (an earlier click may have left it). Before the
-  // folders are first known there is no copy to delete: a path built from an
-  // empty folder would name a file at the root of the drive.
-  const auto deleteTempCopy = [this, &system, &otherCopy] {
-    if (!WindowsDir.empty()) system.DeleteFile(Layout("").tempCopy);
-    if (!otherCopy.empty()) system.DeleteFile(otherCopy);
-  };
-  try {
-    ReadInstallFolders();
-    VerifyPayload(*this);
-    const InstallLayout layout = Layout(GetDesktopDir());
+  ReadInstallFolders();
+  VerifyPayload(*this);
+  const InstallLayout layout = Layout(GetDesktopDir());
 
-    if (!system.DirectoryExists(layout.organisationFolder)) system.CreateDirectory(layout.organisationFolder);
-    if (!system.DirectoryExists(layout.productFolder)) system.CreateDirectory(layout.productFolder);
+  if (!system.DirectoryExists(layout.organisationFolder)) system.CreateDirectory(layout.organisationFolder);
+  if (!system.DirectoryExists(layout.productFolder)) system.CreateDirectory(layout.productFolder);
 
-    if (system.FileExists(layout.productExe)) {
-      if (!system.DirectoryExists(layout.tempFolder)) system.CreateDirectory(layout.tempFolder);
-      // The copy serves the version test only.
-      const std::string copy = WriteVersionTestCopy(system, StoredItem(kProductItem), layout, otherCopy);
-      if (IsNewerVersion(layout.productExe, copy)) {
-        // From the payload, never from the copy, which is not ours alone.
-        // Extraction replaces the installed file in one step: when it is
-        // running (or the write fails) it stays as it was, and the error is
-        // reported.
-        StoredItem(kProductItem).ExtractToFile(layout.productExe, system);
-      }
-    } else {
-      StoredItem(kProductItem).ExtractToFile(layout.productExe, system);
-    }
-
-    StoredItem(kUninstallerItem).ExtractToFile(layout.uninstallerExe, system);
-
-    // The desktop link comes before the group folder is looked at, so it is
-    // there even when the group cannot be made. The user's own folders: a
-    // link another user put there is not followed (nor by the links' saves).
-    CreateShortcut(layout.productExe, "", layout.workingFolder, InstallLayout::kProductLinkName, layout.desktopFolder);
-    if (!system.DirectoryExists(layout.group)) system.Guarded().CreateDirectory(layout.group);
-    CreateShortcut(layout.productExe, "", layout.workingFolder, InstallLayout::kProductLinkName, layout.group);
-    CreateShortcut(layout.uninstallerExe, "", layout.workingFolder, InstallLayout::kUninstallerLinkName, layout.group);
-
-    if (EnsureOracleClient()) {
-      system.MessageDialog(texts::kInstallSucceeded, DialogType::Information, DialogButtons::Ok);
-      if (view_) view_->SetInstallEnabled(false);
-      if (system.MessageDialog(texts::kRestartQuestion, DialogType::Confirmation, DialogButtons::YesNo) ==
-          platform::kIdYes) {
-        RestartWindows();
-      }
-    } else {
-      system.MessageDialog(texts::kInstallCancelled, DialogType::Information, DialogButtons::Ok);
-      if (view_) view_->SetInstallEnabled(true);
-    }
-  } catch (...) {
-    deleteTempCopy();
-    throw;
+  if (system.FileExists(layout.productExe)) {
+    // Extraction replaces the installed file in one step: when it is
+    // running (or the write fails) it stays as it was, and the error is
+    // reported.
+    if (IsCarriedProductNewer(layout.productExe)) StoredItem(kProductItem).ExtractToFile(layout.productExe, system);
+  } else {
+    StoredItem(kProductItem).ExtractToFile(layout.productExe, system);
   }
-  deleteTempCopy();
+
+  StoredItem(kUninstallerItem).ExtractToFile(layout.uninstallerExe, system);
+
+  // The desktop link comes before the group folder is looked at, so it is
+  // there even when the group cannot be made. The user's own folders: a
+  // link another user put there is not followed (nor by the links' saves).
+  CreateShortcut(layout.productExe, "", layout.workingFolder, InstallLayout::kProductLinkName, layout.desktopFolder);
+  if (!system.DirectoryExists(layout.group))
+    system.Guarded().CreateDirectory(layout.group, platform::Protection::Inherited);
+  CreateShortcut(layout.productExe, "", layout.workingFolder, InstallLayout::kProductLinkName, layout.group);
+  CreateShortcut(layout.uninstallerExe, "", layout.workingFolder, InstallLayout::kUninstallerLinkName, layout.group);
+
+  if (EnsureOracleClient()) {
+    system.MessageDialog(texts::kInstallSucceeded, DialogType::Information, DialogButtons::Ok);
+    if (view_) view_->SetInstallEnabled(false);
+    if (system.OtherUserSessions() > 0)
+      system.MessageDialog(texts::kOtherUsersSignedIn, DialogType::Information, DialogButtons::Ok);
+    if (system.MessageDialog(texts::kRestartQuestion, DialogType::Confirmation, DialogButtons::YesNo) ==
+        platform::kIdYes) {
+      RestartWindows();
+    }
+  } else {
+    system.MessageDialog(texts::kInstallCancelled, DialogType::Information, DialogButtons::Ok);
+    if (view_) view_->SetInstallEnabled(true);
+  }
 }
 
+// Both reads go through the shared version record: a file without version
+// information leaves it as it was, and so compares as the file read before.
 bool TFormInstalador::IsNewerVersion(const std::string& installedFile, const std::string& newFile) {
-  // Both reads go through the shared version record: a file without version
-  // information leaves it as it was, and so compares as the file read before.
   GetFileVersionText(installedFile);
-  const int32_t installedMajor = FileVerMajor;
-  const int32_t installedMinor = FileVerMinor;
-  const int32_t installedRelease = FileVerRelease;
-  const int32_t installedBuild = FileVerBuild;
+  const VersionNumbers installed = RecordedVersion();
   GetFileVersionText(newFile);
-  // Component by component, not lexicographic: none of the first three may go
-  // down, and the build must go up.
-  if (installedMajor > FileVerMajor) return false;
-  if (installedMinor > FileVerMinor) return false;
-  if (installedRelease > FileVerRelease) return false;
-  return installedBuild < FileVerBuild;
+  return RecordIsNewerThan(installed);
+}
+
+// The carried product's version is read from its decoded bytes in memory:
+// a copy on disk would lie where another user could reach it (the Windows
+// Temp folder is open to all), and they could put their own file there for
+// the test to read.
+bool TFormInstalador::IsCarriedProductNewer(const std::string& installedFile) {
+  GetFileVersionText(installedFile);
+  const VersionNumbers installed = RecordedVersion();
+  TMemoryStream decoded;
+  StoredItem(kProductItem).SaveToStream(&decoded);
+  RecordVersion(ReadFixedFileVersion(decoded.Memory(), static_cast<size_t>(decoded.Size())));
+  return RecordIsNewerThan(installed);
+}
+
+// Component by component, not lexicographic: none of the first three may go
+// down, and the build must go up.
+bool TFormInstalador::RecordIsNewerThan(const VersionNumbers& installed) const {
+  if (installed.major > FileVerMajor) return false;
+  if (installed.minor > FileVerMinor) return false;
+  if (installed.release > FileVerRelease) return false;
+  return installed.build < FileVerBuild;
 }
 
 void TFormInstalador::RestartWindows() { Platform().RestartWindows(); }

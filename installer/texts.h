@@ -53,5 +53,10 @@ inline constexpr char kRestartQuestion[] =
     "Para que se termine de actualizar los cambios, es necesario reiniciar el equipo,"
     "\n\r"
     "\xBFSi desea reiniciar el equipo en este momento presione si o no para reiniciarlo mas tarde?";
+// Before the restart question, when other users are signed in (a shared PC,
+// a Remote Desktop server): a restart ends their sessions too.
+inline constexpr char kOtherUsersSignedIn[] =
+    "Hay otros usuarios con la sesi\xF3n iniciada en este equipo. Si lo reinicia ahora, sus sesiones se cerrar\xE1n "
+    "y podr\xEDan perder el trabajo que no hayan guardado.";
 
 }  // namespace texts

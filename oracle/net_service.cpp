@@ -46,7 +46,7 @@ bool KeepAside(platform::Platform& system, platform::GuardedFiles& files, const 
   constexpr int kMostKeptCopies = 999;
   for (int n = 1; n <= kMostKeptCopies; ++n) {
     const std::string kept = path + "." + std::to_string(n) + ".bak";
-    if (files.MoveFile(path, kept)) return true;
+    if (files.MoveFile(path, kept) == platform::MoveResult::Moved) return true;
     // Only a name that is taken is worth another try.
     if (!system.FileExists(kept) && !system.DirectoryExists(kept)) return false;
   }
@@ -74,8 +74,9 @@ bool NetService::ConfigureNetService() {
     }
     const NetServicePlaces places(detection_.XEClientHome());
     platform::GuardedFiles& files = system_.Guarded();
-    if (!system_.DirectoryExists(places.network)) files.CreateDirectory(places.network);
-    if (!system_.DirectoryExists(places.admin)) files.CreateDirectory(places.admin);
+    if (!system_.DirectoryExists(places.network))
+      files.CreateDirectory(places.network, platform::Protection::Inherited);
+    if (!system_.DirectoryExists(places.admin)) files.CreateDirectory(places.admin, platform::Protection::Inherited);
     // A file already there may hold other entries: edit it instead of
     // writing the carried one over it. One that is not text is kept beside
     // it, and the carried file takes its place.

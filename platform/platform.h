@@ -53,35 +53,85 @@ struct ByteRange {
   size_t size = 0;
 };
 
+// What a checked create gives what it makes.
+enum class Protection {
+  // The permissions its folder passes on, as anything made there gets.
+  Inherited,
+  // Administrators and SYSTEM full control, Users read and execute, nothing
+  // taken from the folder above (kUsersReadOnlySecurity): for what is made
+  // under an Oracle home, which at the root of a drive every user may change.
+  UsersReadOnly,
+};
+
+// Security descriptors, in the system's text form (SDDL).
+inline constexpr char kUsersReadOnlySecurity[] = "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
+// The Oracle setup's own folder: Administrators and SYSTEM only.
+inline constexpr char kPrivateFolderSecurity[] = "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
+
+// How a checked move ended.
+enum class MoveResult { Moved, NameTaken, Failed };
+
 // Files and folders where another user may have put a junction, a symbolic
 // link or a mount point, which would turn an elevated write or delete there
 // into one anywhere on the disk: under an Oracle home (at the root of a drive
 // every user may change it), in the Start-menu group and the desktop folder.
-// Each operation first walks from the volume root: no folder on the way (for
-// a network folder, from its share down) and not its target may be a name
-// surrogate (a cloud placeholder is none), each read through a handle and
-// held open without delete sharing until the act is done, so that nobody can
-// swap one in between; what it makes is checked through its own handle to
-// lie in the folder that was checked. A path that is no full path (a \\?\ or
-// \\.\ one among them) is refused too. What is refused fails as a file that
-// cannot be written: false, nullopt, or the error, and nothing is written or
-// deleted through the link.
+// Each operation walks from the volume root (for a network folder, from its
+// share down): each folder is opened inside the one above, by its one name
+// through the handle of the one above, its tag read from its own handle, and
+// held open without delete sharing until the act is done, so nobody can swap
+// it; the act itself is made inside the last folder the same way, by one
+// name. No path is resolved again after a check. A name surrogate (junction,
+// mount point, symbolic link) on the way is judged by who made it: one owned
+// by Administrators, SYSTEM or TrustedInstaller (owners a standard user cannot
+// give) is followed, the walk going on at its target with the same checks;
+// any other is refused, and so is one standing at the target itself. A cloud
+// placeholder is a reparse point but no link. A path that is no full path (a
+// \\?\ or \\.\ one among them) is refused too. What is refused fails as a
+// file that cannot be written: false, nullopt, or the error, and nothing is
+// written or deleted through the link.
 class GuardedFiles : public FileReplacer {
  public:
-  virtual bool CreateDirectory(const std::string& path) = 0;  // one level
-  virtual bool RemoveDirectory(const std::string& path) = 0;  // only when empty
+  virtual bool CreateDirectory(const std::string& path, Protection protection) = 0;  // one level
+  virtual bool RemoveDirectory(const std::string& path) = 0;                         // only when empty
   virtual bool DeleteFile(const std::string& path) = 0;
   // Gives a file another name in the same folder, never over an existing
-  // file (the move itself, not a copy); false when it could not or when
-  // refused, and then the file keeps its name.
-  virtual bool MoveFile(const std::string& from, const std::string& to) = 0;
+  // file (the move itself, not a copy); the file keeps its name unless Moved.
+  virtual MoveResult MoveFile(const std::string& from, const std::string& to) = 0;
   // The whole content of a file that is itself no link and has no other name
   // (a hard link: its other name may lie in a folder the user cannot read,
   // and the content would be written where they can); nullopt when refused.
   // EFOpenError "Cannot open file "%s". %s" when it cannot be opened.
   virtual std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) = 0;
-  // CreateReplacement: EFCreateError "Cannot create file "%s". %s" naming
-  // `path`, with the reason "Access is denied." when refused.
+  // A replacement for `path` (see TReplacementFile), its new file made in the
+  // held folder and moved over the target through its own handle, still open.
+  // It takes the replaced file's security descriptor and attributes; a file
+  // that did not exist gets `protection`. EFCreateError "Cannot create file
+  // "%s". %s" naming `path`, with the reason "Access is denied." when refused.
+  virtual std::unique_ptr<TReplacementFile> CreateReplacement(const std::string& path, Protection protection) = 0;
+  std::unique_ptr<TReplacementFile> CreateReplacement(const std::string& path) final {
+    return CreateReplacement(path, Protection::Inherited);
+  }
+  // The link another user made that an operation on `path` would meet and
+  // refuse (the path up to and including it), on the way or at `path`
+  // itself; nullopt when there is none. The walk ends at the first name that
+  // is missing.
+  virtual std::optional<std::string> RefusedLink(const std::string& path) = 0;
+  // Whether the folder at `path` is itself a cloud placeholder (a synced
+  // folder), looked at without following a link there.
+  virtual bool IsCloudPlaceholder(const std::string& path) = 0;
+};
+
+// The checked writes as a target of ExtractToFile, giving a new file `protection`.
+class ProtectedFiles : public FileReplacer {
+ public:
+  ProtectedFiles(GuardedFiles& files, Protection protection) : files_(files), protection_(protection) {}
+  std::unique_ptr<TReplacementFile> CreateReplacement(const std::string& path) override {
+    return files_.CreateReplacement(path, protection_);
+  }
+
+ private:
+  GuardedFiles& files_;
+  Protection protection_;
 };
 
 class Platform : public FileSystem {
@@ -105,6 +155,10 @@ class Platform : public FileSystem {
   // The current user's desktop folder (CSIDL_DESKTOPDIRECTORY); empty when the
   // shell cannot give it.
   virtual std::string DesktopDirectory() = 0;
+  // The current user's profile folder, as the machine records it for the
+  // account (never from the environment, which the user may set); empty when
+  // unknown.
+  virtual std::string ProfileDirectory() = 0;
   // Full path of the running executable.
   virtual std::string ModuleFileName() = 0;
 
@@ -119,14 +173,10 @@ class Platform : public FileSystem {
   virtual bool DeleteFileAtRestart(const std::string& path) = 0;
   // Whole content of an existing file; EFOpenError "Cannot open file "%s". %s".
   virtual std::vector<uint8_t> ReadFile(const std::string& path) = 0;
-  // Creates a file that must not exist yet (CREATE_NEW), for reading and
-  // writing with no sharing: whatever stood at that path cannot be taken
-  // over. Raises EFCreateError "Cannot create file "%s". %s" when something
-  // is there or the file cannot be made.
-  virtual std::unique_ptr<TStream> CreateNewFileStream(const std::string& path) = 0;
-  // Moves `from` to `to` in one step (same volume), never over an existing
-  // file; false when it could not. A running program's file may be moved.
-  virtual bool MoveFile(const std::string& from, const std::string& to) = 0;
+  // CreateReplacement (in a folder only administrators can change): the new
+  // file is made in the target's folder, opened once, and moved over the
+  // target through its own handle, still open, as GuardedFiles' is; it takes
+  // the replaced file's security descriptor and attributes.
 
   // Writes and deletes where another user may have put a link (see GuardedFiles).
   virtual GuardedFiles& Guarded() = 0;
@@ -175,6 +225,10 @@ class Platform : public FileSystem {
   // Once the main window has been asked to close, dialogs answer at once.
   virtual bool Terminating() = 0;
 
+  // How many sessions of other users are signed in on this machine, active
+  // or disconnected (a shared PC, a Remote Desktop server): a restart ends
+  // them. 0 when it cannot be told.
+  virtual int OtherUserSessions() = 0;
   // Asks Windows to restart the computer (shutdown privilege taken first).
   virtual void RestartWindows() = 0;
 

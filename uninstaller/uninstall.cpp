@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "framework/errors.h"
-#include "framework/streams.h"
 #include "installer/folders.h"
 #include "installer/install_layout.h"
 #include "platform/dialog_text.h"
@@ -37,30 +36,16 @@ int ReportLeft(platform::Platform& system, const std::vector<std::string>& left)
 }
 
 // The uninstaller's own file, deleted when this process does not run from it.
-// A running program's file cannot be deleted, so it is renamed out of the
-// product folder (which can then go at once) into the Windows Temp folder,
-// under a name nobody can guess and never over an existing file, and deleted
-// there at the restart. When it cannot be moved (another volume, no Temp
-// folder) it and its folders go at the restart in place. What goes at the
-// restart is added to `atRestart`, a file that stays for good to `left`.
+// A running program's file cannot be deleted: it and its folders go at the
+// restart, in place (moved out of the product folder it would have to lie in
+// one that other users can write, such as the Windows Temp folder). What goes
+// at the restart is added to `atRestart`, a file that stays for good to `left`.
 void RemoveOwnFile(platform::Platform& system, const InstallLayout& layout, const RunningFrom& runningFrom,
                    std::vector<std::string>& atRestart, std::vector<std::string>& left) {
   const std::string& uninstaller = layout.uninstallerExe;
   if (!runningFrom(uninstaller) || !system.FileExists(uninstaller)) {
     if (!Remove(system, uninstaller, Place::Product)) left.push_back(uninstaller);
     return;
-  }
-  const std::string parked = layout.tempFolder + "\\~DesInstalador-" + UnpredictableName() + ".tmp";
-  if (system.MoveFile(uninstaller, parked)) {
-    if (system.DeleteFileAtRestart(parked)) {
-      atRestart.push_back(parked);
-      return;
-    }
-    // Nothing would remove it from there: back to its place, to be named there.
-    if (!system.MoveFile(parked, uninstaller)) {
-      left.push_back(parked);
-      return;
-    }
   }
   if (!system.DeleteFileAtRestart(uninstaller)) {
     left.push_back(uninstaller);

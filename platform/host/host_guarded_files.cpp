@@ -62,7 +62,7 @@ bool HostGuardedFiles::TargetAccepted(const Held& held) const {
   return !IsNameSurrogate(machine_->TagOf(held.target)) && Contains(held, machine_->Resolve(held.target));
 }
 
-bool HostGuardedFiles::CreateDirectory(const std::string& path) {
+bool HostGuardedFiles::CreateDirectory(const std::string& path, Protection) {
   Held held;
   if (Hold(path, held) != Walk::Held || !files_.CreateDirectory(held.target.Full())) return false;
   // Made where it was checked: the empty folder it went into may have become
@@ -84,14 +84,22 @@ bool HostGuardedFiles::DeleteFile(const std::string& path) {
   return Hold(path, held) == Walk::Held && TargetAccepted(held) && files_.DeleteFile(held.target.Full());
 }
 
-bool HostGuardedFiles::MoveFile(const std::string& from, const std::string& to) {
+MoveResult HostGuardedFiles::MoveFile(const std::string& from, const std::string& to) {
   Held held;
-  if (Hold(from, held) != Walk::Held || !machine_->IsFile(held.target) || !TargetAccepted(held)) return false;
+  if (Hold(from, held) != Walk::Held || !machine_->IsFile(held.target) || !TargetAccepted(held))
+    return MoveResult::Failed;
   // Only within the folder that was checked.
   const std::optional<WinPath> target = ParsePath(to);
-  if (!target || target->parts.empty() || target->Parent().Key() != held.target.Parent().Key()) return false;
-  return machine_->Rename(held.target, *target, false) == nullptr;
+  if (!target || target->parts.empty() || target->Parent().Key() != held.target.Parent().Key())
+    return MoveResult::Failed;
+  const char* why = machine_->Rename(held.target, *target, false);
+  if (!why) return MoveResult::Moved;
+  return why == reason::kFileExists ? MoveResult::NameTaken : MoveResult::Failed;
 }
+
+std::optional<std::string> HostGuardedFiles::RefusedLink(const std::string&) { return std::nullopt; }
+
+bool HostGuardedFiles::IsCloudPlaceholder(const std::string&) { return false; }
 
 std::optional<std::vector<uint8_t>> HostGuardedFiles::ReadFile(const std::string& path) {
   Held held;
@@ -111,7 +119,7 @@ std::optional<std::vector<uint8_t>> HostGuardedFiles::ReadFile(const std::string
   return files_.ReadFile(held.target.Full());
 }
 
-std::unique_ptr<TReplacementFile> HostGuardedFiles::CreateReplacement(const std::string& path) {
+std::unique_ptr<TReplacementFile> HostGuardedFiles::CreateReplacement(const std::string& path, Protection) {
   Held held;
   switch (Hold(path, held)) {
     case Walk::Held:

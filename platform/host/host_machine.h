@@ -135,12 +135,15 @@ class HostGuardedFiles : public GuardedFiles {
   HostGuardedFiles(HostPlatform& files, std::shared_ptr<Machine> machine)
       : files_(files), machine_(std::move(machine)) {}
 
-  bool CreateDirectory(const std::string& path) override;
+  using GuardedFiles::CreateReplacement;
+  bool CreateDirectory(const std::string& path, Protection protection) override;
   bool RemoveDirectory(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
-  bool MoveFile(const std::string& from, const std::string& to) override;
+  MoveResult MoveFile(const std::string& from, const std::string& to) override;
   std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) override;
-  std::unique_ptr<TReplacementFile> CreateReplacement(const std::string& path) override;
+  std::unique_ptr<TReplacementFile> CreateReplacement(const std::string& path, Protection protection) override;
+  std::optional<std::string> RefusedLink(const std::string& path) override;
+  bool IsCloudPlaceholder(const std::string& path) override;
 
  private:
   enum class Walk { Held, Refused, Failed };

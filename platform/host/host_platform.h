@@ -115,6 +115,7 @@ class HostPlatform : public Platform {
   // Folders and environment.
   void SetWindowsDirectory(const std::string& path) { windowsDirectory_ = path; }
   void SetDesktopDirectory(const std::string& path) { desktopDirectory_ = path; }
+  void SetProfileDirectory(const std::string& path) { profileDirectory_ = path; }
   void SetModuleFileName(const std::string& path) { moduleFileName_ = path; }
   // nullopt removes the variable. Names compare without regard to case.
   void SetEnvironmentVariable(const std::string& name, std::optional<std::string> value);
@@ -164,6 +165,8 @@ class HostPlatform : public Platform {
   void SetProcessMessagesHook(std::function<void()> hook) { processMessagesHook_ = std::move(hook); }
   int ProcessMessagesCalls() const { return processMessagesCalls_; }
   int RestartRequests() const { return restartRequests_; }
+  // Other users signed in on this machine, active or disconnected.
+  void SetOtherUserSessions(int sessions) { otherUserSessions_ = sessions; }
   // Replacing a resource invalidates ranges handed out for it before.
   void SetResource(const std::string& name, std::vector<uint8_t> bytes);
 
@@ -177,6 +180,7 @@ class HostPlatform : public Platform {
   std::optional<std::string> EnvironmentVariable(const std::string& name) override;
   std::optional<std::string> MachineEnvironmentVariable(const std::string& name) override;
   std::string DesktopDirectory() override { return desktopDirectory_; }
+  std::string ProfileDirectory() override { return profileDirectory_; }
   std::string ModuleFileName() override { return moduleFileName_; }
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
@@ -185,8 +189,8 @@ class HostPlatform : public Platform {
   bool DeleteFile(const std::string& path) override;
   bool DeleteFileAtRestart(const std::string& path) override;
   std::vector<uint8_t> ReadFile(const std::string& path) override;
-  std::unique_ptr<TStream> CreateNewFileStream(const std::string& path) override;
-  bool MoveFile(const std::string& from, const std::string& to) override;
+  std::unique_ptr<TStream> CreateNewFileStream(const std::string& path);
+  bool MoveFile(const std::string& from, const std::string& to);
   GuardedFiles& Guarded() override;
   void CreateShellLink(const std::string& target, const std::string& arguments, const std::string& workingFolder,
                        const std::string& linkPath) override;
@@ -199,6 +203,7 @@ class HostPlatform : public Platform {
   int MessageDialog(const std::string& text, DialogType type, DialogButtons buttons) override;
   void ProcessMessages() override;
   bool Terminating() override { return terminating_; }
+  int OtherUserSessions() override { return otherUserSessions_; }
   void RestartWindows() override { ++restartRequests_; }
   std::optional<ByteRange> FindResource(const std::string& name) override;
 
@@ -208,6 +213,7 @@ class HostPlatform : public Platform {
   std::unique_ptr<host_detail::HostGuardedFiles> guarded_;
   std::string windowsDirectory_ = "C:\\windows";
   std::string desktopDirectory_ = "C:\\users\\tester\\Desktop";
+  std::string profileDirectory_ = "C:\\users\\tester";
   std::string moduleFileName_ = "C:\\Instalador.exe";
   // Name (as set) and value, by upper-cased name.
   using Variables = std::map<std::string, std::pair<std::string, std::string>>;
@@ -229,6 +235,7 @@ class HostPlatform : public Platform {
   std::function<void()> processMessagesHook_;
   int processMessagesCalls_ = 0;
   int restartRequests_ = 0;
+  int otherUserSessions_ = 0;
   std::map<std::string, std::vector<uint8_t>> resources_;  // by upper-cased name
 };
 

@@ -185,13 +185,6 @@ std::vector<uint8_t> Win32Platform::ReadFile(const std::string& path) {
   return ReadAll(*stream);
 }
 
-std::unique_ptr<TStream> Win32Platform::CreateNewFileStream(const std::string& path) {
-  const HANDLE file =
-      CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) ThrowCreate(path, GetLastError());
-  return std::make_unique<Win32FileStream>(file);
-}
-
 // --- Replacements, moves, deletions at restart ---
 
 std::unique_ptr<TReplacementFile> MakeReplacement(const std::string& path, const std::string& folder,
@@ -230,10 +223,6 @@ std::unique_ptr<TReplacementFile> Win32Platform::CreateReplacement(const std::st
   // Beside the target, so the final move is a rename on one volume, and the
   // new file takes the folder's permissions as a file made there would.
   return MakeReplacement(path, path.substr(0, path.find_last_of("\\/") + 1));
-}
-
-bool Win32Platform::MoveFile(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool Win32Platform::DeleteFileAtRestart(const std::string& path) {

@@ -189,7 +189,7 @@ UniqueHandle OpenChecked(const HeldFolders& held, DWORD access, DWORD share, boo
 
 }  // namespace
 
-bool Win32GuardedFiles::CreateDirectory(const std::string& path) {
+bool Win32GuardedFiles::CreateDirectory(const std::string& path, Protection) {
   HeldFolders held;
   if (held.Hold(path) != HeldFolders::Result::Held) return false;
   if (!CreateDirectoryA(held.Target().c_str(), nullptr)) return false;
@@ -220,7 +220,15 @@ bool Win32GuardedFiles::RemoveDirectory(const std::string& path) { return Delete
 
 bool Win32GuardedFiles::DeleteFile(const std::string& path) { return Delete(path, false); }
 
-bool Win32GuardedFiles::MoveFile(const std::string& from, const std::string& to) {
+MoveResult Win32GuardedFiles::MoveFile(const std::string& from, const std::string& to) {
+  return MoveFileOld(from, to) ? MoveResult::Moved : MoveResult::Failed;
+}
+
+std::optional<std::string> Win32GuardedFiles::RefusedLink(const std::string&) { return std::nullopt; }
+
+bool Win32GuardedFiles::IsCloudPlaceholder(const std::string&) { return false; }
+
+bool Win32GuardedFiles::MoveFileOld(const std::string& from, const std::string& to) {
   // The new name in the folder that is held, which nobody can swap: no
   // second walk to trust.
   const size_t separator = to.find_last_of("\\/");
@@ -267,7 +275,7 @@ std::optional<std::vector<uint8_t>> Win32GuardedFiles::ReadFile(const std::strin
   return ReadAll(stream);
 }
 
-std::unique_ptr<TReplacementFile> Win32GuardedFiles::CreateReplacement(const std::string& path) {
+std::unique_ptr<TReplacementFile> Win32GuardedFiles::CreateReplacement(const std::string& path, Protection) {
   auto held = std::make_shared<HeldFolders>();
   switch (held->Hold(path)) {
     case HeldFolders::Result::Held:

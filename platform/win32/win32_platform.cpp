@@ -103,6 +103,10 @@ std::string Win32Platform::DesktopDirectory() {
   return buffer;
 }
 
+std::string Win32Platform::ProfileDirectory() { return std::string(); }
+
+int Win32Platform::OtherUserSessions() { return 0; }
+
 std::string Win32Platform::ModuleFileName() {
   std::string buffer(MAX_PATH, '\0');
   for (;;) {

@@ -13,15 +13,19 @@ namespace platform {
 // the volume root with handles held (win32_guarded_files.cpp).
 class Win32GuardedFiles : public GuardedFiles {
  public:
-  bool CreateDirectory(const std::string& path) override;
+  using GuardedFiles::CreateReplacement;
+  bool CreateDirectory(const std::string& path, Protection protection) override;
   bool RemoveDirectory(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
-  bool MoveFile(const std::string& from, const std::string& to) override;
+  MoveResult MoveFile(const std::string& from, const std::string& to) override;
   std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) override;
-  std::unique_ptr<TReplacementFile> CreateReplacement(const std::string& path) override;
+  std::unique_ptr<TReplacementFile> CreateReplacement(const std::string& path, Protection protection) override;
+  std::optional<std::string> RefusedLink(const std::string& path) override;
+  bool IsCloudPlaceholder(const std::string& path) override;
 
  private:
   bool Delete(const std::string& path, bool folder);
+  bool MoveFileOld(const std::string& from, const std::string& to);
 };
 
 class Win32Platform : public Platform {
@@ -45,6 +49,7 @@ class Win32Platform : public Platform {
   std::optional<std::string> EnvironmentVariable(const std::string& name) override;
   std::optional<std::string> MachineEnvironmentVariable(const std::string& name) override;
   std::string DesktopDirectory() override;
+  std::string ProfileDirectory() override;
   std::string ModuleFileName() override;
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
@@ -53,8 +58,6 @@ class Win32Platform : public Platform {
   bool DeleteFile(const std::string& path) override;
   bool DeleteFileAtRestart(const std::string& path) override;
   std::vector<uint8_t> ReadFile(const std::string& path) override;
-  std::unique_ptr<TStream> CreateNewFileStream(const std::string& path) override;
-  bool MoveFile(const std::string& from, const std::string& to) override;
   GuardedFiles& Guarded() override { return guarded_; }
   void CreateShellLink(const std::string& target, const std::string& arguments, const std::string& workingFolder,
                        const std::string& linkPath) override;
@@ -67,6 +70,7 @@ class Win32Platform : public Platform {
   int MessageDialog(const std::string& text, DialogType type, DialogButtons buttons) override;
   void ProcessMessages() override;
   bool Terminating() override { return terminating_; }
+  int OtherUserSessions() override;
   void RestartWindows() override;
   std::optional<ByteRange> FindResource(const std::string& name) override;
 

@@ -251,8 +251,6 @@ TEST(InstallLayoutPaths, AreTheFixedPlaces) {
       {layout.uninstallerExe, "C:\\Program Files\\Vesko\\Lumentra\\DesInstalador.exe"},
       {layout.setupExe, "C:\\Program Files\\Vesko\\Lumentra\\OracleXEClient.exe"},
       {layout.workingFolder, "C:\\Program Files\\Vesko\\Lumentra\\"},
-      {layout.tempFolder, "C:\\windows\\Temp"},
-      {layout.tempCopy, "C:\\windows\\Temp\\Pliegorama.exe"},
       {layout.group, "C:\\users\\tester\\Start Menu\\Programs\\Ostrelia"},
       {layout.groupProductLink, "C:\\users\\tester\\Start Menu\\Programs\\Ostrelia\\Sistema de Lumentra.lnk"},
       {layout.groupUninstallerLink, "C:\\users\\tester\\Start Menu\\Programs\\Ostrelia\\DesInstalador.lnk"},

@@ -253,34 +253,6 @@ TEST_F(PlatformContract, ReplaceFileInMissingFolderRaises) {
   EXPECT_THROW(P().ReplaceFile(In("missing\\t.ora"), {'x'}), EFCreateError);
 }
 
-TEST_F(PlatformContract, MoveFileNeverMovesOverAFile) {
-  machine_->WriteFile(In("from"), "new");
-  machine_->WriteFile(In("taken"), "old");
-  EXPECT_FALSE(P().MoveFile(In("from"), In("taken")));
-  EXPECT_EQ(Read(In("taken")), "old");
-  EXPECT_TRUE(P().MoveFile(In("from"), In("to")));
-  EXPECT_FALSE(P().FileExists(In("from")));
-  EXPECT_EQ(Read(In("to")), "new");
-  EXPECT_FALSE(P().MoveFile(In("from"), In("again")));
-}
-
-// Whatever already stands at the path stays and is not used; the message
-// names the path.
-TEST_F(PlatformContract, NewFileStreamTakesOverNothing) {
-  machine_->WriteFile(In("taken.exe"), "someone else's");
-  P().CreateDirectory(In("folder.exe"));
-  for (const char* name : {"taken.exe", "folder.exe"}) {
-    ExpectFileError(ErrorOf<EFCreateError>([&] { P().CreateNewFileStream(In(name)); }), "create", In(name));
-  }
-  EXPECT_EQ(Read(In("taken.exe")), "someone else's");
-  EXPECT_TRUE(P().DirectoryExists(In("folder.exe")));
-  auto stream = P().CreateNewFileStream(In("new.exe"));
-  stream->WriteBuffer("ours", 4);
-  EXPECT_THROW(P().OpenFileStream(In("new.exe")), EFOpenError);  // shared with nobody
-  stream.reset();
-  EXPECT_EQ(Read(In("new.exe")), "ours");
-}
-
 TEST_F(PlatformContract, ReplacementIsInvisibleUntilCommitted) {
   machine_->WriteFile(In("p.exe"), "old");
   {
@@ -305,19 +277,21 @@ TEST_F(PlatformContract, ReplacementInMissingFolderNamesTheTarget) {
 // device path, which could name any place with no link on the way, is refused.
 TEST_F(PlatformContract, GuardedFilesWhereNoLinkStands) {
   platform::GuardedFiles& files = P().Guarded();
-  EXPECT_FALSE(files.CreateDirectory(In("a\\b")));
-  EXPECT_TRUE(files.CreateDirectory(In("a")));
-  EXPECT_FALSE(files.CreateDirectory(In("a")));
+  using platform::MoveResult;
+  constexpr auto kInherited = platform::Protection::Inherited;
+  EXPECT_FALSE(files.CreateDirectory(In("a\\b"), kInherited));
+  EXPECT_TRUE(files.CreateDirectory(In("a"), kInherited));
+  EXPECT_FALSE(files.CreateDirectory(In("a"), kInherited));
   files.ReplaceFile(In("a\\t.ora"), {'o', 'l', 'd'});
   files.ReplaceFile(In("A\\T.ORA"), {'n', 'e', 'w'});
   EXPECT_EQ(files.ReadFile(In("a\\t.ora")), (std::vector<uint8_t>{'n', 'e', 'w'}));
   // A move stays in its folder and never takes another file's place.
   files.ReplaceFile(In("a\\kept.bak"), {'k'});
-  EXPECT_FALSE(files.MoveFile(In("a\\t.ora"), In("a\\kept.bak")));
-  EXPECT_FALSE(files.MoveFile(In("a\\t.ora"), In("t.ora")));
-  EXPECT_TRUE(files.MoveFile(In("a\\t.ora"), In("a\\t.ora.1.bak")));
-  EXPECT_FALSE(files.MoveFile(In("a\\t.ora"), In("a\\t.ora.2.bak")));
-  EXPECT_TRUE(files.MoveFile(In("a\\t.ora.1.bak"), In("a\\t.ora")));
+  EXPECT_EQ(files.MoveFile(In("a\\t.ora"), In("a\\kept.bak")), MoveResult::NameTaken);
+  EXPECT_EQ(files.MoveFile(In("a\\t.ora"), In("t.ora")), MoveResult::Failed);
+  EXPECT_EQ(files.MoveFile(In("a\\t.ora"), In("a\\t.ora.1.bak")), MoveResult::Moved);
+  EXPECT_EQ(files.MoveFile(In("a\\t.ora"), In("a\\t.ora.2.bak")), MoveResult::Failed);
+  EXPECT_EQ(files.MoveFile(In("a\\t.ora.1.bak"), In("a\\t.ora")), MoveResult::Moved);
   EXPECT_TRUE(files.DeleteFile(In("a\\kept.bak")));
   EXPECT_THROW(files.ReadFile(In("a\\missing.ora")), EFOpenError);
   EXPECT_THROW(files.ReplaceFile(In("missing\\t.ora"), {'x'}), EFCreateError);
@@ -327,9 +301,9 @@ TEST_F(PlatformContract, GuardedFilesWhereNoLinkStands) {
   const std::string device = "\\\\?\\" + In("a\\t.ora");
   EXPECT_EQ(files.ReadFile(device), std::nullopt);
   EXPECT_FALSE(files.DeleteFile(device));
-  EXPECT_FALSE(files.MoveFile(device, In("a\\moved.ora")));
+  EXPECT_EQ(files.MoveFile(device, In("a\\moved.ora")), MoveResult::Failed);
   EXPECT_THROW(files.ReplaceFile(device, {'x'}), EFCreateError);
-  EXPECT_FALSE(files.CreateDirectory("\\\\?\\" + In("b")));
+  EXPECT_FALSE(files.CreateDirectory("\\\\?\\" + In("b"), kInherited));
   EXPECT_EQ(Read(In("a\\t.ora")), "new");
   EXPECT_TRUE(files.DeleteFile(In("a\\t.ora")));
   EXPECT_FALSE(files.DeleteFile(In("a\\t.ora")));

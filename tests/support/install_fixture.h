@@ -100,8 +100,10 @@ inline const std::string kProductExe = Layout().productExe;
 inline const std::string kUninstallerExe = Layout().uninstallerExe;
 inline const std::string kSetupExe = Layout().setupExe;
 inline const std::string kWorkingFolder = Layout().workingFolder;
-inline const std::string kTempFolder = Layout().tempFolder;
-inline const std::string kTempCopy = Layout().tempCopy;
+// The Windows Temp folder, open to every user, where the installer writes
+// nothing (earlier versions put a copy of the product there, T).
+inline const std::string kTempFolder = "C:\\windows\\Temp";
+inline const std::string kTempCopy = kTempFolder + "\\Pliegorama.exe";
 inline const std::string kGroup = Layout().group;
 inline const std::string kDesktopLink = Layout().desktopLink;
 inline const std::string kGroupProductLink = Layout().groupProductLink;
