@@ -35,7 +35,7 @@ InstallFolders::Found InstallFolders::Read() {
   if (!shellFolders) throw Exception(texts::kUserProgramPathError);
   // The user's own folder, which may name the user's own variables.
   found.programs = ExpandEnvVars(shellFolders->ReadString(kProgramsValue).value_or(""), Environment::Process);
-  if (!platform::IsFullPath(found.programs)) throw Exception(texts::kUserProgramPathError);
+  if (!IsUsersOwnFolder(found.programs)) throw Exception(texts::kUserProgramPathError);
   return found;
 }
 
@@ -72,4 +72,14 @@ std::string InstallFolders::ExpandEnvVars(const std::string& text, Environment e
   return result;
 }
 
-std::string InstallFolders::DesktopDir() { return system_.DesktopDirectory(); }
+std::string InstallFolders::DesktopDir() {
+  const std::string desktop = system_.DesktopDirectory();
+  return IsUsersOwnFolder(desktop) ? desktop : std::string();
+}
+
+bool InstallFolders::IsUsersOwnFolder(const std::string& folder) {
+  if (!platform::IsFullPath(folder)) return false;
+  if (platform::IsNetworkPath(folder)) return true;
+  const std::string profile = system_.ProfileDirectory();
+  return (!profile.empty() && platform::IsInside(folder, profile)) || system_.Guarded().IsCloudPlaceholder(folder);
+}

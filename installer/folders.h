@@ -24,9 +24,16 @@ class InstallFolders {
   enum class Environment { Process, Machine };
   // "%name%" references replaced by the environment's values.
   std::string ExpandEnvVars(const std::string& text, Environment environment);
-  // The current user's desktop folder; empty when the shell cannot give it.
+  // The current user's desktop folder; empty when the shell cannot give it,
+  // or names a folder that is not the user's own (see IsUsersOwnFolder).
   std::string DesktopDir();
 
  private:
+  // Whether a folder from the current user's own settings may take the
+  // links: one inside the user's profile, on a network share, or a synced
+  // (cloud) folder. Any program of the user may name another, such as the
+  // system folder, for the elevated programs to write in.
+  bool IsUsersOwnFolder(const std::string& folder);
+
   platform::Platform& system_;
 };

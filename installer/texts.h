@@ -57,6 +57,7 @@ inline constexpr char kRestartQuestion[] =
 // a Remote Desktop server): a restart ends their sessions too.
 inline constexpr char kOtherUsersSignedIn[] =
     "Hay otros usuarios con la sesi\xF3n iniciada en este equipo. Si lo reinicia ahora, sus sesiones se cerrar\xE1n "
-    "y podr\xEDan perder el trabajo que no hayan guardado.";
+    "y podr\xED"
+    "an perder el trabajo que no hayan guardado.";
 
 }  // namespace texts

@@ -30,13 +30,16 @@ class NetService {
   NetService(platform::Platform& system, OracleDetection& detection, StoredFile carriedTnsnames)
       : system_(system), detection_(detection), carriedTnsnames_(std::move(carriedTnsnames)) {}
 
-  // True when the entry is in place (in the XE case, also when the client's
-  // home is unknown: EntryPlaced() then says so); false when there is no
-  // client, or the other home has no network\ADMIN\tnsnames.ora.
+  // True when the entry is in place, and when a client is there but its file
+  // cannot be written safely (EntryPlaced() then says so); false when there
+  // is no client, or the other home has no network\ADMIN\tnsnames.ora.
   bool ConfigureNetService();
-  // False after a ConfigureNetService that found the XE client but no home
-  // to write into: the user must add the entry by hand.
-  bool EntryPlaced() const { return entryPlaced_; }
+  // False after a ConfigureNetService that found a client whose file it could
+  // not write (the XE client's home unknown, a link on the way to the file
+  // that no administrator made, a file with a second name): the user must
+  // add the entry by hand. WhyNotPlaced() says which file and why.
+  bool EntryPlaced() const { return whyNotPlaced_.empty(); }
+  const std::string& WhyNotPlaced() const { return whyNotPlaced_; }
   // What the XE case may have written in the XE client's home: the
   // tnsnames.ora this run wrote there (never one it edited, nor a copy it
   // kept) and the two folders, each folder only when empty. Nothing in a home
@@ -46,7 +49,11 @@ class NetService {
  private:
   platform::Platform& system_;
   OracleDetection& detection_;
+  // A home whose file lies behind a link the checked writes refuse: true,
+  // with the reason kept.
+  bool RefusedHome(platform::GuardedFiles& files, const std::string& home, const std::string& file);
+
   StoredFile carriedTnsnames_;
-  bool entryPlaced_ = true;
-  std::string createdFile_;  // the carried tnsnames.ora this run wrote, when it did
+  std::string whyNotPlaced_;  // empty when the entry is in place
+  std::string createdFile_;   // the carried tnsnames.ora this run wrote, when it did
 };

@@ -18,9 +18,9 @@ namespace {
 // entry is added by hand.
 void TellWhenTheEntryIsMissing(platform::Platform& system, const NetService& netService) {
   if (netService.EntryPlaced()) return;
-  system.MessageDialog(
-      Format(texts::kNetServiceEntryNotPlaced, INSTALADOR_DB_HOST, tnsnames::AppendedLine(INSTALADOR_DB_HOST).c_str()),
-      DialogType::Information, DialogButtons::Ok);
+  system.MessageDialog(Format(texts::kNetServiceEntryNotPlaced, netService.WhyNotPlaced().c_str(), INSTALADOR_DB_HOST,
+                              tnsnames::AppendedLine(INSTALADOR_DB_HOST).c_str()),
+                       DialogType::Information, DialogButtons::Ok);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "framework/text_case.h"
+
 namespace platform {
 
 // A full path: a drive letter, ":" and "\", or a UNC path ("\\server\share").
@@ -18,6 +20,30 @@ inline bool IsFullPath(const std::string& path) {
   if (path.size() <= 2 || path[0] != '\\' || path[1] != '\\' || path[2] == '\\') return false;
   const std::string server = path.substr(2, path.find_first_of("\\/", 2) - 2);
   return server != "?" && server != ".";
+}
+
+// A full path on a network share ("\\server\share...").
+inline bool IsNetworkPath(const std::string& path) { return IsFullPath(path) && path[0] == '\\'; }
+
+// Whether `path` is `folder` or lies inside it: both full paths, compared
+// without regard to case, and nothing after the folder ("." or "..") that
+// would lead back out of it.
+inline bool IsInside(const std::string& path, const std::string& folder) {
+  std::string base = folder;
+  while (base.size() > 3 && (base.back() == '\\' || base.back() == '/')) base.pop_back();
+  if (!IsFullPath(path) || !IsFullPath(base) || path.size() < base.size() ||
+      !SameAnsiText(path.substr(0, base.size()), base))
+    return false;
+  if (path.size() > base.size() && path[base.size()] != '\\' && path[base.size()] != '/' && base.back() != '\\')
+    return false;
+  for (size_t at = base.size(); at < path.size();) {
+    size_t end = path.find_first_of("\\/", at);
+    if (end == std::string::npos) end = path.size();
+    const std::string name = path.substr(at, end - at);
+    if (name == "." || name == "..") return false;
+    at = end + 1;
+  }
+  return true;
 }
 
 }  // namespace platform

@@ -111,8 +111,8 @@ class GuardedFiles : public FileReplacer {
   std::unique_ptr<TReplacementFile> CreateReplacement(const std::string& path) final {
     return CreateReplacement(path, Protection::Inherited);
   }
-  // The link another user made that an operation on `path` would meet and
-  // refuse (the path up to and including it), on the way or at `path`
+  // The link that an operation on `path` would meet and refuse (the path up
+  // to and including it): one another user made on the way, or any at `path`
   // itself; nullopt when there is none. The walk ends at the first name that
   // is missing.
   virtual std::optional<std::string> RefusedLink(const std::string& path) = 0;

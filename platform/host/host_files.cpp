@@ -116,21 +116,28 @@ void HostPlatform::WriteFileBytes(const std::string& path, const std::string& by
   if (written != bytes.size()) throw std::runtime_error("cannot write " + path);
 }
 
-void HostPlatform::MakeLink(const std::string& path, const std::string& target, LinkKind kind) {
+void HostPlatform::MakeLink(const std::string& path, const std::string& target, LinkKind kind, LinkOwner owner) {
   const auto link = ParsePath(path);
-  if (!link || link->parts.empty()) throw std::invalid_argument("not a Windows path: " + path);
+  const auto to = ParsePath(target);
+  if (!link || link->parts.empty() || !to) throw std::invalid_argument("not a Windows path: " + path);
+  host_detail::Reparse& made = machine_->reparse[link->Key()];
+  made = {kind == LinkKind::Junction ? kReparseTagMountPoint : kReparseTagSymlink, owner, to->Full(), false};
+  // A folder held open cannot be removed or renamed: it becomes the mount point itself.
+  if (machine_->held.count(link->Key())) {
+    made.onFolder = true;
+    return;
+  }
   const std::string host = (fs::path(HostPath(link->Parent().Full())) / link->parts.back()).string();
   std::error_code error;
   fs::remove_all(HostPath(path), error);
   fs::create_symlink(HostPath(target), host, error);
   if (error) throw std::runtime_error("cannot link " + path + ": " + error.message());
-  machine_->reparseTags[link->Key()] = kind == LinkKind::Junction ? kReparseTagMountPoint : kReparseTagSymlink;
 }
 
 void HostPlatform::SetReparseTag(const std::string& path, uint32_t tag) {
   const auto parsed = ParsePath(path);
   if (!parsed) throw std::invalid_argument("not a Windows path: " + path);
-  machine_->reparseTags[parsed->Key()] = tag;
+  machine_->reparse[parsed->Key()].tag = tag;
 }
 
 void HostPlatform::MakeHardLink(const std::string& existing, const std::string& path) {
@@ -141,8 +148,36 @@ void HostPlatform::MakeHardLink(const std::string& existing, const std::string& 
   if (error) throw std::runtime_error("cannot link " + path + ": " + error.message());
 }
 
-void HostPlatform::SetFoldersHeldHook(std::function<void(const std::string& folder)> hook) {
-  machine_->foldersHeldHook = std::move(hook);
+void HostPlatform::SetGuardedStepHook(std::function<void(GuardedStep step, const std::string& folder)> hook) {
+  machine_->guardedStepHook = std::move(hook);
+}
+
+namespace {
+
+std::string KeyOf(const std::string& path) {
+  const auto parsed = ParsePath(path);
+  if (!parsed) throw std::invalid_argument("not a Windows path: " + path);
+  return parsed->Key();
+}
+
+}  // namespace
+
+std::string HostPlatform::SecurityOf(const std::string& path) {
+  const auto it = machine_->security.find(KeyOf(path));
+  return it == machine_->security.end() ? std::string() : it->second;
+}
+
+void HostPlatform::SetSecurity(const std::string& path, const std::string& sddl) {
+  machine_->security[KeyOf(path)] = sddl;
+}
+
+uint32_t HostPlatform::AttributesOf(const std::string& path) {
+  const auto it = machine_->attributes.find(KeyOf(path));
+  return it == machine_->attributes.end() ? 0 : it->second;
+}
+
+void HostPlatform::SetAttributes(const std::string& path, uint32_t attributes) {
+  machine_->attributes[KeyOf(path)] = attributes;
 }
 
 GuardedFiles& HostPlatform::Guarded() { return *guarded_; }
@@ -181,7 +216,9 @@ bool HostPlatform::CreateDirectory(const std::string& path) {
   if (!parsed || parsed->parts.empty()) return false;
   if (!machine_->IsFolder(parsed->Parent()) || fs::exists(machine_->Status(*parsed))) return false;
   std::error_code error;
-  return fs::create_directory(machine_->Resolve(*parsed), error);
+  if (!fs::create_directory(machine_->Resolve(*parsed), error)) return false;
+  machine_->Forget(parsed->Key());
+  return true;
 }
 
 bool HostPlatform::RemoveDirectory(const std::string& path) {
@@ -198,12 +235,7 @@ void HostPlatform::CreatePrivateDirectory(const std::string& path) {
   if (!parsed || parsed->parts.empty()) ThrowCreate(path, reason::kInvalidName);
   if (!machine_->IsFolder(parsed->Parent())) ThrowCreate(parsed->Full(), reason::kPathNotFound);
   if (fs::exists(machine_->Status(*parsed)) || !CreateDirectory(path)) ThrowCreate(parsed->Full(), reason::kFileExists);
-  machine_->privateFolders.insert(parsed->Key());
-}
-
-bool HostPlatform::IsPrivateDirectory(const std::string& path) {
-  const auto parsed = ParsePath(path);
-  return parsed && machine_->IsFolder(*parsed) && machine_->privateFolders.count(parsed->Key()) != 0;
+  machine_->Made(parsed->Key(), kPrivateFolderSecurity);
 }
 
 bool HostPlatform::RemoveDirectoryTree(const std::string& path) {
@@ -229,9 +261,7 @@ bool HostPlatform::RemoveDirectoryTree(const std::string& path) {
       }
     }
   }
-  if (RemoveDirectory(path)) {
-    machine_->privateFolders.erase(parsed->Key());
-  } else {
+  if (!RemoveDirectory(path)) {
     all = false;
     DeleteFileAtRestart(path);
   }
@@ -242,7 +272,9 @@ bool HostPlatform::DeleteFile(const std::string& path) {
   const auto parsed = ParsePath(path);
   if (!parsed || !machine_->IsFile(*parsed) || machine_->WriteRefusal(*parsed)) return false;
   std::error_code error;
-  return fs::remove(machine_->Resolve(*parsed), error);
+  if (!fs::remove(machine_->Resolve(*parsed), error)) return false;
+  machine_->Forget(parsed->Key());
+  return true;
 }
 
 std::unique_ptr<TStream> HostPlatform::CreateFileStream(const std::string& path) {
@@ -253,8 +285,10 @@ std::unique_ptr<TStream> HostPlatform::CreateFileStream(const std::string& path)
   if (machine_->IsFolder(*parsed)) ThrowCreate(full, reason::kAccessDenied);
   if (const char* why = machine_->WriteRefusal(*parsed)) ThrowCreate(full, why);
   const std::string host = machine_->Resolve(*parsed);
+  const bool existed = machine_->IsFile(*parsed);
   std::FILE* file = std::fopen(host.c_str(), "w+b");
   if (!file) ThrowCreate(full, reason::kAccessDenied);
+  if (!existed) machine_->Forget(parsed->Key());
   return std::make_unique<HostFileStream>(machine_, parsed->Key(), host, file, true);
 }
 
@@ -277,43 +311,57 @@ std::vector<uint8_t> HostPlatform::ReadFile(const std::string& path) {
   return ReadAll(*stream);
 }
 
-std::unique_ptr<TStream> HostPlatform::CreateNewFileStream(const std::string& path) {
-  const auto parsed = ParsePath(path);
-  if (!parsed || parsed->parts.empty()) ThrowCreate(path, reason::kInvalidName);
-  const std::string full = parsed->Full();
-  if (!machine_->IsFolder(parsed->Parent())) ThrowCreate(full, reason::kPathNotFound);
-  // A file or a folder: whatever is there stays, and is not used.
-  if (fs::exists(machine_->Status(*parsed))) ThrowCreate(full, reason::kFileExists);
-  return CreateFileStream(path);
-}
-
-// --- Replacements, moves, deletions at restart ---
+// --- Replacements, deletions at restart ---
 
 namespace host_detail {
 
-std::unique_ptr<TReplacementFile> MakeReplacement(HostPlatform& files, const std::shared_ptr<Machine>& machine,
-                                                  const WinPath& target,
-                                                  const std::function<bool(const std::string& hostPath)>& accept) {
-  const std::string full = target.Full();
-  if (!machine->IsFolder(target.Parent())) ThrowCreate(full, reason::kPathNotFound);
-  WinPath temporary = target.Parent();
+std::vector<uint8_t> ReadHostFile(const std::string& hostPath) {
+  std::FILE* file = std::fopen(hostPath.c_str(), "rb");
+  if (!file) throw std::runtime_error("cannot read " + hostPath);
+  TStdioFileStream stream(file);
+  return ReadAll(stream);
+}
+
+std::unique_ptr<TReplacementFile> MakeReplacement(const std::shared_ptr<Machine>& machine,
+                                                  const std::string& folderHost, const WinPath& target,
+                                                  const std::string& named, const std::string& sddl,
+                                                  std::shared_ptr<const void> hold) {
+  std::error_code error;
+  if (!fs::is_directory(folderHost, error)) ThrowCreate(named, reason::kPathNotFound);
+  const std::string name = target.parts.back();
+  const WinPath folder = target.Parent();
+  WinPath temporary = folder;
   temporary.parts.push_back(ReplacementTemporaryName());
-  std::unique_ptr<TStream> file = files.CreateNewFileStream(temporary.Full());
-  if (accept && !accept(machine->Resolve(temporary))) {
-    file.reset();
-    std::error_code error;
-    fs::remove(machine->Resolve(temporary), error);
-    ThrowCreate(full, reason::kAccessDenied);
+  const std::string temporaryHost = (fs::path(folderHost) / temporary.parts.back()).string();
+  std::FILE* file = std::fopen(temporaryHost.c_str(), "wx+b");  // exclusively: nothing there is taken over
+  if (!file) ThrowCreate(named, reason::kAccessDenied);
+  // What the replaced file carries goes to the new one; a new file gets `sddl`.
+  const bool replaces = fs::is_regular_file(fs::symlink_status(Machine::Entry(folderHost, name), error));
+  const auto security = machine->security.find(target.Key());
+  const auto attributes = machine->attributes.find(target.Key());
+  if (!replaces) {
+    machine->Made(temporary.Key(), sddl);
+  } else {
+    machine->Made(temporary.Key(), security == machine->security.end() ? std::string() : security->second);
+    if (attributes != machine->attributes.end()) machine->attributes[temporary.Key()] = attributes->second;
   }
+  auto stream = std::make_unique<HostFileStream>(machine, temporary.Key(), temporaryHost, file, true);
   return std::make_unique<TReplacementFile>(
-      std::move(file),
-      [machine, temporary, target, full](std::unique_ptr<TStream> stream) {
-        stream.reset();
-        if (const char* why = machine->Rename(temporary, target, true)) ThrowCreate(full, why);
+      std::move(stream),
+      [machine, folderHost, folder, temporary, name, named, hold](std::unique_ptr<TStream> written) {
+        // Moved by one name in the folder found before: a mount point made on
+        // it since leads a path elsewhere, not this move. (On Windows through
+        // the new file's own handle, still open; here its stream closes first,
+        // so that the model's count of open files does not refuse the move.)
+        written.reset();
+        if (machine->guardedStepHook) machine->guardedStepHook(GuardedStep::Commit, folder.Full());
+        if (const char* why = machine->RenameIn(folderHost, folder, temporary.parts.back(), name, true))
+          ThrowCreate(named, why);
       },
-      [machine, temporary] {
-        std::error_code error;
-        fs::remove(machine->Resolve(temporary), error);
+      [machine, temporaryHost, temporary] {
+        std::error_code ignored;
+        fs::remove(temporaryHost, ignored);
+        machine->Forget(temporary.Key());
       });
 }
 
@@ -322,13 +370,12 @@ std::unique_ptr<TReplacementFile> MakeReplacement(HostPlatform& files, const std
 std::unique_ptr<TReplacementFile> HostPlatform::CreateReplacement(const std::string& path) {
   const auto parsed = ParsePath(path);
   if (!parsed || parsed->parts.empty()) ThrowCreate(path, reason::kInvalidName);
-  return host_detail::MakeReplacement(*this, machine_, *parsed, nullptr);
-}
-
-bool HostPlatform::MoveFile(const std::string& from, const std::string& to) {
-  const auto source = ParsePath(from);
-  const auto target = ParsePath(to);
-  return source && target && !machine_->Rename(*source, *target, false);
+  // The folder is found once by its path (only administrators can change
+  // it), then everything is done by one name in it.
+  std::error_code error;
+  const std::string folderHost = fs::canonical(machine_->Resolve(parsed->Parent()), error).string();
+  if (error) ThrowCreate(parsed->Full(), reason::kPathNotFound);
+  return host_detail::MakeReplacement(machine_, folderHost, *parsed, parsed->Full(), "", nullptr);
 }
 
 bool HostPlatform::DeleteFileAtRestart(const std::string& path) {

@@ -107,20 +107,30 @@ const char* Machine::ReadRefusal(const WinPath& path) const {
 
 std::string Machine::Resolve(const WinPath& path) const {
   fs::path host = fs::path(root) / std::string(1, path.drive);
+  WinPath walked = path;
+  walked.parts.clear();
+  walked.trailingSeparator = false;
   for (const std::string& part : path.parts) {
-    std::error_code error;
-    fs::path next = host / part;
-    if (fs::is_directory(host, error)) {
-      for (const auto& entry : fs::directory_iterator(host, error)) {
-        if (SameName(entry.path().filename().string(), part)) {
-          next = entry.path();
-          break;
-        }
-      }
+    host = Entry(host.string(), part);
+    walked.parts.push_back(part);
+    // A mount point set on a folder leads elsewhere, as a link does.
+    const auto it = reparse.find(walked.Key());
+    if (it != reparse.end() && it->second.onFolder) {
+      const std::optional<WinPath> target = ParsePath(it->second.target);
+      if (target && target->Key() != walked.Key()) host = Resolve(*target);
     }
-    host = next;
   }
   return host.string();
+}
+
+std::string Machine::Entry(const std::string& folderHost, const std::string& name) {
+  std::error_code error;
+  if (fs::is_directory(folderHost, error)) {
+    for (const auto& entry : fs::directory_iterator(folderHost, error)) {
+      if (SameName(entry.path().filename().string(), name)) return entry.path().string();
+    }
+  }
+  return (fs::path(folderHost) / name).string();
 }
 
 fs::file_status Machine::Status(const WinPath& path) const {
@@ -132,44 +142,69 @@ bool Machine::IsFile(const WinPath& path) const { return !path.trailingSeparator
 
 bool Machine::IsFolder(const WinPath& path) const { return fs::is_directory(Status(path)); }
 
-uint32_t Machine::TagOf(const WinPath& path) const {
-  if (path.parts.empty()) return 0;  // a drive's root
+uint32_t Machine::TagAt(const std::string& entryHost, const std::string& key) const {
   std::error_code error;
-  const bool link = fs::is_symlink(fs::symlink_status(Resolve(path), error));
-  // A link's recorded kind counts while it is one; a placeholder's tag on
-  // what is no link.
-  const auto it = reparseTags.find(path.Key());
-  const uint32_t recorded = it == reparseTags.end() ? 0 : it->second;
-  if (link) return IsNameSurrogate(recorded) ? recorded : kReparseTagSymlink;
-  return IsNameSurrogate(recorded) ? 0 : recorded;
+  const bool link = fs::is_symlink(fs::symlink_status(entryHost, error));
+  // A link's recorded kind counts while it is one, and a mount point set on
+  // a folder; a placeholder's tag on what is no link.
+  const auto it = reparse.find(key);
+  const Reparse recorded = it == reparse.end() ? Reparse{} : it->second;
+  if (link) return IsNameSurrogate(recorded.tag) ? recorded.tag : kReparseTagSymlink;
+  if (recorded.onFolder) return recorded.tag;
+  return IsNameSurrogate(recorded.tag) ? 0 : recorded.tag;
 }
 
-const char* Machine::Rename(const WinPath& source, const WinPath& target, bool replace) {
-  if (source.parts.empty() || target.parts.empty()) return reason::kInvalidName;
-  if (!IsFile(source)) return reason::kFileNotFound;
-  if (!IsFolder(target.Parent())) return reason::kPathNotFound;
+uint32_t Machine::TagOf(const WinPath& path) const {
+  if (path.parts.empty()) return 0;  // a drive's root
+  return TagAt(Entry(Resolve(path.Parent()), path.parts.back()), path.Key());
+}
+
+const char* Machine::RenameIn(const std::string& folderHost, const WinPath& folder, const std::string& from,
+                              const std::string& to, bool replace) {
+  WinPath source = folder, target = folder;
+  source.parts.push_back(from);
+  target.parts.push_back(to);
+  const std::string sourceHost = Entry(folderHost, from);
+  std::string targetHost = Entry(folderHost, to);
+  std::error_code error;
+  if (!fs::is_regular_file(fs::symlink_status(sourceHost, error))) return reason::kFileNotFound;
   if (LockOf(source) == FileLock::Exclusive || OpenOf(source).exclusive || OpenOf(source).readers)
     return reason::kSharingViolation;
   const bool sameFile = source.Key() == target.Key();
-  if (!sameFile && fs::exists(Status(target))) {
+  if (!sameFile && fs::exists(fs::symlink_status(targetHost, error))) {
     if (!replace) return reason::kFileExists;
-    if (IsFolder(target)) return reason::kAccessDenied;
+    if (fs::is_directory(fs::symlink_status(targetHost, error))) return reason::kAccessDenied;
     if (const char* why = WriteRefusal(target)) return why;
   }
-  const std::string sourceHost = Resolve(source);
-  std::string targetHost = Resolve(target);
-  std::error_code error;
-  if (!sameFile && fs::exists(targetHost)) fs::remove(targetHost, error);
   // The new name takes the case it is given, as on Windows.
-  targetHost = (fs::path(targetHost).parent_path() / target.parts.back()).string();
+  if (!sameFile) fs::remove(targetHost, error);
+  targetHost = (fs::path(folderHost) / to).string();
   fs::rename(sourceHost, targetHost, error);
   if (error) return reason::kAccessDenied;
-  const auto lock = locks.find(source.Key());
-  if (lock != locks.end() && !sameFile) {
-    locks[target.Key()] = lock->second;
-    locks.erase(source.Key());
+  if (!sameFile) {
+    // What the file carries goes with it; the name it replaced carries nothing now.
+    const auto move = [&](auto& map) {
+      map.erase(target.Key());
+      const auto it = map.find(source.Key());
+      if (it == map.end()) return;
+      map[target.Key()] = it->second;
+      map.erase(it);
+    };
+    move(locks);
+    move(security);
+    move(attributes);
   }
   return nullptr;
+}
+
+void Machine::Made(const std::string& key, const std::string& sddl) {
+  if (sddl.empty()) {
+    security.erase(key);
+  } else {
+    security[key] = sddl;
+  }
+  attributes.erase(key);
+  locks.erase(key);
 }
 
 size_t Machine::Allow(size_t count) {

@@ -9,7 +9,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -70,6 +69,15 @@ struct KeyNode {
 // none of them.
 inline bool IsNameSurrogate(uint32_t tag) { return (tag & 0x20000000) != 0; }
 
+// What a test made a reparse point: a link's kind, owner and target, or a
+// tag on a real file or folder (a cloud placeholder).
+struct Reparse {
+  uint32_t tag = 0;
+  LinkOwner owner = LinkOwner::AnotherUser;
+  std::string target;     // where a link leads: a full Windows path
+  bool onFolder = false;  // a mount point set on a folder that stays (it was held open)
+};
+
 struct OpenCount {
   int exclusive = 0;
   int readers = 0;
@@ -82,14 +90,17 @@ struct Machine {
   std::map<std::string, FileLock> locks;  // by folded full path
   std::map<std::string, OpenCount> open;  // streams this process holds
   std::optional<uint64_t> diskSpace;
-  // Reparse tags by folded full path: the kind a test made a link as (a host
-  // symbolic link, which the machine follows as Windows follows a link), or
-  // a tag on a real file or folder (a cloud placeholder).
-  std::map<std::string, uint32_t> reparseTags;
-  // Folders only administrators and the system may use, by folded full path.
-  std::set<std::string> privateFolders;
-  // Runs as a checked write or delete holds each folder on its way (another process may act then).
-  std::function<void(const std::string& folder)> foldersHeldHook;
+  // Reparse points by folded full path (a link is a host symbolic link, which
+  // the machine follows as Windows follows a link, unless set on a folder).
+  std::map<std::string, Reparse> reparse;
+  // Folders a checked act holds open without delete sharing, by folded path.
+  std::map<std::string, int> held;
+  // Security descriptors given (SDDL) and attributes, by folded full path;
+  // none: the folder's inherited permissions, the default attributes.
+  std::map<std::string, std::string> security;
+  std::map<std::string, uint32_t> attributes;
+  // Runs at each step of a checked act (another process may act then).
+  std::function<void(GuardedStep step, const std::string& folder)> guardedStepHook;
 
   std::shared_ptr<KeyNode> Root(RootKey key) { return key == RootKey::LocalMachine ? localMachine : currentUser; }
 
@@ -99,8 +110,16 @@ struct Machine {
   const char* WriteRefusal(const WinPath& path) const;
   const char* ReadRefusal(const WinPath& path) const;
 
-  // The host path: each existing component found without regard to case.
+  // The host path: each existing component found without regard to case,
+  // a mount point set on a folder followed as a link is.
   std::string Resolve(const WinPath& path) const;
+  // The host path of the entry called `name` in the host folder, found
+  // without regard to case (folder + name when there is none): a look inside
+  // a folder already found, by one name, as through a held handle.
+  static std::string Entry(const std::string& folderHost, const std::string& name);
+  // The reparse tag of the entry itself (a link there not followed), the
+  // entry known by its host path and its folded Windows path; 0 for none.
+  uint32_t TagAt(const std::string& entryHost, const std::string& key) const;
   std::filesystem::file_status Status(const WinPath& path) const;
   // A trailing separator names a folder, never a file.
   bool IsFile(const WinPath& path) const;
@@ -109,10 +128,17 @@ struct Machine {
   // followed; 0 for none.
   uint32_t TagOf(const WinPath& path) const;
 
-  // Renames a file in one step, over an existing one only with `replace`. A
-  // running program or a read-only file may be renamed, a file held open may not.
-  // Null when done, else the reason Windows would give.
-  const char* Rename(const WinPath& source, const WinPath& target, bool replace);
+  // Renames the entry `from` of a host folder to `to` in the same folder, in
+  // one step, over an existing file only with `replace`; `folder` is that
+  // folder's Windows path, for the locks and what the entries carry. A
+  // running program or a read-only file may be renamed, a file held open may
+  // not. Null when done, else the reason Windows would give.
+  const char* RenameIn(const std::string& folderHost, const WinPath& folder, const std::string& from,
+                       const std::string& to, bool replace);
+  // A new file or folder at `key` gets `sddl` (empty: its folder's inherited
+  // permissions) and the default attributes; one that went carries nothing.
+  void Made(const std::string& key, const std::string& sddl);
+  void Forget(const std::string& key) { Made(key, ""); }
 
   // Bytes a write may still add; a full disk writes what fits.
   size_t Allow(size_t count);
@@ -122,18 +148,22 @@ struct Machine {
 [[noreturn]] void ThrowCreate(const std::string& path, const char* why);
 [[noreturn]] void ThrowOpen(const std::string& path, const char* why);
 
-// A replacement for `target`, its new file made exclusively in the target's
-// folder; `accept` (when given) sees where the new file landed, on the host,
-// before anything is written: false deletes it and fails with "Access is denied.".
-std::unique_ptr<TReplacementFile> MakeReplacement(HostPlatform& files, const std::shared_ptr<Machine>& machine,
-                                                  const WinPath& target,
-                                                  const std::function<bool(const std::string& hostPath)>& accept);
+// A replacement for the entry `target` of a folder found once (`folderHost`,
+// whose Windows path `target` names with it; errors name `named`): its new
+// file made exclusively in that folder and moved over the target by one
+// name. It takes the replaced file's security descriptor and attributes; a
+// new file gets `sddl`. `hold` stays until the replacement has ended.
+std::unique_ptr<TReplacementFile> MakeReplacement(const std::shared_ptr<Machine>& machine,
+                                                  const std::string& folderHost, const WinPath& target,
+                                                  const std::string& named, const std::string& sddl,
+                                                  std::shared_ptr<const void> hold);
+// The whole content of a file on the host.
+std::vector<uint8_t> ReadHostFile(const std::string& hostPath);
 
 // The checked writes and deletes of host_guarded_files.cpp.
 class HostGuardedFiles : public GuardedFiles {
  public:
-  HostGuardedFiles(HostPlatform& files, std::shared_ptr<Machine> machine)
-      : files_(files), machine_(std::move(machine)) {}
+  explicit HostGuardedFiles(std::shared_ptr<Machine> machine) : machine_(std::move(machine)) {}
 
   using GuardedFiles::CreateReplacement;
   bool CreateDirectory(const std::string& path, Protection protection) override;
@@ -146,18 +176,13 @@ class HostGuardedFiles : public GuardedFiles {
   bool IsCloudPlaceholder(const std::string& path) override;
 
  private:
+  class Held;
   enum class Walk { Held, Refused, Failed };
-  // The target's folder as checked, as the host resolves it.
-  struct Held {
-    WinPath target;
-    std::string folder;
-  };
-  Walk Hold(const std::string& path, Held& held) const;
-  bool Contains(const Held& held, const std::string& hostPath) const;
-  // The target itself, checked: no link, and where it was looked for.
-  bool TargetAccepted(const Held& held) const;
+  // The walk down to the target's folder (see host_guarded_files.cpp); on a
+  // refusal, `refusedLink` (when given) names the link.
+  Walk Hold(const std::string& path, Held& held, std::string* refusedLink = nullptr) const;
+  bool Delete(const std::string& path, bool folder);
 
-  HostPlatform& files_;
   std::shared_ptr<Machine> machine_;
 };
 

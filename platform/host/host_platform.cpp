@@ -18,7 +18,7 @@ using host_detail::Fold;
 
 HostPlatform::HostPlatform()
     : machine_(std::make_shared<host_detail::Machine>()),
-      guarded_(std::make_unique<host_detail::HostGuardedFiles>(*this, machine_)) {
+      guarded_(std::make_unique<host_detail::HostGuardedFiles>(machine_)) {
   std::string pattern = (fs::temp_directory_path() / "instalador-host-XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create the host machine's folder");
   machine_->root = pattern;

@@ -52,6 +52,18 @@ enum class ShellLinkFailure { None, CannotCreate, NoInterface };
 // What another user may put in a folder they can change: a junction (or a
 // mount point: one to a drive's root) or a symbolic link.
 enum class LinkKind { Junction, SymbolicLink };
+// Who made a link (its owner): another user, or one of the owners a standard
+// user cannot give a file.
+enum class LinkOwner { AnotherUser, Administrators, System, TrustedInstaller };
+
+// The moments of a checked write or delete at which another process may act:
+// each folder on the way once it is checked and held, and the act in the last
+// one (a create, a move, the replacement's final move).
+enum class GuardedStep { FolderHeld, Create, Move, Commit };
+
+// File attributes, as Windows numbers them.
+inline constexpr uint32_t kAttributeHidden = 0x2;
+inline constexpr uint32_t kAttributeSystem = 0x4;
 
 // Reparse tags, as Windows numbers them.
 inline constexpr uint32_t kReparseTagMountPoint = 0xA0000003;  // junctions and mount points
@@ -99,18 +111,27 @@ class HostPlatform : public Platform {
   void SetDiskSpace(std::optional<uint64_t> bytes);
   void WriteFileBytes(const std::string& path, const std::string& bytes);  // parents must exist
   // A link at `path` to `target` (a host symbolic link, which the machine's
-  // operations follow as Windows follows a link); whatever stood at `path`
-  // goes first, as its owner may remove it.
-  void MakeLink(const std::string& path, const std::string& target, LinkKind kind);
+  // operations follow as Windows follows a link), made by `owner`; whatever
+  // stood at `path` goes first, as its owner may remove it. A folder that a
+  // checked act holds open cannot go: it becomes a mount point itself (as an
+  // emptied folder can), what it holds hidden from a path through it.
+  void MakeLink(const std::string& path, const std::string& target, LinkKind kind,
+                LinkOwner owner = LinkOwner::AnotherUser);
   // A reparse point that names no other place (a cloud placeholder) on the
   // file or folder at `path`.
   void SetReparseTag(const std::string& path, uint32_t tag);
   // A second name for an existing file.
   void MakeHardLink(const std::string& existing, const std::string& path);
-  // Runs each time a checked write or delete (Guarded()) has checked and holds
-  // one more folder on its way down, with that folder: another process may
-  // act then.
-  void SetFoldersHeldHook(std::function<void(const std::string& folder)> hook);
+  // Runs at each step of a checked write or delete (Guarded()), with the
+  // folder it holds then: another process may act then.
+  void SetGuardedStepHook(std::function<void(GuardedStep step, const std::string& folder)> hook);
+  // The security descriptor a file or folder was given (SDDL); empty when it
+  // takes its folder's inherited permissions. Its attributes beyond the
+  // defaults (kAttributeHidden, ...).
+  std::string SecurityOf(const std::string& path);
+  void SetSecurity(const std::string& path, const std::string& sddl);
+  uint32_t AttributesOf(const std::string& path);
+  void SetAttributes(const std::string& path, uint32_t attributes);
 
   // Folders and environment.
   void SetWindowsDirectory(const std::string& path) { windowsDirectory_ = path; }
@@ -133,8 +154,6 @@ class HostPlatform : public Platform {
   // The current folder each of them was started in, and its environment block.
   const std::vector<std::string>& StartedProgramFolders() const { return startedProgramFolders_; }
   const std::vector<std::u16string>& StartedProgramEnvironments() const { return startedProgramEnvironments_; }
-  // Whether the folder was made by CreatePrivateDirectory (and is still there).
-  bool IsPrivateDirectory(const std::string& path);
 
   // The running program's own version resource (a VS_VERSIONINFO block);
   // none until set.
@@ -189,8 +208,6 @@ class HostPlatform : public Platform {
   bool DeleteFile(const std::string& path) override;
   bool DeleteFileAtRestart(const std::string& path) override;
   std::vector<uint8_t> ReadFile(const std::string& path) override;
-  std::unique_ptr<TStream> CreateNewFileStream(const std::string& path);
-  bool MoveFile(const std::string& from, const std::string& to);
   GuardedFiles& Guarded() override;
   void CreateShellLink(const std::string& target, const std::string& arguments, const std::string& workingFolder,
                        const std::string& linkPath) override;

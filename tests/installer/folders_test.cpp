@@ -36,6 +36,9 @@ class Folders : public WindowTest {
     SetEnv(*machine_, "INSTALADOR_T_B", "C:\\beta dir");
     SetEnv(*machine_, "INSTALADOR_T_LONG", std::string(300, 'L'));
     SetEnv(*machine_, "INSTALADOR_T_UNSET", std::nullopt);
+    // The Start-menu folder must lie in the user's profile.
+    profile_ = System().ProfileDirectory();
+    SetEnv(*machine_, "INSTALADOR_T_PROFILE", profile_);
     // The machine's own folder values, put back afterwards.
     Remember(RootKey::LocalMachine, kCurrentVersionKey, "ProgramFilesPath");
     Remember(RootKey::CurrentUser, kShellFoldersKey, "Programs");
@@ -47,6 +50,8 @@ class Folders : public WindowTest {
       machine_->SetString(saved.root, saved.key, saved.name, saved.value, saved.value.find('%') != std::string::npos);
     }
   }
+
+  std::string profile_;
 
   void SetFolders(const std::string& programFiles, const std::string& programs) {
     machine_->SetString(RootKey::LocalMachine, kCurrentVersionKey, "ProgramFilesPath", programFiles, true);
@@ -96,22 +101,22 @@ INSTANTIATE_TEST_SUITE_P(
 // Program Files with the machine's variables, the user's Start-menu folder
 // with this process's.
 TEST_F(Folders, ReadsAndExpandsTheFolders) {
-  SetFolders("%SystemDrive%\\beta dir", "%INSTALADOR_T_B%\\Start Menu\\Programs");
+  SetFolders("%SystemDrive%\\beta dir", "%INSTALADOR_T_PROFILE%\\Start Menu\\Programs");
   Form().ReadInstallFolders();
   EXPECT_EQ(Form().ProgramFilesDir, System().WindowsDirectory().substr(0, 2) + "\\beta dir");
-  EXPECT_EQ(Form().ProgramsDir, "C:\\beta dir\\Start Menu\\Programs");
+  EXPECT_EQ(Form().ProgramsDir, profile_ + "\\Start Menu\\Programs");
   EXPECT_EQ(Form().WindowsDir, System().WindowsDirectory());
   ASSERT_FALSE(Form().WindowsDir.empty());
   EXPECT_NE(Form().WindowsDir.back(), '\\');
 }
 
 TEST_F(Folders, EveryCallReadsAfresh) {
-  SetFolders("C:\\One", "C:\\One\\Programs");
+  SetFolders("C:\\One", profile_ + "\\One\\Programs");
   Form().ReadInstallFolders();
-  SetFolders("D:\\Two", "D:\\Two\\Programs");
+  SetFolders("D:\\Two", profile_ + "\\Two\\Programs");
   Form().ReadInstallFolders();
   EXPECT_EQ(Form().ProgramFilesDir, "D:\\Two");
-  EXPECT_EQ(Form().ProgramsDir, "D:\\Two\\Programs");
+  EXPECT_EQ(Form().ProgramsDir, profile_ + "\\Two\\Programs");
 }
 
 struct WrongTypeCase {
@@ -186,7 +191,7 @@ class MissingFolderKey : public Folders, public testing::WithParamInterface<Miss
 // The error comes before anything is written, and the folders of an earlier
 // look-up are not half replaced.
 TEST_P(MissingFolderKey, RaisesItsError) {
-  SetFolders("C:\\Program Files", "C:\\Programs");
+  SetFolders("C:\\Program Files", profile_ + "\\Programs");
   Form().ReadInstallFolders();
   Host(*machine_).DeleteKeyTree(GetParam().root, GetParam().key);
   Host(*machine_).SetWindowsDirectory("D:\\WINNT");
@@ -204,8 +209,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<MissingKeyCase>& info) { return std::string(info.param.label); });
 
 // A folder that is no full path would count from the current drive's root,
-// where any user can prepare it: it is refused like a missing key, before
-// anything is written.
+// where any user can prepare it, and a Start-menu folder outside the user's
+// profile is one that any program of the user may have named for the
+// elevated run to write in (the system folder): both are refused like a
+// missing key, before anything is written.
 struct NotFullCase {
   const char* label;
   std::optional<std::string> programFiles, programs;  // nullopt: the value is missing
@@ -237,7 +244,12 @@ INSTANTIATE_TEST_SUITE_P(
         // Device paths can name any place, with no link on the way to see.
         NotFullCase{"program_files_globalroot", "\\\\?\\GLOBALROOT\\Device\\HarddiskVolume2\\Archivos", "C:\\Programs",
                     "Program Files Path Error"},
-        NotFullCase{"programs_device", "C:\\Program Files", "\\\\.\\C:\\Programs", "User Program Path Error"}),
+        NotFullCase{"programs_device", "C:\\Program Files", "\\\\.\\C:\\Programs", "User Program Path Error"},
+        NotFullCase{"programs_system_folder", "C:\\Program Files", "C:\\windows\\system32", "User Program Path Error"},
+        NotFullCase{"programs_back_out_of_the_profile", "C:\\Program Files", "C:\\users\\tester\\..\\..\\windows",
+                    "User Program Path Error"},
+        NotFullCase{"programs_beside_the_profile", "C:\\Program Files", "C:\\users\\tester2\\Programs",
+                    "User Program Path Error"}),
     [](const testing::TestParamInfo<NotFullCase>& info) { return std::string(info.param.label); });
 
 // Every other test takes its paths from the layout: here they are written out,

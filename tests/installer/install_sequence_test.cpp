@@ -45,6 +45,17 @@ TEST_F(InstallTest, RegisteredClientReportsSuccessAndOffersRestart) {
   EXPECT_EQ(machine.RestartRequests(), 1);
 }
 
+// A restart ends other users' sessions too: they are named first.
+TEST_F(InstallTest, OtherUsersSignedInAreToldOfBeforeTheRestartQuestion) {
+  RegisterXEClient();
+  machine.SetOtherUserSessions(2);
+  machine.QueueDialogAnswers({kIdOk, kIdOk, kIdNo});
+  form->InstallProduct();
+  EXPECT_EQ(DialogTexts(),
+            (std::vector<std::string>{texts::kInstallSucceeded, texts::kOtherUsersSignedIn, texts::kRestartQuestion}));
+  EXPECT_EQ(machine.Dialogs()[1].type, DialogType::Information);
+}
+
 TEST_F(InstallTest, RestartOnlyOnYes) {
   for (int answer : {kIdNo, kIdCancel}) {
     machine.DeleteKeyTree(RootKey::LocalMachine, kOracleKey);
@@ -172,6 +183,14 @@ INSTANTIATE_TEST_SUITE_P(
                                 m.DeleteKeyTree(RootKey::CurrentUser, kShellFoldersKey);
                               },
                               "User Program Path Error", false},
+                    // A folder of the user's settings that is not theirs: the
+                    // elevated run writes nothing in it.
+                    ErrorCase{"ProgramsIsTheSystemFolder",
+                              [](InstallTest&, platform::HostPlatform& m) {
+                                m.SetString(RootKey::CurrentUser, kShellFoldersKey, "Programs",
+                                            "C:\\windows\\system32");
+                              },
+                              "User Program Path Error", false},
                     ErrorCase{"UninstallerInUse",
                               [](InstallTest&, platform::HostPlatform& m) {
                                 m.WriteFileBytes(kUninstallerExe, "running");
@@ -286,14 +305,29 @@ TEST_F(InstallTest, ErrorLeavesWhatWasWrittenAndAllowsAnotherRun) {
 }
 
 TEST_F(InstallTest, DesktopLinkIsMadeEvenWhenTheGroupCannotBe) {
-  machine.SetString(RootKey::CurrentUser, kShellFoldersKey, "Programs", "C:\\missing\\Programs");
+  const std::string missing = std::string(kProfile) + "\\missing\\Programs";
+  machine.SetString(RootKey::CurrentUser, kShellFoldersKey, "Programs", missing);
   RegisterXEClient();
   machine.QueueDialogAnswers({kIdOk, kIdNo});
 
   form->InstallProduct();
 
   EXPECT_TRUE(machine.ReadShellLink(kDesktopLink).has_value());
-  EXPECT_FALSE(machine.DirectoryExists("C:\\missing\\Programs\\Ostrelia"));
+  EXPECT_FALSE(machine.DirectoryExists(missing + "\\Ostrelia"));
+}
+
+// A desktop that the user's settings put outside their profile (the system
+// folder, say) gets no link; the rest of the install goes on.
+TEST_F(InstallTest, DesktopOutsideTheProfileGetsNoLink) {
+  machine.SetDesktopDirectory("C:\\windows\\system32");
+  MakeFolders("C:\\windows\\system32");
+  RegisterXEClient();
+  machine.QueueDialogAnswers({kIdOk, kIdNo});
+
+  form->InstallProduct();
+
+  EXPECT_FALSE(machine.FileExists("C:\\windows\\system32\\Sistema de Lumentra.lnk"));
+  EXPECT_TRUE(machine.ReadShellLink(kGroupUninstallerLink).has_value());
 }
 
 // A link another user put in the Start-menu folders or on the desktop: no

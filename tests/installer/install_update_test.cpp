@@ -1,6 +1,6 @@
 // The install sequence on a host machine, over an installed product: the
-// update rule (a newer build only), the copy in the Windows Temp folder that
-// another user may meddle with, and the version comparison.
+// update rule (a newer build only), the Windows Temp folder that another user
+// may meddle with and the install leaves alone, and the version comparison.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -50,69 +50,40 @@ INSTANTIATE_TEST_SUITE_P(States, ProductUpdateTest,
                                          UpdateCase{"OlderBuild", FileVersion{1, 0, 4, 7}, {1, 0, 4, 6}, false}),
                          [](const testing::TestParamInfo<UpdateCase>& info) { return std::string(info.param.name); });
 
-// --- The temporary copy: the Windows Temp folder is open to every user ---
+// --- Nothing in the Windows Temp folder, which every user may write ---
 
-// Another user's process rewrites the copy at the worst moments: the product
-// is written from the payload, never from the copy.
-struct CopySwapCase {
-  const char* name;
-  std::string swapAfterReading;        // the file whose version read is followed by the swap
-  std::optional<FileVersion> planted;  // the version of the file put in its place
-  bool replaced;
-};
-
-class TempCopySwapTest : public InstallTest, public testing::WithParamInterface<CopySwapCase> {};
-
-TEST_P(TempCopySwapTest, ProductComesFromThePayload) {
-  const CopySwapCase& c = GetParam();
-  CarryProduct(FileVersion{1, 0, 4, 7});
-  InstallProductOfVersion(FileVersion{1, 0, 4, 6});
-  RegisterXEClient();
-  machine.QueueDialogAnswers({kIdOk, kIdNo});
-  const std::string planted = BuildPeImage(c.planted) + "planted by another user";
-  machine.SetVersionReadHook([&](const std::string& path) {
-    if (path == c.swapAfterReading) machine.WriteFileBytes(kTempCopy, planted);
-  });
-
-  form->InstallProduct();
-
-  EXPECT_EQ(Read(kProductExe), c.replaced ? carriedProduct : installedProduct);
-  EXPECT_FALSE(machine.FileExists(kTempCopy));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Moments, TempCopySwapTest,
-    testing::Values(CopySwapCase{"BeforeTheVersionTestNewer", kProductExe, FileVersion{9, 9, 9, 9}, true},
-                    CopySwapCase{"BeforeTheVersionTestOlder", kProductExe, FileVersion{1, 0, 4, 5}, false},
-                    CopySwapCase{"BeforeTheVersionTestNoVersion", kProductExe, std::nullopt, false},
-                    CopySwapCase{"AfterTheVersionTest", kTempCopy, FileVersion{9, 9, 9, 9}, true}),
-    [](const testing::TestParamInfo<CopySwapCase>& info) { return std::string(info.param.name); });
-
-// Something already at the copy's path is removed. What cannot be removed
-// (another user's folder, or a file held open or read-only) does not stop the
-// update: the version test reads a copy of a name nobody can guess beside it,
-// which goes on every way out, and what the other user left stays.
+// What another user put at T (where earlier versions made the version test's
+// copy), or puts there while the install runs: the version test reads the
+// carried product in memory, so none of it decides whether the installed
+// product is replaced, and nothing there is read, written, followed or deleted.
 enum class Outcome { Replaced, Kept, ProductInUse };
 
-struct StaleCopyCase {
+struct TempFolderCase {
   const char* name;
   std::function<void(platform::HostPlatform&)> prepare;
   FileVersion carried;  // over an installed 1.0.4.6
   Outcome outcome;
-  bool copyAtT;  // the version test reads T itself
+  std::optional<std::optional<FileVersion>> plantedWhileRunning = std::nullopt;  // put at T once a version was read
 };
 
-class StaleTempCopyTest : public InstallTest, public testing::WithParamInterface<StaleCopyCase> {};
+class TempFolderTest : public InstallTest, public testing::WithParamInterface<TempFolderCase> {};
 
-TEST_P(StaleTempCopyTest, VersionTestRunsOnAFreshCopy) {
-  const StaleCopyCase& c = GetParam();
+TEST_P(TempFolderTest, IsNeitherReadNorWritten) {
+  const TempFolderCase& c = GetParam();
   CarryProduct(c.carried);
   InstallProductOfVersion(FileVersion{1, 0, 4, 6});
   RegisterXEClient();
+  MakeFolders("C:\\windows\\system32");
   c.prepare(machine);
   machine.QueueDialogAnswers({kIdOk, kIdNo});
+  std::vector<std::string> temp = StateUnder(machine, kTempFolder);
   std::vector<std::string> read;
-  machine.SetVersionReadHook([&](const std::string& path) { read.push_back(path); });
+  machine.SetVersionReadHook([&](const std::string& path) {
+    read.push_back(path);
+    if (!c.plantedWhileRunning) return;
+    machine.WriteFileBytes(kTempCopy, BuildPeImage(*c.plantedWhileRunning) + "planted by another user");
+    temp = StateUnder(machine, kTempFolder);
+  });
 
   if (c.outcome == Outcome::ProductInUse) {
     EXPECT_THROW(form->InstallProduct(), EFCreateError);
@@ -122,19 +93,12 @@ TEST_P(StaleTempCopyTest, VersionTestRunsOnAFreshCopy) {
   }
 
   EXPECT_EQ(Read(kProductExe), c.outcome == Outcome::Replaced ? carriedProduct : installedProduct);
-  ASSERT_EQ(read.size(), 2u);
-  EXPECT_EQ(read[0], kProductExe);
-  if (c.copyAtT) {
-    EXPECT_EQ(read[1], kTempCopy);
-  } else {
-    EXPECT_TRUE(StartsWith(read[1], kTempFolder + "\\~Pliegorama-")) << read[1];
-  }
-  // Nothing of ours is left in the Temp folder; what was there stays, or goes
-  // as before when it could be deleted.
-  for (const std::string& path : machine.AllPaths()) EXPECT_EQ(path.find("\\~PLIEGORAMA-"), std::string::npos) << path;
-  EXPECT_EQ(machine.FileExists(kTempCopy) || machine.DirectoryExists(kTempCopy), !c.copyAtT);
+  EXPECT_EQ(read, std::vector<std::string>{kProductExe});
+  EXPECT_EQ(StateUnder(machine, kTempFolder), temp);
+  EXPECT_FALSE(machine.FileExists("C:\\windows\\system32\\planted.dll"));
 }
 
+const auto kNothing = [](platform::HostPlatform&) {};
 const auto kLeftFile = [](platform::HostPlatform& m) { m.WriteFileBytes(kTempCopy, "old"); };
 const auto kReadOnlyFile = [](platform::HostPlatform& m) {
   m.WriteFileBytes(kTempCopy, "someone else's");
@@ -147,22 +111,37 @@ const auto kHeldOpen = [](platform::HostPlatform& m) {
 };
 
 INSTANTIATE_TEST_SUITE_P(
-    Leftovers, StaleTempCopyTest,
-    testing::Values(StaleCopyCase{"File", kLeftFile, {1, 0, 4, 7}, Outcome::Replaced, true},
-                    StaleCopyCase{"ReadOnlyFile", kReadOnlyFile, {1, 0, 4, 7}, Outcome::Replaced, false},
-                    StaleCopyCase{"Folder", kFolder, {1, 0, 4, 7}, Outcome::Replaced, false},
-                    StaleCopyCase{"FolderSameBuild", kFolder, {1, 0, 4, 6}, Outcome::Kept, false},
-                    StaleCopyCase{"HeldOpen", kHeldOpen, {1, 0, 4, 7}, Outcome::Replaced, false},
-                    StaleCopyCase{"HeldOpenOlderBuild", kHeldOpen, {1, 0, 4, 5}, Outcome::Kept, false},
-                    StaleCopyCase{"FolderAndTheProductInUse",
-                                  [](platform::HostPlatform& m) {
-                                    kFolder(m);
-                                    m.SetFileLock(kProductExe, FileLock::Running);
-                                  },
-                                  {1, 0, 4, 7},
-                                  Outcome::ProductInUse,
-                                  false}),
-    [](const testing::TestParamInfo<StaleCopyCase>& info) { return std::string(info.param.name); });
+    Leftovers, TempFolderTest,
+    testing::Values(
+        TempFolderCase{"File", kLeftFile, {1, 0, 4, 7}, Outcome::Replaced},
+        TempFolderCase{"ReadOnlyFile", kReadOnlyFile, {1, 0, 4, 7}, Outcome::Replaced},
+        TempFolderCase{"Folder", kFolder, {1, 0, 4, 7}, Outcome::Replaced},
+        TempFolderCase{"FolderSameBuild", kFolder, {1, 0, 4, 6}, Outcome::Kept},
+        TempFolderCase{"HeldOpen", kHeldOpen, {1, 0, 4, 7}, Outcome::Replaced},
+        TempFolderCase{"HeldOpenOlderBuild", kHeldOpen, {1, 0, 4, 5}, Outcome::Kept},
+        TempFolderCase{"FolderAndTheProductInUse",
+                       [](platform::HostPlatform& m) {
+                         kFolder(m);
+                         m.SetFileLock(kProductExe, FileLock::Running);
+                       },
+                       {1, 0, 4, 7},
+                       Outcome::ProductInUse},
+        // A mount point (which needs no race) to a file of the system folder:
+        // a copy made through it would be a file there of their choosing.
+        TempFolderCase{"JunctionToTheSystemFolder",
+                       [](platform::HostPlatform& m) {
+                         m.MakeLink(kTempCopy, "C:\\windows\\system32\\planted.dll", platform::LinkKind::Junction);
+                       },
+                       {1, 0, 4, 7},
+                       Outcome::Replaced},
+        // Another user's file put at T while the install runs decides nothing.
+        TempFolderCase{"NewerPlantedWhileRunning", kNothing, {1, 0, 4, 7}, Outcome::Replaced, FileVersion{9, 9, 9, 9}},
+        TempFolderCase{"OlderPlantedWhileRunning", kNothing, {1, 0, 4, 7}, Outcome::Replaced, FileVersion{1, 0, 4, 5}},
+        TempFolderCase{
+            "UnversionedPlantedWhileRunning", kNothing, {1, 0, 4, 7}, Outcome::Replaced, std::optional<FileVersion>{}},
+        TempFolderCase{
+            "NewerPlantedOverAnOlderCarried", kNothing, {1, 0, 4, 5}, Outcome::Kept, FileVersion{9, 9, 9, 9}}),
+    [](const testing::TestParamInfo<TempFolderCase>& info) { return std::string(info.param.name); });
 
 TEST_F(InstallTest, RunningProductIsKeptAndTheErrorShown) {
   CarryProduct(FileVersion{1, 0, 4, 7});
@@ -173,42 +152,36 @@ TEST_F(InstallTest, RunningProductIsKeptAndTheErrorShown) {
   EXPECT_TRUE(StartsWith(message, std::string("Cannot create file \"") + kProductExe + "\". ")) << message;
   machine.SetFileLock(kProductExe, FileLock::None);
   EXPECT_EQ(Read(kProductExe), installedProduct);
-  EXPECT_FALSE(machine.FileExists(kTempCopy));
   EXPECT_FALSE(machine.FileExists(kDesktopLink));
   EXPECT_TRUE(view.installEnabled.empty());
 }
 
-TEST_F(InstallTest, NewerProductIsWrittenInItsFolderNotMovedFromTheCopy) {
-  // A file moved out of the Windows Temp folder keeps the permissions it had
-  // there; the product must be a new file of the product folder, so the copy
-  // is still there until the sequence ends.
+TEST_F(InstallTest, TempFolderStaysEmptyWhileTheNewerProductIsWritten) {
   CarryProduct(FileVersion{1, 0, 4, 7});
   InstallProductOfVersion(FileVersion{1, 0, 4, 6});
   RegisterXEClient();
-  bool copyKeptWhileReporting = false;
+  std::vector<std::string> seen;
   machine.SetDialogCallback([&](const platform::DialogRecord& dialog) {
-    copyKeptWhileReporting = machine.FileExists(kTempCopy);
+    const std::vector<std::string> now = StateUnder(machine, kTempFolder);
+    seen.insert(seen.end(), now.begin(), now.end());
     return dialog.buttons == DialogButtons::Ok ? kIdOk : kIdNo;
   });
 
   form->InstallProduct();
 
-  EXPECT_TRUE(copyKeptWhileReporting);
+  EXPECT_EQ(seen, std::vector<std::string>{});
   EXPECT_EQ(Read(kProductExe), carriedProduct);
-  EXPECT_FALSE(machine.FileExists(kTempCopy));
 }
 
 TEST_F(InstallTest, DiskTooFullForTheNewerProductKeepsTheInstalledOne) {
-  // Room for the copy and the small files, not for the new product beside it.
   CarryProduct(FileVersion{1, 0, 4, 7});
   InstallProductOfVersion(FileVersion{1, 0, 4, 6});
-  machine.SetDiskSpace(carriedProduct.size() + 200);
+  machine.SetDiskSpace(carriedProduct.size() / 2);
 
   EXPECT_THROW(form->InstallProduct(), Exception);
 
   machine.SetDiskSpace(std::nullopt);
   EXPECT_EQ(Read(kProductExe), installedProduct);
-  EXPECT_FALSE(machine.FileExists(kTempCopy));
   EXPECT_TRUE(view.installEnabled.empty());
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "framework/errors.h"
 #include "oracle/texts.h"
 #include "uninstaller/texts.h"
 
@@ -29,6 +30,8 @@ TEST(Texts, AreTheGoldenBytes) {
     const char* text;
     const char* hex;
   };
+  // The box as it reads for an XE client whose home is unknown.
+  const std::string notPlaced = Format(texts::kNetServiceEntryNotPlaced, texts::kXEHomeUnknown, "%s", "%s");
   const Golden golden[] = {
       {"title", texts::kApplicationTitle,
        "49 6E 73 74 61 6C 61 64 6F 72 20 4D F3 64 75 6C 6F 20 64 65 20 43 61 70 "
@@ -61,7 +64,7 @@ TEST(Texts, AreTheGoldenBytes) {
        "F3 6E 20 70 72 65 73 69 6F 6E 65 20 65 6E 20 59 65 73 20 70 61 72 61 20 "
        "63 6F 6E 74 69 6E 75 61 72 20 6F 20 4E 6F 20 70 61 72 61 20 63 61 6E 63 "
        "65 6C 61 72 20 6C 61 20 69 6E 73 74 61 6C 61 63 69 F3 6E 2E"},
-      {"net service entry not placed", texts::kNetServiceEntryNotPlaced,
+      {"net service entry not placed", notPlaced.c_str(),
        "4E 6F 20 73 65 20 70 75 64 6F 20 61 67 72 65 67 61 72 20 6C 61 20 65 6E "
        "74 72 61 64 61 20 64 65 20 73 65 72 76 69 63 69 6F 20 64 65 20 72 65 64 "
        "20 54 72 61 6D 69 64 65 78 20 61 6C 20 61 72 63 68 69 76 6F 20 74 6E 73 "
@@ -74,6 +77,31 @@ TEST(Texts, AreTheGoldenBytes) {
        "73 65 72 76 69 64 6F 72 20 25 73 29 2C 20 61 67 72 65 67 75 65 20 61 20 "
        "6D 61 6E 6F 20 65 73 74 61 20 6C ED 6E 65 61 20 61 20 65 73 65 20 61 72 "
        "63 68 69 76 6F 3A 0D 0A 0D 0A 25 73"},
+      {"home behind a link", texts::kHomeBehindLink,
+       "64 65 20 6C 61 20 63 61 72 70 65 74 61 20 64 65 20 4F 72 61 63 6C 65 20 "
+       "25 73 3A 20 65 6C 20 69 6E 73 74 61 6C 61 64 6F 72 20 6E 6F 20 65 73 63 "
+       "72 69 62 65 20 61 20 74 72 61 76 E9 73 20 64 65 20 25 73 2C 20 75 6E 20 "
+       "76 ED 6E 63 75 6C 6F 20 28 75 6E 61 20 75 6E 69 F3 6E 2C 20 75 6E 20 76 "
+       "ED 6E 63 75 6C 6F 20 73 69 6D 62 F3 6C 69 63 6F 20 6F 20 75 6E 20 70 75 "
+       "6E 74 6F 20 64 65 20 6D 6F 6E 74 61 6A 65 29 20 71 75 65 20 6E 6F 20 63 "
+       "72 65 F3 20 75 6E 20 61 64 6D 69 6E 69 73 74 72 61 64 6F 72 20 6F 20 71 "
+       "75 65 20 6F 63 75 70 61 20 65 6C 20 6C 75 67 61 72 20 64 65 6C 20 70 72 "
+       "6F 70 69 6F 20 61 72 63 68 69 76 6F"},
+      {"file with a second name", texts::kFileWithSecondName,
+       "64 65 20 6C 61 20 63 61 72 70 65 74 61 20 64 65 20 4F 72 61 63 6C 65 20 "
+       "25 73 3A 20 65 73 65 20 61 72 63 68 69 76 6F 20 74 69 65 6E 65 20 6F 74 "
+       "72 6F 20 6E 6F 6D 62 72 65 20 65 6E 20 65 6C 20 64 69 73 63 6F 20 28 75 "
+       "6E 20 76 ED 6E 63 75 6C 6F 20 66 ED 73 69 63 6F 29 2C 20 79 20 65 6C 20 "
+       "69 6E 73 74 61 6C 61 64 6F 72 20 6E 6F 20 6C 6F 20 6C 65 65 20 6E 69 20 "
+       "6C 6F 20 72 65 65 6D 70 6C 61 7A 61"},
+      {"other users signed in", texts::kOtherUsersSignedIn,
+       "48 61 79 20 6F 74 72 6F 73 20 75 73 75 61 72 69 6F 73 20 63 6F 6E 20 6C "
+       "61 20 73 65 73 69 F3 6E 20 69 6E 69 63 69 61 64 61 20 65 6E 20 65 73 74 "
+       "65 20 65 71 75 69 70 6F 2E 20 53 69 20 6C 6F 20 72 65 69 6E 69 63 69 61 "
+       "20 61 68 6F 72 61 2C 20 73 75 73 20 73 65 73 69 6F 6E 65 73 20 73 65 20 "
+       "63 65 72 72 61 72 E1 6E 20 79 20 70 6F 64 72 ED 61 6E 20 70 65 72 64 65 "
+       "72 20 65 6C 20 74 72 61 62 61 6A 6F 20 71 75 65 20 6E 6F 20 68 61 79 61 "
+       "6E 20 67 75 61 72 64 61 64 6F 2E"},
       {"uninstall question", texts::kUninstallQuestion,
        "BF 44 65 73 65 61 20 64 65 73 69 6E 73 74 61 6C 61 72 20 65 6C 20 53 69 "
        "73 74 65 6D 61 20 64 65 20 4C 75 6D 65 6E 74 72 61 20 64 65 20 65 73 74 "

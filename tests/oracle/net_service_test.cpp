@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/errors.h"
+#include "framework/text_case.h"
 #include "oracle/texts.h"
 #include "oracle/tnsnames.h"
 #include "tests/oracle/oracle_test_support.h"
@@ -34,8 +35,7 @@ class NetService : public OracleTest {
 
   // An Oracle home with network\ADMIN and, when given, a tnsnames.ora.
   std::string MakeOtherHome(const std::optional<std::string>& tnsnames) {
-    EXPECT_TRUE(System().CreateDirectory(home_ + "\\network"));
-    EXPECT_TRUE(System().CreateDirectory(home_ + "\\network\\ADMIN"));
+    install_test::MakeFolders(System(), home_ + "\\network\\ADMIN");
     const std::string file = home_ + "\\network\\ADMIN\\tnsnames.ora";
     if (tnsnames) machine_->WriteFile(file, *tnsnames);
     SetHomeCounter("1");
@@ -192,9 +192,12 @@ TEST_F(NetService, FailedExtractionLeavesNoFile) {
 
 // What another user may have put under an Oracle home (at the root of a drive
 // every user may change it): nothing is read, written, made or deleted
-// through it. The XE client then meets the extraction's error (a second name
-// of their file is not read: that name gets the carried file), another home
-// counts as one without tnsnames.ora; a cloud placeholder is no link.
+// through it. A registered client behind it is no missing one: the user is
+// told, in one box, which home and link were refused and what to add by
+// hand, and no other client is installed. The XE client's file with a second
+// name is kept beside it and the carried file takes its name; another home's
+// is left alone, and said so. A cloud placeholder is no link, and a link an
+// administrator made is followed.
 class PlantedUnderTheHome : public NetService, public testing::WithParamInterface<install_test::PlantedCase> {
  protected:
   void SetUp() override {
@@ -203,30 +206,53 @@ class PlantedUnderTheHome : public NetService, public testing::WithParamInterfac
     victim_ = install_test::VictimState(Host(*machine_));
   }
 
+  // The client provisioned: the texts of the dialogs it showed (each answered OK).
+  std::vector<std::string> Provision() {
+    Host(*machine_).SetDialogCallback([](const platform::DialogRecord&) { return platform::kIdOk; });
+    EXPECT_TRUE(Form().EnsureOracleClient());
+    EXPECT_TRUE(Host(*machine_).StartedPrograms().empty());
+    std::vector<std::string> texts;
+    for (const platform::DialogRecord& dialog : Host(*machine_).Dialogs()) texts.push_back(dialog.text);
+    return texts;
+  }
+  // The box that says why the entry is to be added by hand.
+  std::vector<std::string> NotPlaced(const std::string& why) {
+    return {Format(texts::kNetServiceEntryNotPlaced, why.c_str(), INSTALADOR_DB_HOST,
+                   tnsnames::AppendedLine(INSTALADOR_DB_HOST).c_str())};
+  }
+  // The link, named as in the path to `file`.
+  std::string Refusal(const std::string& file) {
+    return Format(texts::kHomeBehindLink, home_.c_str(),
+                  file.substr(0, home_.size() + GetParam().place.size()).c_str());
+  }
+
   std::vector<std::string> victim_;
 };
 
 TEST_P(PlantedUnderTheHome, XEClientGetsNothingThroughIt) {
   SetXEClientHome(home_);
   const std::string file = home_ + "\\NETWORK\\ADMIN\\tnsnames.ora";
-  if (GetParam().Refused() && GetParam().planted != install_test::Planted::HardLink) {
-    EXPECT_EQ(ErrorOf<EFCreateError>([&] { Form().ConfigureNetService(); }),
-              "Cannot create file \"" + file + "\". Access is denied.");
+  if (GetParam().Refused() && !GetParam().HardLink()) {
+    EXPECT_EQ(Provision(), NotPlaced(Refusal(file)));
   } else {
-    EXPECT_TRUE(Form().ConfigureNetService());
+    EXPECT_EQ(Provision(), std::vector<std::string>{});
     EXPECT_EQ(machine_->ReadFile(file), StoredNetServiceFile());
+    if (GetParam().HardLink()) {
+      EXPECT_EQ(machine_->ReadFile(file + ".1.bak"), "another user's " + GetParam().place);
+    }
   }
   EXPECT_EQ(install_test::VictimState(Host(*machine_)), victim_);
 }
 
-TEST_P(PlantedUnderTheHome, OtherHomeCountsAsOneWithoutTnsnames) {
+TEST_P(PlantedUnderTheHome, OtherHomeIsToldNotReplaced) {
+  SetHomeCounter("1");
+  SetOracleHome(home_);
   if (GetParam().Refused()) {
-    SetHomeCounter("1");
-    SetOracleHome(home_);
-    EXPECT_FALSE(Form().ConfigureNetService());
+    EXPECT_EQ(Provision(), NotPlaced(GetParam().HardLink() ? Format(texts::kFileWithSecondName, home_.c_str())
+                                                           : Refusal(home_ + "\\network\\ADMIN\\tnsnames.ora")));
   } else {
     const std::string file = MakeOtherHome(kOtherEntries);
-    EXPECT_TRUE(Form().ConfigureNetService());
+    EXPECT_EQ(Provision(), std::vector<std::string>{});
     EXPECT_EQ(machine_->ReadFile(file), kOtherEntries + tnsnames::AppendedLine(INSTALADOR_DB_HOST) + "\r\n");
   }
   EXPECT_EQ(install_test::VictimState(Host(*machine_)), victim_);
@@ -235,46 +261,89 @@ TEST_P(PlantedUnderTheHome, OtherHomeCountsAsOneWithoutTnsnames) {
 INSTANTIATE_TEST_SUITE_P(Places, PlantedUnderTheHome, testing::ValuesIn(install_test::OracleHomeCases()),
                          install_test::PlantedName);
 
-// Another user acts while a checked write holds its folders: a folder that
-// has been checked, emptied, becomes a mount point (to the same place under
-// C:\victim). What the write made is then found elsewhere through its handle
-// and removed, or the next level found outside the one above it: nothing
-// lands in their folder, and the file is refused as one that cannot be made.
+// What the installer makes under an Oracle home is its own (Administrators
+// and SYSTEM change it, Users only read it), whatever the home passes on; a
+// file it edits keeps its own permissions and attributes.
+TEST_F(NetService, WhatIsMadeUnderTheHomeIsReadOnlyForUsers) {
+  SetXEClientHome(home_);
+  ASSERT_TRUE(Form().ConfigureNetService());
+  for (const char* made : {"\\NETWORK", "\\NETWORK\\ADMIN", "\\NETWORK\\ADMIN\\tnsnames.ora"})
+    EXPECT_EQ(Host(*machine_).SecurityOf(home_ + made), platform::kUsersReadOnlySecurity) << made;
+}
+
+TEST_F(NetService, EditedFileKeepsItsPermissionsAndAttributes) {
+  const std::string file = MakeOtherHome(kOtherEntries);
+  const std::string own = "D:P(A;;FA;;;BA)(A;;FR;;;WD)";
+  Host(*machine_).SetSecurity(file, own);
+  Host(*machine_).SetAttributes(file, platform::kAttributeHidden);
+  ASSERT_TRUE(Form().ConfigureNetService());
+  EXPECT_EQ(machine_->ReadFile(file), kOtherEntries + tnsnames::AppendedLine(INSTALADOR_DB_HOST) + "\r\n");
+  EXPECT_EQ(Host(*machine_).SecurityOf(file), own);
+  EXPECT_EQ(Host(*machine_).AttributesOf(file), platform::kAttributeHidden);
+}
+
+// Another user acts while a checked act holds its folders: a folder that has
+// been checked, emptied, becomes a mount point (to the same place under
+// C:\victim) before the act, or another level on the way down. Every act is
+// made inside the folder as it was held, by one name: nothing lands in their
+// folder or leaves it, and what the act made stays where it was checked.
 struct RaceCase {
   const char* label;
   const char* before;  // the folders below the home before the step
-  const char* linked;  // below the home: linked once it has been checked and held
+  platform::GuardedStep step;
+  const char* linked;  // below the home: linked at that step, when it holds it
+  const char* file;    // below the home, as the race leaves it: where the file is ("" none)
+  bool refused;        // the write that follows meets the link and is refused
 };
 
 class FolderLinkedOnceChecked : public NetService, public testing::WithParamInterface<RaceCase> {};
 
 TEST_P(FolderLinkedOnceChecked, TakesNothing) {
+  const RaceCase& c = GetParam();
   SetXEClientHome(home_);
-  install_test::MakeFolders(System(), home_ + GetParam().before);
-  const std::string linked = home_ + GetParam().linked;
-  const std::string theirs = std::string(install_test::kVictim) + GetParam().linked;
-  install_test::MakeFolders(System(), std::string(install_test::kVictim) + GetParam().before);
+  install_test::MakeFolders(System(), home_ + c.before);
+  const std::string file = home_ + "\\NETWORK\\ADMIN\\tnsnames.ora";
+  if (c.step == platform::GuardedStep::Move) machine_->WriteFile(file, std::string("A\0B", 3));
+  const std::string linked = home_ + c.linked;
+  install_test::MakeFolders(System(), std::string(install_test::kVictim) + c.before);
   const std::vector<std::string> victim = install_test::VictimState(Host(*machine_));
   bool done = false;
-  Host(*machine_).SetFoldersHeldHook([&](const std::string& folder) {
-    if (done || folder != linked) return;
+  Host(*machine_).SetGuardedStepHook([&](platform::GuardedStep step, const std::string& folder) {
+    if (done || step != c.step || folder != linked) return;
     done = true;
-    Host(*machine_).MakeLink(linked, theirs, platform::LinkKind::Junction);
+    Host(*machine_).MakeLink(linked, install_test::kVictim + std::string(c.linked), platform::LinkKind::Junction);
   });
-  EXPECT_EQ(ErrorOf<EFCreateError>([&] { Form().ConfigureNetService(); }),
-            "Cannot create file \"" + home_ + "\\NETWORK\\ADMIN\\tnsnames.ora\". Access is denied.");
+  if (c.refused) {
+    EXPECT_EQ(ErrorOf<EFCreateError>([&] { Form().ConfigureNetService(); }),
+              "Cannot create file \"" + file + "\". Access is denied.");
+  } else {
+    EXPECT_TRUE(Form().ConfigureNetService());
+  }
   EXPECT_TRUE(done);
   EXPECT_EQ(install_test::VictimState(Host(*machine_)), victim);
+  // Found where it was made, in the folder as it was held (the host's own
+  // view: a path through the mount point now leads to C:\victim).
+  std::vector<std::string> files;
+  for (const std::string& path : Host(*machine_).AllPaths())
+    if (path.find("TNSNAMES.ORA") != std::string::npos) files.push_back(path);
+  EXPECT_EQ(files, *c.file ? std::vector<std::string>{AnsiUpper(home_ + c.file)} : std::vector<std::string>{});
 }
 
+using platform::GuardedStep;
 INSTANTIATE_TEST_SUITE_P(Races, FolderLinkedOnceChecked,
                          testing::Values(
-                             // The file's own folder: the new file is found elsewhere and deleted.
-                             RaceCase{"admin_before_the_file_is_made", "\\NETWORK\\ADMIN", "\\NETWORK\\ADMIN"},
-                             // The folder ADMIN is made in: ADMIN is found elsewhere and removed.
-                             RaceCase{"network_before_admin_is_made", "\\NETWORK", "\\NETWORK"},
-                             // A level above the file's folder, swapped while the walk goes on down.
-                             RaceCase{"network_below_a_checked_home", "\\NETWORK\\ADMIN", "\\NETWORK"}),
+                             // A level above the file's folder, linked while the walk goes on down.
+                             RaceCase{"network_below_a_checked_home", "\\NETWORK\\ADMIN", GuardedStep::FolderHeld,
+                                      "\\NETWORK", "\\NETWORK\\ADMIN\\tnsnames.ora", false},
+                             // The folder ADMIN is made in, before it is made.
+                             RaceCase{"network_before_admin_is_made", "\\NETWORK", GuardedStep::Create, "\\NETWORK", "",
+                                      true},
+                             // The file's own folder: before the new file moves over the target.
+                             RaceCase{"admin_before_the_commit", "\\NETWORK\\ADMIN", GuardedStep::Commit,
+                                      "\\NETWORK\\ADMIN", "\\NETWORK\\ADMIN\\tnsnames.ora", false},
+                             // The file's own folder: before a file that is no text is kept aside.
+                             RaceCase{"admin_before_the_move", "\\NETWORK\\ADMIN", GuardedStep::Move,
+                                      "\\NETWORK\\ADMIN", "\\NETWORK\\ADMIN\\tnsnames.ora.1.bak", true}),
                          [](const testing::TestParamInfo<RaceCase>& info) { return std::string(info.param.label); });
 
 // A home that is no full path names a place under the current drive's root

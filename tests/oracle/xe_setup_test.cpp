@@ -40,7 +40,17 @@ class XESetupTest : public InstallTest {
 
 // --- The decision flow, row by row ---
 
-enum class Client { None, XE, XEWithoutHome, OtherHomeWithFile, OtherHomeWithoutFile };
+enum class Client {
+  None,
+  XE,
+  XEWithoutHome,
+  OtherHomeWithFile,
+  OtherHomeWithoutFile,
+  XEBehindLink,
+  OtherHomeBehindLink
+};
+// Where a client behind another user's link is registered.
+inline constexpr char kOtherHome[] = "C:\\oracle\\ora92";
 
 struct FlowCase {
   const char* name;
@@ -61,8 +71,14 @@ TEST_P(EnsureOracleClientTest, FollowsTheStateTable) {
   machine.DeleteFile(kSetupExe);
   if (c.client == Client::XE) RegisterXEClient();
   if (c.client == Client::XEWithoutHome) RegisterXEClientWithoutHome();
-  if (c.client == Client::OtherHomeWithFile) RegisterOtherHome("C:\\oracle\\ora92", "OTHER = (x)\r\n");
-  if (c.client == Client::OtherHomeWithoutFile) RegisterOtherHome("C:\\oracle\\ora92", std::nullopt);
+  if (c.client == Client::OtherHomeWithFile) RegisterOtherHome(kOtherHome, "OTHER = (x)\r\n");
+  if (c.client == Client::OtherHomeWithoutFile) RegisterOtherHome(kOtherHome, std::nullopt);
+  if (c.client == Client::XEBehindLink || c.client == Client::OtherHomeBehindLink) {
+    if (c.client == Client::XEBehindLink) RegisterXEClient();
+    if (c.client == Client::OtherHomeBehindLink) RegisterOtherHome(kOtherHome, "OTHER = (x)\r\n");
+    MakeFolders(kVictim);
+    machine.MakeLink(c.client == Client::XEBehindLink ? kXEHome : kOtherHome, kVictim, platform::LinkKind::Junction);
+  }
   // The setup ends at once, so its file can be deleted afterwards.
   machine.SetStartProgramHook([&](const std::string& path) { machine.SetFileLock(path, FileLock::None); });
   size_t next = 0;
@@ -94,8 +110,11 @@ TEST_P(EnsureOracleClientTest, FollowsTheStateTable) {
 const std::string kError = texts::kNoValidOracleClient;
 const std::string kWait = texts::kWaitForOracleSetup;
 // The entry could not be placed: what to add by hand, and where it points.
-const std::string kNotPlaced =
-    Format(texts::kNetServiceEntryNotPlaced, INSTALADOR_DB_HOST, tnsnames::AppendedLine(INSTALADOR_DB_HOST).c_str());
+std::string NotPlaced(const std::string& why) {
+  return Format(texts::kNetServiceEntryNotPlaced, why.c_str(), INSTALADOR_DB_HOST,
+                tnsnames::AppendedLine(INSTALADOR_DB_HOST).c_str());
+}
+const std::string kNotPlaced = NotPlaced(texts::kXEHomeUnknown);
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, EnsureOracleClientTest,
@@ -124,7 +143,23 @@ INSTANTIATE_TEST_SUITE_P(
         // Installed, but where is unknown: the client counts, and the user is
         // told before the window closes that the entry is to be added by hand.
         FlowCase{"XEClientWithoutHome", Client::XEWithoutHome, {kIdOk}, 0, {kNotPlaced}, true, false},
-        FlowCase{"SetupLeavesNoHome", Client::None, {kIdYes, kIdOk}, 1, {kWait, kNotPlaced}, true, true, false}),
+        FlowCase{"SetupLeavesNoHome", Client::None, {kIdYes, kIdOk}, 1, {kWait, kNotPlaced}, true, true, false},
+        // Registered behind a link another user made: no second client, and
+        // the user is told which home was refused and why.
+        FlowCase{"XEClientBehindALink",
+                 Client::XEBehindLink,
+                 {kIdOk},
+                 0,
+                 {NotPlaced(Format(texts::kHomeBehindLink, kXEHome, kXEHome))},
+                 true,
+                 false},
+        FlowCase{"OtherHomeBehindALink",
+                 Client::OtherHomeBehindLink,
+                 {kIdOk},
+                 0,
+                 {NotPlaced(Format(texts::kHomeBehindLink, kOtherHome, kOtherHome))},
+                 true,
+                 false}),
     [](const testing::TestParamInfo<FlowCase>& info) { return std::string(info.param.name); });
 
 TEST_F(XESetupTest, SetupIsStartedFromTheProductFolderWithItsCarriedBytes) {
@@ -161,7 +196,7 @@ TEST_F(XESetupTest, SetupGetsTheMachinesEnvironmentAndATemporaryFolderOfItsOwn) 
   machine.SetStartProgramHook([&](const std::string& path) {
     for (const std::string& entry : Entries(machine.StartedProgramEnvironments().back()))
       if (StartsWith(entry, "TEMP=")) temp = entry.substr(5);
-    privateWhileItRuns = machine.IsPrivateDirectory(temp);
+    privateWhileItRuns = machine.DirectoryExists(temp) && machine.SecurityOf(temp) == platform::kPrivateFolderSecurity;
     MakeFolders(temp + "\\disk1");
     machine.WriteFileBytes(temp + "\\disk1\\setup.dll", "unpacked");
     RegisterXEClient();
@@ -371,11 +406,13 @@ INSTANTIATE_TEST_SUITE_P(
 // What another user put under the XE client's home, or in the Start-menu
 // folders and on the desktop: the roll-back deletes nothing through it, and
 // what is not behind it still goes. Under the home the link comes after the
-// run wrote its tnsnames.ora there, in place of what it wrote.
+// run wrote its tnsnames.ora there, in place of what it wrote. A link an
+// administrator made was there before, and what the run wrote through it goes.
 class PlantedRollBackTest : public XESetupTest, public testing::WithParamInterface<PlantedCase> {};
 
 TEST_P(PlantedRollBackTest, DeletesNothingUnderTheHomeThroughIt) {
   RegisterXEClient();
+  if (GetParam().Followed()) Plant(machine, kXEHome, GetParam(), kVictimTnsnames);
   ASSERT_TRUE(form->ConfigureNetService());
   const std::string network = std::string(kXEHome) + "\\NETWORK";
   if (GetParam().Refused()) {
@@ -383,7 +420,7 @@ TEST_P(PlantedRollBackTest, DeletesNothingUnderTheHomeThroughIt) {
     machine.RemoveDirectory(network + "\\ADMIN");
     machine.RemoveDirectory(network);
   }
-  Plant(machine, kXEHome, GetParam(), kVictimTnsnames);
+  if (!GetParam().Followed()) Plant(machine, kXEHome, GetParam(), kVictimTnsnames);
   const std::vector<std::string> victim = VictimState(machine);
 
   form->RollBackInstall();
@@ -391,7 +428,8 @@ TEST_P(PlantedRollBackTest, DeletesNothingUnderTheHomeThroughIt) {
   EXPECT_EQ(VictimState(machine), victim);
   if (!GetParam().Refused()) {
     EXPECT_FALSE(machine.FileExists(kXETnsnames));
-    EXPECT_FALSE(machine.DirectoryExists(network));
+    // The administrator's link itself stays.
+    EXPECT_FALSE(machine.DirectoryExists(GetParam().Followed() ? network + "\\ADMIN" : network));
   }
 }
 

@@ -118,7 +118,7 @@ TEST_F(HostPlatformTest, RunningProgramCanBeReadButNotReplaced) {
   EXPECT_THROW(host_.ReplaceFile(exe, {'n'}), EFCreateError);
   EXPECT_EQ(Read(exe), "old");
   // Renaming a running program is allowed, and the lock goes with it.
-  EXPECT_TRUE(host_.MoveFile(exe, "C:\\Program Files\\q.exe"));
+  EXPECT_EQ(host_.Guarded().MoveFile(exe, "C:\\Program Files\\q.exe"), platform::MoveResult::Moved);
   EXPECT_FALSE(host_.DeleteFile("C:\\Program Files\\q.exe"));
   host_.SetFileLock("C:\\Program Files\\q.exe", FileLock::None);
   EXPECT_TRUE(host_.DeleteFile("C:\\Program Files\\q.exe"));
@@ -129,7 +129,7 @@ TEST_F(HostPlatformTest, ExclusiveHolderBlocksReading) {
   host_.SetFileLock("C:\\T.ORA", FileLock::Exclusive);
   EXPECT_THROW(host_.ReadFile("C:\\t.ora"), EFOpenError);
   EXPECT_FALSE(host_.ReadFileVersion("C:\\t.ora"));
-  EXPECT_FALSE(host_.MoveFile("C:\\t.ora", "C:\\u.ora"));
+  EXPECT_EQ(host_.Guarded().MoveFile("C:\\t.ora", "C:\\u.ora"), platform::MoveResult::Failed);
 }
 
 TEST_F(HostPlatformTest, ReadOnlyFileCanBeReadAndRenamedOnly) {
@@ -140,7 +140,7 @@ TEST_F(HostPlatformTest, ReadOnlyFileCanBeReadAndRenamedOnly) {
   EXPECT_THROW(host_.CreateFileStream("C:\\r.exe"), EFCreateError);
   EXPECT_THROW(host_.ReplaceFile("C:\\r.exe", {'n'}), EFCreateError);
   EXPECT_EQ(Read("C:\\r.exe"), "old");
-  EXPECT_TRUE(host_.MoveFile("C:\\r.exe", "C:\\s.exe"));
+  EXPECT_EQ(host_.Guarded().MoveFile("C:\\r.exe", "C:\\s.exe"), platform::MoveResult::Moved);
 }
 
 TEST_F(HostPlatformTest, RestartDeletesWhatWasAskedInOrder) {

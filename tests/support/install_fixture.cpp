@@ -2,6 +2,8 @@
 #include "tests/support/install_fixture.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "framework/text_case.h"
 #include "oracle/tnsnames.h"
@@ -58,19 +60,25 @@ void Plant(platform::HostPlatform& machine, const std::string& base, const Plant
       MakeFolders(machine, place);
       machine.SetReparseTag(place, platform::kReparseTagCloud);
       break;
+    case Planted::AdministratorsJunction:
+    case Planted::SystemSymbolicLink:
+      MakeFolders(machine, kAdministratorsData + c.place);
+      machine.MakeLink(
+          place, kAdministratorsData + c.place,
+          c.planted == Planted::SystemSymbolicLink ? platform::LinkKind::SymbolicLink : platform::LinkKind::Junction,
+          c.planted == Planted::SystemSymbolicLink ? platform::LinkOwner::System : platform::LinkOwner::Administrators);
+      break;
   }
 }
 
-std::vector<std::string> VictimState(platform::HostPlatform& machine) {
+std::vector<std::string> StateUnder(platform::HostPlatform& machine, const std::string& folder) {
   std::vector<std::string> state;
-  const std::string victim = AnsiUpper(kVictim);
+  const std::string under = AnsiUpper(folder) + "\\";
   for (const std::string& path : machine.AllPaths()) {
-    if (path.compare(0, victim.size(), victim) != 0) continue;
+    if (path.compare(0, under.size(), under) != 0) continue;
     state.push_back(path);
-    if (machine.FileExists(path)) {
-      const std::vector<uint8_t> bytes = machine.ReadFile(path);
-      state.back() += " = " + std::string(bytes.begin(), bytes.end());
-    }
+    std::ifstream file(machine.HostPath(path), std::ios::binary);
+    if (machine.FileExists(path) && file) state.back() += " = " + std::string(std::istreambuf_iterator<char>(file), {});
   }
   return state;
 }
@@ -92,6 +100,8 @@ const std::vector<PlantedCase>& OracleHomeCases() {
       {"TnsnamesSymbolicLink", "\\NETWORK\\ADMIN\\tnsnames.ora", Planted::SymbolicLink},
       {"TnsnamesHardLink", "\\NETWORK\\ADMIN\\tnsnames.ora", Planted::HardLink},
       {"HomeCloudPlaceholder", "", Planted::CloudPlaceholder},
+      {"HomeAdministratorsJunction", "", Planted::AdministratorsJunction},
+      {"NetworkSystemSymbolicLink", "\\NETWORK", Planted::SystemSymbolicLink},
   };
   return cases;
 }
@@ -107,6 +117,8 @@ const std::vector<PlantedCase>& StartMenuCases() {
       {"DesktopSymbolicLink", "\\Desktop", Planted::SymbolicLink},
       {"DesktopLinkFileSymbolicLink", "\\Desktop\\Sistema de Lumentra.lnk", Planted::SymbolicLink},
       {"DesktopCloudPlaceholder", "\\Desktop", Planted::CloudPlaceholder},
+      {"ProgramsAdministratorsJunction", "\\Start Menu\\Programs", Planted::AdministratorsJunction},
+      {"DesktopSystemSymbolicLink", "\\Desktop", Planted::SystemSymbolicLink},
   };
   return cases;
 }

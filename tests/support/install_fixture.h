@@ -128,23 +128,29 @@ void MakeFolders(platform::Platform& machine, const std::string& path);
 inline constexpr char kVictim[] = "C:\\victim";
 
 // What stands at one place: a junction or a symbolic link to the same place
-// in C:\victim, a second name of their file there (a hard link), or a cloud
-// placeholder (the folder itself, synced; no link).
-enum class Planted { Junction, SymbolicLink, HardLink, CloudPlaceholder };
+// in C:\victim, a second name of their file there (a hard link), a cloud
+// placeholder (the folder itself, synced; no link), or a link that an
+// administrator (or the system) made, to the same place in C:\data.
+enum class Planted { Junction, SymbolicLink, HardLink, CloudPlaceholder, AdministratorsJunction, SystemSymbolicLink };
+inline constexpr char kAdministratorsData[] = "C:\\data";
 
 struct PlantedCase {
   const char* name;
   std::string place;  // below the folder attacked
   Planted planted;
-  bool Refused() const { return planted != Planted::CloudPlaceholder; }
+  bool Refused() const { return planted == Planted::Junction || planted == Planted::SymbolicLink || HardLink(); }
+  bool HardLink() const { return planted == Planted::HardLink; }
+  bool Followed() const { return planted == Planted::AdministratorsJunction || planted == Planted::SystemSymbolicLink; }
 };
 
 // Fills C:\victim with `victimFiles` (paths below it), then puts the case's
 // link at `base` + its place (the folders above it made when missing).
 void Plant(platform::HostPlatform& machine, const std::string& base, const PlantedCase& c,
            const std::vector<std::string>& victimFiles);
+// Every path below a folder, with each file's content (read whoever holds it).
+std::vector<std::string> StateUnder(platform::HostPlatform& machine, const std::string& folder);
 // Every path below C:\victim, with each file's content: what must not change.
-std::vector<std::string> VictimState(platform::HostPlatform& machine);
+inline std::vector<std::string> VictimState(platform::HostPlatform& machine) { return StateUnder(machine, kVictim); }
 // Whether `path` lies at or below `base` + the case's place, where it leads.
 bool Behind(const std::string& path, const std::string& base, const PlantedCase& c);
 

@@ -63,14 +63,11 @@ class UninstallTest : public InstallTest {
   size_t dialogsBefore = 0;
 };
 
-// Where the uninstaller's own file waits for the restart.
-bool IsParkedUninstaller(const std::string& path) {
-  const std::string prefix = kTempFolder + "\\~DesInstalador-";
-  return StartsWith(path, prefix) && path.size() == prefix.size() + 16 + 4 &&
-         path.compare(path.size() - 4, 4, ".tmp") == 0;
-}
+// What goes at the restart when it runs from its own file: that file, then
+// its folders, in place.
+const std::vector<std::string> kAtRestart{kUninstallerExe, kProductFolder, kOrganisationFolder};
 
-TEST_F(UninstallTest, StartedFromItsShortcutRemovesEverythingAtOnce) {
+TEST_F(UninstallTest, StartedFromItsShortcutRemovesItsOwnFileAtTheRestart) {
   Install();
   RunFromItsShortcut();
 
@@ -78,20 +75,17 @@ TEST_F(UninstallTest, StartedFromItsShortcutRemovesEverythingAtOnce) {
 
   ExpectProductRemoved();
   ExpectOracleClientKept();
-  // Its own file was moved out, so the folders could go; it goes at the
-  // restart, and the user is told so.
-  EXPECT_FALSE(machine.FileExists(kUninstallerExe));
+  // Its own file, and the folders that hold it, go at the restart where they
+  // are (moved out, it would lie in a folder other users can write), and the
+  // user is told so.
+  EXPECT_EQ(machine.DeletionsAtRestart(), kAtRestart);
+  EXPECT_EQ(UninstallDialogs(),
+            (std::vector<std::string>{texts::kUninstallQuestion, std::string(texts::kUninstallSucceededAtRestart) +
+                                                                     "\r\n" + kUninstallerExe + "\r\n" +
+                                                                     kProductFolder + "\r\n" + kOrganisationFolder}));
+  machine.Restart();
   EXPECT_FALSE(machine.DirectoryExists(kOrganisationFolder));
   EXPECT_TRUE(machine.DirectoryExists(kProgramFiles));
-  ASSERT_EQ(machine.DeletionsAtRestart().size(), 1u);
-  const std::string parked = machine.DeletionsAtRestart()[0];
-  EXPECT_TRUE(IsParkedUninstaller(parked)) << parked;
-  EXPECT_EQ(UninstallDialogs(),
-            (std::vector<std::string>{texts::kUninstallQuestion,
-                                      std::string(texts::kUninstallSucceededAtRestart) + "\r\n" + parked}));
-  EXPECT_EQ(Read(parked), kUninstallerBytes);
-  machine.Restart();
-  EXPECT_FALSE(machine.FileExists(parked));
 }
 
 TEST_F(UninstallTest, StartedFromElsewhereRemovesTheUninstallerAtOnce) {
@@ -107,8 +101,8 @@ TEST_F(UninstallTest, StartedFromElsewhereRemovesTheUninstallerAtOnce) {
   EXPECT_FALSE(machine.DirectoryExists(kOrganisationFolder));
 }
 
-// Nothing is copied, started or written outside the install's own places: the
-// only new file is the uninstaller's own, moved (not copied) out of the way.
+// Nothing is copied, moved, started or written outside the install's own
+// places: nothing is added anywhere, the Windows Temp folder included.
 TEST_F(UninstallTest, TouchesOnlyWhatTheInstallMade) {
   Install();
   RunFromItsShortcut();
@@ -127,18 +121,16 @@ TEST_F(UninstallTest, TouchesOnlyWhatTheInstallMade) {
         << "removed " << path;
   }
   for (const std::string& path : after) {
-    if (std::binary_search(before.begin(), before.end(), path)) continue;
-    EXPECT_TRUE(StartsWith(path, AnsiUpper(kTempFolder + "\\~DesInstalador-"))) << "added " << path;
+    EXPECT_TRUE(std::binary_search(before.begin(), before.end(), path)) << "added " << path;
   }
-  for (const std::string& path : machine.DeletionsAtRestart()) EXPECT_TRUE(IsParkedUninstaller(path)) << path;
+  EXPECT_EQ(machine.DeletionsAtRestart(), kAtRestart);
   EXPECT_TRUE(machine.StartedPrograms().empty());
 }
 
-// Its own file goes at the restart, from the Windows Temp folder or, when it
-// cannot be moved there (no Temp folder, another volume), in place with its
-// folders; the user is told which. Without the restart's help it stays, and is
-// named.
-enum class OwnFile { Parked, InPlaceAtRestart, Stays };
+// Its own file goes at the restart in place, with its folders, whether or not
+// there is a Windows Temp folder; the user is told so. Without the restart's
+// help it stays, and is named.
+enum class OwnFile { InPlaceAtRestart, Stays };
 
 struct OwnFileCase {
   const char* name;
@@ -164,12 +156,6 @@ TEST_P(UninstallOwnFileTest, SaysWhatGoesWhen) {
   ExpectProductRemoved();
   const std::string last = UninstallDialogs().back();
   switch (c.outcome) {
-    case OwnFile::Parked:
-      ASSERT_EQ(machine.DeletionsAtRestart().size(), 1u);
-      EXPECT_TRUE(IsParkedUninstaller(machine.DeletionsAtRestart()[0]));
-      EXPECT_EQ(last, std::string(texts::kUninstallSucceededAtRestart) + "\r\n" + machine.DeletionsAtRestart()[0]);
-      EXPECT_FALSE(machine.DirectoryExists(kOrganisationFolder));
-      break;
     case OwnFile::InPlaceAtRestart:
       EXPECT_EQ(last, std::string(texts::kUninstallSucceededAtRestart) + "\r\n" + kUninstallerExe + "\r\n" +
                           kProductFolder + "\r\n" + kOrganisationFolder);
@@ -190,9 +176,9 @@ TEST_P(UninstallOwnFileTest, SaysWhatGoesWhen) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Roads, UninstallOwnFileTest,
-                         testing::Values(OwnFileCase{"MovedOut", true, true, OwnFile::Parked,
-                                                     uninstall::kUninstalledAtRestart},
-                                         OwnFileCase{"MovedBackWhenTheRestartRefusesIt", true, false, OwnFile::Stays,
+                         testing::Values(OwnFileCase{"AtTheRestartBesideATempFolder", true, true,
+                                                     OwnFile::InPlaceAtRestart, uninstall::kUninstalledAtRestart},
+                                         OwnFileCase{"StaysWhenTheRestartRefusesIt", true, false, OwnFile::Stays,
                                                      uninstall::kIncomplete},
                                          OwnFileCase{"AtTheRestart", false, true, OwnFile::InPlaceAtRestart,
                                                      uninstall::kUninstalledAtRestart},
@@ -242,7 +228,7 @@ TEST_F(UninstallTest, LinkThatCannotGoKeepsTheUninstallerForAnotherTry) {
   machine.SetFileLock(kDesktopLink, FileLock::None);
   EXPECT_EQ(Uninstall({kIdYes, kIdOk}), uninstall::kUninstalledAtRestart);
   ExpectProductRemoved();
-  EXPECT_FALSE(machine.FileExists(kUninstallerExe));
+  EXPECT_EQ(machine.DeletionsAtRestart(), kAtRestart);
 }
 
 TEST_F(UninstallTest, WhatTheUserAddedStays) {
@@ -256,7 +242,10 @@ TEST_F(UninstallTest, WhatTheUserAddedStays) {
   EXPECT_TRUE(machine.FileExists(std::string(kGroup) + "\\Otro.lnk"));
   EXPECT_FALSE(machine.FileExists(kGroupProductLink));
   EXPECT_EQ(Read(std::string(kProductFolder) + "\\datos.txt"), "user data");
+  EXPECT_EQ(machine.DeletionsAtRestart(), kAtRestart);
+  machine.Restart();
   EXPECT_FALSE(machine.FileExists(kUninstallerExe));
+  EXPECT_EQ(Read(std::string(kProductFolder) + "\\datos.txt"), "user data");  // a folder goes only when empty
 }
 
 TEST_F(UninstallTest, LeftoverSetupProgramIsRemovedToo) {
