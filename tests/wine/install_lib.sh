@@ -43,8 +43,8 @@ XE_DISPLAY_NAME='Oracle Client 10g Express Edition'
 CARRIED_TNSNAMES=$WINE_BUILD_DIR/standins/tnsnames.ora
 DB_HOST=$(wine_cache_value INSTALADOR_DB_HOST)
 DB_HOST=${DB_HOST:-192.0.2.10}
-# The Windows Temp folder: the product's copy for its version check goes there, and the
-# uninstaller's own file waits there for the restart.
+# The Windows Temp folder, which every user may write: the installers write nothing there (earlier
+# versions put the product's copy for its version check at TEMP_COPY).
 WIN_TEMP='C:\windows\Temp'
 TEMP_COPY="$WIN_TEMP\\Pliegorama.exe"
 SHELL_FOLDERS_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders'
@@ -337,25 +337,34 @@ inst_setup_road() {
 
 # inst_run_uninstaller: the program the uninstaller's link names (inst_expect_link checks the link),
 # started itself so that its exit status is seen: the shell's start /wait does not pass it on.
-# It asks first, then says it is done and that its own file, moved to the Windows Temp folder
-# (INST_PARKED, a Windows path), goes at the restart, and ends with status 3.
+# It asks first, then says it is done and that its own file and the folders that hold it go at the
+# restart (INST_AT_RESTART, Windows paths), and ends with status 3.
 inst_run_uninstaller() {
-  local pid parked
+  local pid path expected
   wine_start "$PREFIX" 300 "$WINE_WORK/uninstaller" "$PRODUCT_UNINSTALLER"
   pid=$WINE_LAST_PID
   inst_expect_dialog "the uninstaller asks first" Confirm "$TXT_UNINSTALL_QUESTION" '&Yes' uninstall-question
-  INST_PARKED=
+  INST_AT_RESTART=("$PRODUCT_UNINSTALLER" "$PRODUCT" "$ORG")
   if inst_dialog Information 60; then
-    # Its own file is already where it waits for the restart: the message names it.
-    parked=$(cd "$(inst_host "$WIN_TEMP")" 2>/dev/null && ls -1 -- ./~DesInstalador-*.tmp 2>/dev/null | head -n 1)
-    parked=${parked#./}
-    [ -n "$parked" ] && INST_PARKED="$WIN_TEMP\\$parked"
-    wine_expect_eq "the uninstaller reports the outcome" \
-      "$TXT_UNINSTALL_DONE_AT_RESTART\\r\\n${INST_PARKED//\\/\\\\}" "$DIALOG_TEXT"
+    expected=$TXT_UNINSTALL_DONE_AT_RESTART
+    for path in "${INST_AT_RESTART[@]}"; do expected+="\\r\\n${path//\\/\\\\}"; done
+    wine_expect_eq "the uninstaller reports the outcome" "$expected" "$DIALOG_TEXT"
     inst_answer Information OK uninstall-done
   else
     wine_expect_eq "the uninstaller reports the outcome" shown missing
   fi
   wine_wait_exit "$pid" 60 "$INST_NAME-uninstaller-not-ended"
   wine_expect_eq "the uninstaller ends with status 3 (its own file goes at the restart)" 3 $?
+  for path in "${INST_AT_RESTART[@]}"; do
+    wine_check "$path waits for the restart, in its place" test -e "$(inst_host "$path")"
+  done
+  wine_check "it is to go at the restart" grep -qi 'DesInstalador.exe' <<<"$(wine_reg_query "$PREFIX" \
+    'HKLM\System\CurrentControlSet\Control\Session Manager' PendingFileRenameOperations)"
+}
+
+# inst_restart: every program of the prefix ends, then Windows starts and deletes what it was asked
+# to at its restart.
+inst_restart() {
+  wine_end_prefix "$PREFIX"
+  WINEPREFIX=$PREFIX timeout -k 10 120 "$WINE_LOADER" wineboot.exe -r >/dev/null 2>&1
 }
