@@ -20,10 +20,12 @@ namespace {
 constexpr int kMaxLinks = 16;
 
 // A folder on the way: enough to open names inside it and to read its tag.
-// FILE_LIST_DIRECTORY is an access the sharing check counts, so the missing
-// delete sharing keeps anyone from renaming or deleting it while it is held.
-const OpenByName kFolderOnTheWay = {FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    FILE_OPEN, FILE_DIRECTORY_FILE};
+// FILE_TRAVERSE (FILE_EXECUTE's bit) is an access the sharing check counts,
+// so the missing delete sharing keeps anyone from renaming or deleting it
+// while it is held; and the system's own junctions, which nobody may list,
+// may still be passed through.
+const OpenByName kFolderOnTheWay = {FILE_TRAVERSE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN,
+                                    FILE_DIRECTORY_FILE};
 // A link met there, opened again as itself to read who made it and where it leads.
 const OpenByName kLinkItself = {READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN, 0};
 
@@ -231,7 +233,7 @@ HeldFolders::Result HeldFolders::Hold(const std::string& path) {
   for (bool followed = true; followed;) {
     followed = false;
     // The volume root, by its path: the only one the walk opens so.
-    UniqueHandle root(CreateFileW(Wide(place->root), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+    UniqueHandle root(CreateFileW(Wide(place->root), FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     FileTag tag;
