@@ -210,7 +210,8 @@ TEST(Win32Platform, ReplacedFileKeepsItsSecurityAndAttributes) {
     // (The file system marks what it writes for archiving on its own.)
     const DWORD told = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
     EXPECT_EQ(GetFileAttributesA(file.c_str()) & told, c.attributes & told) << c.attributes;
-    if (!UnderWine()) EXPECT_TRUE(DaclOf(file) == before) << c.attributes;
+    // Wine reports a descriptor of its own.
+    EXPECT_TRUE(UnderWine() || DaclOf(file) == before) << c.attributes;
     ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL));
     ASSERT_TRUE(platform.DeleteFile(file));
   }
@@ -246,7 +247,8 @@ TEST(Win32Platform, ProfileFolderAndOtherSessions) {
   SetEnvironmentVariableA("USERPROFILE", "C:\\Users\\Public");
   EXPECT_EQ(platform.ProfileDirectory(), profile);
   SetEnvironmentVariableA("USERPROFILE", saved.c_str());
-  if (UnderWine()) EXPECT_EQ(platform.OtherUserSessions(), 0);
+  // Windows may have others signed in; Wine has no sessions to list.
+  EXPECT_TRUE(!UnderWine() || platform.OtherUserSessions() == 0);
 }
 
 TEST(Win32Platform, OwnVersionAndResources) {
