@@ -45,6 +45,16 @@ std::optional<std::string> Ansi(const std::u16string& text) {
   return ansi;
 }
 
+UniqueLocal Descriptor(const char* sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr);
+  return UniqueLocal(descriptor);
+}
+
+UniqueLocal Descriptor(Protection protection) {
+  return protection == Protection::UsersReadOnly ? Descriptor(kUsersReadOnlySecurity) : UniqueLocal();
+}
+
 bool DeleteThroughHandle(HANDLE handle) {
   FILE_DISPOSITION_INFO disposition = {TRUE};
   return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != 0;
@@ -131,12 +141,9 @@ bool Win32Platform::DeleteFile(const std::string& path) { return DeleteFileA(pat
 void Win32Platform::CreatePrivateDirectory(const std::string& path) {
   // Full control for Administrators and SYSTEM, inherited by what is made in
   // it; protected, so nothing comes from the folder above.
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kPrivateFolderSecurity, SDDL_REVISION_1, &descriptor,
-                                                            nullptr))
-    ThrowCreate(path, GetLastError());
-  const UniqueLocal owner(descriptor);
-  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+  const UniqueLocal descriptor = Descriptor(kPrivateFolderSecurity);
+  if (!descriptor.valid()) ThrowCreate(path, GetLastError());
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor.get(), FALSE};
   if (!CreateDirectoryA(path.c_str(), &attributes)) ThrowCreate(path, GetLastError());
 }
 
@@ -281,16 +288,11 @@ std::unique_ptr<TReplacementFile> MakeReplacement(HANDLE folder, const std::u16s
   const std::optional<Replaced> replaced = LookAtReplaced(folder, name, path);
   // Until it has the replaced file's DACL, nobody but administrators and the
   // system may open it; a new file gets its protection at once.
-  const char* sddl = replaced                                  ? kPrivateFolderSecurity
-                     : protection == Protection::UsersReadOnly ? kUsersReadOnlySecurity
-                                                               : nullptr;
-  PSECURITY_DESCRIPTOR security = nullptr;
-  if (sddl && !ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &security, nullptr))
-    ThrowCreate(path, GetLastError());
-  const UniqueLocal ownedSecurity(security);
+  const UniqueLocal security = replaced ? Descriptor(kPrivateFolderSecurity) : Descriptor(protection);
+  if ((replaced || protection != Protection::Inherited) && !security.valid()) ThrowCreate(path, GetLastError());
   // DELETE: renamed over the target, or deleted, through its own handle.
   const OpenByName create = {GENERIC_READ | GENERIC_WRITE | DELETE | (replaced ? WRITE_DAC : 0), 0, FILE_CREATE,
-                             FILE_NON_DIRECTORY_FILE, security};
+                             FILE_NON_DIRECTORY_FILE, security.get()};
   auto made = std::make_shared<NewFile>();
   made->hold = std::move(hold);
   for (int attempt = 0;; ++attempt) {

@@ -37,6 +37,12 @@ inline const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast
 // UTF-16 as ANSI text; nullopt when a character has no exact form there.
 std::optional<std::string> Ansi(const std::u16string& text);
 
+// A security descriptor from its text form (SDDL); empty, with the last
+// error set, when it cannot be made. Protection::UsersReadOnly's, or
+// nothing (what the folder passes on) for Protection::Inherited.
+UniqueLocal Descriptor(const char* sddl);
+UniqueLocal Descriptor(Protection protection);
+
 // Deletes what the handle names (opened with DELETE access) once its last
 // handle closes: that very file or folder, never what a name leads to now.
 bool DeleteThroughHandle(HANDLE handle);

@@ -4,8 +4,6 @@
 // the folder's handle, on what it opened or made itself.
 #include "platform/win32/win32_files.h"
 
-#include <sddl.h>
-
 #include "framework/errors.h"
 #include "platform/win32/win32_held_folders.h"
 #include "platform/win32/win32_nt_files.h"
@@ -38,15 +36,12 @@ UniqueHandle OpenTarget(const HeldFolders& held, const OpenByName& how, bool fol
 bool Win32GuardedFiles::CreateDirectory(const std::string& path, Protection protection) {
   HeldFolders held;
   if (held.Hold(path) != HeldFolders::Result::Held) return false;
-  PSECURITY_DESCRIPTOR security = nullptr;
-  if (protection == Protection::UsersReadOnly && !ConvertStringSecurityDescriptorToSecurityDescriptorA(
-                                                     kUsersReadOnlySecurity, SDDL_REVISION_1, &security, nullptr))
-    return false;
-  const UniqueLocal ownedSecurity(security);
+  const UniqueLocal security = Descriptor(protection);
+  if (protection != Protection::Inherited && !security.valid()) return false;
   // Made by its name in the held folder, given its protection as it is made.
   UniqueHandle made;
   return OpenInFolder(held.Folder(), held.Name(),
-                      {FILE_READ_ATTRIBUTES, kShareAll, FILE_CREATE, FILE_DIRECTORY_FILE, security}, made) >= 0;
+                      {FILE_READ_ATTRIBUTES, kShareAll, FILE_CREATE, FILE_DIRECTORY_FILE, security.get()}, made) >= 0;
 }
 
 bool Win32GuardedFiles::Delete(const std::string& path, bool folder) {
