@@ -96,17 +96,11 @@ TEST(Win32Platform, MachineProgramFilesIsNotTheProcesss) {
   SetEnvironmentVariableA("ProgramFiles", saved.c_str());
 }
 
-// A file's or folder's DACL: whether the folder above may add to it, and
-// each entry as "allow|deny <SID> <mask>", with " inherited" for one that
-// came from above.
-struct Dacl {
-  bool isProtected = false;
-  std::vector<std::string> entries;
-  bool operator==(const Dacl& other) const { return isProtected == other.isProtected && entries == other.entries; }
-};
-
-Dacl DaclOf(const std::string& path) {
-  Dacl result;
+// A file's or folder's DACL: "protected" when the folder above may not add
+// to it ("open" when it may), then each entry as "allow|deny <SID> <mask>",
+// with " inherited" for one that came from above.
+std::vector<std::string> DaclOf(const std::string& path) {
+  std::vector<std::string> result;
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
@@ -115,15 +109,17 @@ Dacl DaclOf(const std::string& path) {
   const UniqueLocal owner(descriptor);
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
-  result.isProtected = GetSecurityDescriptorControl(descriptor, &control, &revision) && (control & SE_DACL_PROTECTED);
+  const bool isProtected =
+      GetSecurityDescriptorControl(descriptor, &control, &revision) && (control & SE_DACL_PROTECTED);
+  result.push_back(isProtected ? "protected" : "open");
   for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
     ACCESS_ALLOWED_ACE* ace = nullptr;  // a denying entry has the same layout
     char* sid = nullptr;
     if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace)) || !ConvertSidToStringSidA(&ace->SidStart, &sid)) break;
     char mask[16];
     wsprintfA(mask, " %lx", static_cast<unsigned long>(ace->Mask));
-    result.entries.push_back(std::string(ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE ? "allow " : "deny ") + sid +
-                             mask + (ace->Header.AceFlags & INHERITED_ACE ? " inherited" : ""));
+    result.push_back(std::string(ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE ? "allow " : "deny ") + sid + mask +
+                     (ace->Header.AceFlags & INHERITED_ACE ? " inherited" : ""));
     LocalFree(sid);
   }
   return result;
@@ -137,9 +133,9 @@ TEST(Win32Platform, PrivateFolderIsForAdministratorsAndTheSystemOnly) {
   const std::string folder = machine->ScratchFolder() + "\\private";
   Win32Platform platform;
   platform.CreatePrivateDirectory(folder);
-  const Dacl dacl = DaclOf(folder);
-  EXPECT_TRUE(dacl.isProtected) << "the folder above must give nothing";
-  EXPECT_EQ(dacl.entries, (std::vector<std::string>{"allow S-1-5-32-544 1f01ff", "allow S-1-5-18 1f01ff"}));
+  // Nothing from the folder above.
+  EXPECT_EQ(DaclOf(folder),
+            (std::vector<std::string>{"protected", "allow S-1-5-32-544 1f01ff", "allow S-1-5-18 1f01ff"}));
   EXPECT_TRUE(platform.RemoveDirectoryTree(folder));
 }
 
@@ -153,13 +149,9 @@ TEST(Win32Platform, UsersReadOnlyIsGivenAsItIsMade) {
   const std::string folder = machine->ScratchFolder() + "\\NETWORK", file = folder + "\\tnsnames.ora";
   ASSERT_TRUE(files.CreateDirectory(folder, Protection::UsersReadOnly));
   files.CreateReplacement(file, Protection::UsersReadOnly)->Commit();
-  for (const std::string& made : {folder, file}) {
-    const Dacl dacl = DaclOf(made);
-    EXPECT_TRUE(UnderWine() || dacl.isProtected) << made;
-    const std::vector<std::string> expected = {"allow S-1-5-32-544 1f01ff", "allow S-1-5-18 1f01ff",
-                                               "allow S-1-5-32-545 1200a9"};
-    EXPECT_TRUE(UnderWine() || dacl.entries == expected) << made;
-  }
+  const std::vector<std::string> expected = {"protected", "allow S-1-5-32-544 1f01ff", "allow S-1-5-18 1f01ff",
+                                             "allow S-1-5-32-545 1200a9"};
+  for (const std::string& made : {folder, file}) EXPECT_TRUE(UnderWine() || DaclOf(made) == expected) << made;
   files.ReplaceFile(file, {'e', 'd', 'i', 't'});
   EXPECT_EQ(files.ReadFile(file), (std::vector<uint8_t>{'e', 'd', 'i', 't'}));
   EXPECT_TRUE(files.DeleteFile(file));
@@ -173,6 +165,7 @@ TEST(Win32Platform, ReplacedFileKeepsItsSecurityAndAttributes) {
   auto machine = MakeTestMachine();
   const std::string file = machine->ScratchFolder() + "\\tnsnames.ora";
   Platform& platform = machine->Platform();
+  const std::vector<uint8_t> content = {'n', 'e', 'w'};
   const struct {
     const char* sddl;  // nullptr: as the folder gives it
     DWORD attributes;
@@ -200,23 +193,20 @@ TEST(Win32Platform, ReplacedFileKeepsItsSecurityAndAttributes) {
                 static_cast<DWORD>(ERROR_SUCCESS));
     }
     ASSERT_TRUE(SetFileAttributesA(file.c_str(), c.attributes));
-    const Dacl before = DaclOf(file);
+    const std::vector<std::string> before = DaclOf(file);
     FileReplacer& replacer = c.guarded ? static_cast<FileReplacer&>(platform.Guarded()) : platform;
     if (c.refused) {
-      EXPECT_EQ(ErrorOf<EFCreateError>([&] {
-                  replacer.ReplaceFile(file, {'n', 'e', 'w'});
-                }),
+      EXPECT_EQ(ErrorOf<EFCreateError>([&] { replacer.ReplaceFile(file, content); }),
                 "Cannot create file \"" + file + "\". " + SystemErrorText(ERROR_ACCESS_DENIED));
       EXPECT_EQ(machine->ReadFile(file), "old");
     } else {
-      replacer.ReplaceFile(file, {'n', 'e', 'w'});
+      replacer.ReplaceFile(file, content);
       EXPECT_EQ(machine->ReadFile(file), "new");
     }
-    // (The file system marks what it writes for archiving on its own.)
+    // Archiving is marked by the file system on its own.
     const DWORD told = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
     EXPECT_EQ(GetFileAttributesA(file.c_str()) & told, c.attributes & told) << c.attributes;
-    // Wine reports a descriptor of its own.
-    EXPECT_TRUE(UnderWine() || DaclOf(file) == before) << c.attributes;
+    EXPECT_TRUE(UnderWine() || DaclOf(file) == before) << c.attributes;  // Wine reports one of its own
     ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL));
     ASSERT_TRUE(platform.DeleteFile(file));
   }
