@@ -4,12 +4,14 @@
 // for the next restart.
 #include "platform/win32/win32_files.h"
 
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <algorithm>
 
 #include "framework/errors.h"
 #include "framework/messages.h"
+#include "platform/win32/win32_nt_files.h"
 #include "platform/win32/win32_platform.h"
 
 namespace platform {
@@ -21,6 +23,36 @@ std::u16string Utf16(const std::string& text) {
     MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), reinterpret_cast<wchar_t*>(&wide[0]),
                         length);
   return wide;
+}
+
+std::optional<std::string> Ansi(const std::u16string& text) {
+  if (text.empty()) return std::string();
+  // The system's own: UTF-8 where it is the ANSI code page, which takes
+  // neither best-fit flag nor default character, only the check for
+  // characters that have no form.
+  const UINT page = GetACP();
+  const bool utf8 = page == CP_UTF8;
+  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+  BOOL lossy = FALSE;
+  const int size = static_cast<int>(text.size());
+  const int length = WideCharToMultiByte(page, flags, Wide(text), size, nullptr, 0, nullptr, utf8 ? nullptr : &lossy);
+  if (length <= 0 || lossy) return std::nullopt;
+  std::string ansi(static_cast<size_t>(length), '\0');
+  if (WideCharToMultiByte(page, flags, Wide(text), size, &ansi[0], length, nullptr, utf8 ? nullptr : &lossy) !=
+          length ||
+      lossy)
+    return std::nullopt;
+  return ansi;
+}
+
+UniqueLocal Descriptor(const char* sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr);
+  return UniqueLocal(descriptor);
+}
+
+UniqueLocal Descriptor(Protection protection) {
+  return protection == Protection::UsersReadOnly ? Descriptor(kUsersReadOnlySecurity) : UniqueLocal();
 }
 
 bool DeleteThroughHandle(HANDLE handle) {
@@ -109,12 +141,9 @@ bool Win32Platform::DeleteFile(const std::string& path) { return DeleteFileA(pat
 void Win32Platform::CreatePrivateDirectory(const std::string& path) {
   // Full control for Administrators and SYSTEM, inherited by what is made in
   // it; protected, so nothing comes from the folder above.
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", SDDL_REVISION_1,
-                                                            &descriptor, nullptr))
-    ThrowCreate(path, GetLastError());
-  const UniqueLocal owner(descriptor);
-  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+  const UniqueLocal descriptor = Descriptor(kPrivateFolderSecurity);
+  if (!descriptor.valid()) ThrowCreate(path, GetLastError());
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor.get(), FALSE};
   if (!CreateDirectoryA(path.c_str(), &attributes)) ThrowCreate(path, GetLastError());
 }
 
@@ -185,44 +214,137 @@ std::vector<uint8_t> Win32Platform::ReadFile(const std::string& path) {
   return ReadAll(*stream);
 }
 
-// --- Replacements, moves, deletions at restart ---
+// --- Replacements, deletions at restart ---
 
-std::unique_ptr<TReplacementFile> MakeReplacement(const std::string& path, const std::string& folder,
-                                                  const std::function<bool(HANDLE)>& accept,
-                                                  std::shared_ptr<const void> hold) {
-  std::string temporary;
-  HANDLE file = INVALID_HANDLE_VALUE;
-  for (int attempt = 0;; ++attempt) {
-    temporary = folder + ReplacementTemporaryName();
-    // DELETE: a new file that must not be kept goes through its own handle.
-    file = CreateFileA(temporary.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) break;
-    const DWORD error = GetLastError();
-    if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt >= 8) ThrowCreate(path, error);
-  }
-  if (accept && !accept(file)) {
-    DeleteThroughHandle(file);
-    CloseHandle(file);
+namespace {
+
+// What a replacement takes over from the file it replaces.
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+struct Replaced {
+  DWORD attributes = 0;
+  UniqueLocal descriptor;  // holds `dacl`
+  PACL dacl = nullptr;
+  bool protectedDacl = false;
+};
+
+// The file at `name`, looked at as itself before anything is made: nullopt
+// when there is none. A link there would be replaced, not written through, a
+// folder or a read-only file cannot be replaced: refused at once, as the
+// final move would be.
+std::optional<Replaced> LookAtReplaced(HANDLE folder, const std::u16string& name, const std::string& path) {
+  UniqueHandle target;
+  const NTSTATUS status = OpenInFolder(
+      folder, name,
+      {READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, 0},
+      target);
+  if (status == kStatusNameNotFound) return std::nullopt;
+  if (status < 0) ThrowCreate(path, DosError(status));
+  FileTag tag;
+  if (!ReadTag(target.get(), tag)) ThrowCreate(path, GetLastError());
+  if (tag.Surrogate() || tag.Folder() || (tag.attributes & FILE_ATTRIBUTE_READONLY))
     ThrowCreate(path, ERROR_ACCESS_DENIED);
+  Replaced replaced;
+  replaced.attributes = tag.attributes & kKeptAttributes;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const DWORD error = GetSecurityInfo(target.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                      &replaced.dacl, nullptr, &descriptor);
+  if (error != ERROR_SUCCESS) ThrowCreate(path, error);
+  replaced.descriptor.reset(descriptor);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  if (!GetSecurityDescriptorControl(descriptor, &control, &revision)) ThrowCreate(path, GetLastError());
+  replaced.protectedDacl = (control & SE_DACL_PROTECTED) != 0;
+  return replaced;
+}
+
+// The new file's own DACL and attributes, from the replaced file's: its
+// inherited entries recomputed from the folder unless its DACL is protected.
+DWORD TakeOver(HANDLE file, const Replaced& replaced) {
+  const SECURITY_INFORMATION inheritance =
+      replaced.protectedDacl ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION;
+  const DWORD error = SetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | inheritance, nullptr, nullptr,
+                                      replaced.dacl, nullptr);
+  if (error != ERROR_SUCCESS) return error;
+  FILE_BASIC_INFO basic = {};  // times of 0 stay as they are
+  basic.FileAttributes = replaced.attributes;
+  if (basic.FileAttributes != 0 && !SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic))
+    return GetLastError();
+  return ERROR_SUCCESS;
+}
+
+// The new file, shared by the replacement's commit and discard: they act
+// through the handle its create returned, on what that create made.
+struct NewFile {
+  UniqueHandle file;
+  std::shared_ptr<const void> hold;
+};
+
+}  // namespace
+
+std::unique_ptr<TReplacementFile> MakeReplacement(HANDLE folder, const std::u16string& name, const std::string& path,
+                                                  Protection protection, std::shared_ptr<const void> hold) {
+  const std::optional<Replaced> replaced = LookAtReplaced(folder, name, path);
+  // Until it has the replaced file's DACL, nobody but administrators and the
+  // system may open it; a new file gets its protection at once.
+  const UniqueLocal security = replaced ? Descriptor(kPrivateFolderSecurity) : Descriptor(protection);
+  if ((replaced || protection != Protection::Inherited) && !security.valid()) ThrowCreate(path, GetLastError());
+  // DELETE: renamed over the target, or deleted, through its own handle.
+  const OpenByName create = {GENERIC_READ | GENERIC_WRITE | DELETE | (replaced ? WRITE_DAC : 0), 0, FILE_CREATE,
+                             FILE_NON_DIRECTORY_FILE, security.get()};
+  auto made = std::make_shared<NewFile>();
+  made->hold = std::move(hold);
+  for (int attempt = 0;; ++attempt) {
+    const NTSTATUS status = OpenInFolder(folder, Utf16(ReplacementTemporaryName()), create, made->file);
+    if (status >= 0) break;
+    if (status != kStatusNameCollision || attempt >= 8) ThrowCreate(path, DosError(status));
+  }
+  // The stream gets a second handle of its own, so the new file can still be
+  // moved or deleted through the first once the stream has gone.
+  HANDLE streamHandle = nullptr;
+  DWORD error = replaced ? TakeOver(made->file.get(), *replaced) : ERROR_SUCCESS;
+  if (error == ERROR_SUCCESS && !DuplicateHandle(GetCurrentProcess(), made->file.get(), GetCurrentProcess(),
+                                                 &streamHandle, 0, FALSE, DUPLICATE_SAME_ACCESS))
+    error = GetLastError();
+  if (error != ERROR_SUCCESS) {
+    DeleteThroughHandle(made->file.get());
+    ThrowCreate(path, error);
   }
   return std::make_unique<TReplacementFile>(
-      std::make_unique<Win32FileStream>(file),
-      [file, temporary, path, hold](std::unique_ptr<TStream> stream) {
-        const bool flushed = FlushFileBuffers(file) != 0;
-        const DWORD flushError = GetLastError();
+      std::make_unique<Win32FileStream>(streamHandle),
+      [made, folder, name, path](std::unique_ptr<TStream> stream) {
+        if (!FlushFileBuffers(made->file.get())) ThrowCreate(path, GetLastError());
+        // Over the target by its one name in the held folder, through the
+        // new file's handle, still open: no name is looked up again.
+        const NTSTATUS status = RenameInFolder(made->file.get(), folder, name, true);
+        if (status < 0) ThrowCreate(path, DosError(status));
         stream.reset();
-        if (!flushed) ThrowCreate(path, flushError);
-        if (!MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-          ThrowCreate(path, GetLastError());
+        made->file.reset();
+        made->hold.reset();
       },
-      [temporary, hold] { DeleteFileA(temporary.c_str()); });
+      [made] {
+        if (made->file.valid()) DeleteThroughHandle(made->file.get());
+        made->file.reset();
+        made->hold.reset();
+      });
 }
 
 std::unique_ptr<TReplacementFile> Win32Platform::CreateReplacement(const std::string& path) {
-  // Beside the target, so the final move is a rename on one volume, and the
-  // new file takes the folder's permissions as a file made there would.
-  return MakeReplacement(path, path.substr(0, path.find_last_of("\\/") + 1));
+  // Beside the target, so the final move is a rename on one volume. The
+  // folder (one only administrators can change) is opened by its path once.
+  const size_t separator = path.find_last_of("\\/");
+  const std::string folderPath = separator == std::string::npos ? "." : path.substr(0, separator + 1);
+  auto folder = std::make_shared<UniqueHandle>(CreateFileA(folderPath.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                                           FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!folder->valid()) {
+    // A folder that is missing is a path not found, as a create in it says.
+    const DWORD error = GetLastError();
+    ThrowCreate(path, error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error);
+  }
+  const HANDLE handle = folder->get();
+  return MakeReplacement(handle, Utf16(path.substr(separator + 1)), path, Protection::Inherited, std::move(folder));
 }
 
 bool Win32Platform::DeleteFileAtRestart(const std::string& path) {

@@ -1,10 +1,13 @@
 // The platform on real Windows, what is not registry, files or programs: the
 // system's error texts, full paths, folders and environment (the process's and
-// the machine's), the message dialog and message loop, the restart and the
-// executable's resources.
+// the machine's), the message dialog and message loop, other users' sessions,
+// the restart and the executable's resources.
 #include "platform/win32/win32_platform.h"
 
 #include <shlobj.h>
+#include <wtsapi32.h>
+
+#include <algorithm>
 
 #include "framework/errors.h"
 #include "framework/messages.h"
@@ -12,6 +15,7 @@
 #include "platform/win32/dll_search.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/message_dialog.h"
+#include "platform/win32/win32_files.h"
 
 namespace platform {
 namespace {
@@ -103,9 +107,59 @@ std::string Win32Platform::DesktopDirectory() {
   return buffer;
 }
 
-std::string Win32Platform::ProfileDirectory() { return std::string(); }
+std::string Win32Platform::ProfileDirectory() {
+  // The account's own record, through the process's token: the environment's
+  // USERPROFILE is the user's to set.
+  using GetProfileFunction = BOOL(WINAPI*)(HANDLE, LPWSTR, LPDWORD);
+  const HMODULE userenv = Userenv();
+  const auto getProfile = userenv ? reinterpret_cast<GetProfileFunction>(
+                                        reinterpret_cast<void*>(GetProcAddress(userenv, "GetUserProfileDirectoryW")))
+                                  : nullptr;
+  HANDLE token = nullptr;
+  if (!getProfile || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return std::string();
+  const UniqueHandle ownedToken(token);
+  DWORD size = 0;  // in characters, with the NUL
+  getProfile(token, nullptr, &size);
+  if (size == 0) return std::string();
+  std::u16string folder(size, u'\0');
+  if (!getProfile(token, reinterpret_cast<LPWSTR>(&folder[0]), &size)) return std::string();
+  folder.resize(std::min(folder.find(u'\0'), folder.size()));
+  if (folder.size() > 3 && folder.back() == u'\\') folder.pop_back();
+  return Ansi(folder).value_or(std::string());
+}
 
-int Win32Platform::OtherUserSessions() { return 0; }
+int Win32Platform::OtherUserSessions() {
+  // wtsapi32 is no KnownDLL: loaded by its path in the system folder.
+  static const HMODULE wtsapi = LoadSystemLibrary("wtsapi32.dll");
+  using EnumerateFunction = BOOL(WINAPI*)(HANDLE, DWORD, DWORD, PWTS_SESSION_INFOW*, DWORD*);
+  using QueryFunction = BOOL(WINAPI*)(HANDLE, DWORD, WTS_INFO_CLASS, LPWSTR*, DWORD*);
+  using FreeFunction = void(WINAPI*)(PVOID);
+  if (!wtsapi) return 0;
+  const auto enumerate =
+      reinterpret_cast<EnumerateFunction>(reinterpret_cast<void*>(GetProcAddress(wtsapi, "WTSEnumerateSessionsW")));
+  const auto query =
+      reinterpret_cast<QueryFunction>(reinterpret_cast<void*>(GetProcAddress(wtsapi, "WTSQuerySessionInformationW")));
+  const auto release = reinterpret_cast<FreeFunction>(reinterpret_cast<void*>(GetProcAddress(wtsapi, "WTSFreeMemory")));
+  DWORD own = 0;
+  WTS_SESSION_INFOW* sessions = nullptr;
+  DWORD count = 0;
+  if (!enumerate || !query || !release || !ProcessIdToSessionId(GetCurrentProcessId(), &own) ||
+      !enumerate(WTS_CURRENT_SERVER_HANDLE, 0, 1, &sessions, &count) || !sessions)
+    return 0;
+  int others = 0;
+  for (DWORD i = 0; i < count; ++i) {
+    const WTS_SESSION_INFOW& session = sessions[i];
+    if (session.SessionId == own || (session.State != WTSActive && session.State != WTSDisconnected)) continue;
+    // The services' session and a listener have no user.
+    LPWSTR user = nullptr;
+    DWORD bytes = 0;
+    if (!query(WTS_CURRENT_SERVER_HANDLE, session.SessionId, WTSUserName, &user, &bytes) || !user) continue;
+    if (user[0] != 0) ++others;
+    release(user);
+  }
+  release(sessions);
+  return others;
+}
 
 std::string Win32Platform::ModuleFileName() {
   std::string buffer(MAX_PATH, '\0');

@@ -1,6 +1,7 @@
 // The platform on real Windows: ANSI entry points, the registry's 32-bit view,
 // the shell's link object, and the installer's own message dialog. Implemented
-// by job: win32_registry.cpp, win32_files.cpp, win32_guarded_files.cpp,
+// by job: win32_registry.cpp, win32_files.cpp (with win32_nt_files.cpp for
+// acts by one name), win32_guarded_files.cpp (with win32_held_folders.cpp),
 // win32_programs.cpp, and win32_platform.cpp for the rest.
 #pragma once
 
@@ -10,7 +11,8 @@
 namespace platform {
 
 // Writes and deletes where another user may have put a link: each walks from
-// the volume root with handles held (win32_guarded_files.cpp).
+// the volume root with handles held, then acts by one name inside the last
+// (win32_held_folders.cpp, win32_guarded_files.cpp).
 class Win32GuardedFiles : public GuardedFiles {
  public:
   using GuardedFiles::CreateReplacement;
@@ -25,7 +27,6 @@ class Win32GuardedFiles : public GuardedFiles {
 
  private:
   bool Delete(const std::string& path, bool folder);
-  bool MoveFileOld(const std::string& from, const std::string& to);
 };
 
 class Win32Platform : public Platform {

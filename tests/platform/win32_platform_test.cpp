@@ -1,5 +1,6 @@
 // What only the real Windows platform can show: the registry views, the
-// process environment, its own resources, started programs and the dialog.
+// process environment, the security of what is made and replaced, the
+// profile folder, its own resources, started programs and the dialog.
 #include "platform/win32/win32_platform.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "framework/errors.h"
 #include "platform/win32/handles.h"
 #include "tests/platform/test_machine.h"
+#include "tests/support/error_matcher.h"
 
 using namespace platform;
 
@@ -43,6 +45,8 @@ TEST(Win32Platform, RegistryIsReadInThe32BitView) {
 }
 
 bool UnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
+
+std::string Folder(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
 
 // Pins down where Wine's registry differs from Windows, which the host
 // machine follows: Windows sorts subkeys by upper-cased name and keeps values
@@ -92,6 +96,35 @@ TEST(Win32Platform, MachineProgramFilesIsNotTheProcesss) {
   SetEnvironmentVariableA("ProgramFiles", saved.c_str());
 }
 
+// A file's or folder's DACL: "protected" when the folder above may not add
+// to it ("open" when it may), then each entry as "allow|deny <SID> <mask>",
+// with " inherited" for one that came from above.
+std::vector<std::string> DaclOf(const std::string& path) {
+  std::vector<std::string> result;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                            &descriptor) != ERROR_SUCCESS)
+    return result;
+  const UniqueLocal owner(descriptor);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  const bool isProtected =
+      GetSecurityDescriptorControl(descriptor, &control, &revision) && (control & SE_DACL_PROTECTED);
+  result.push_back(isProtected ? "protected" : "open");
+  for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;  // a denying entry has the same layout
+    char* sid = nullptr;
+    if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace)) || !ConvertSidToStringSidA(&ace->SidStart, &sid)) break;
+    char mask[16];
+    wsprintfA(mask, " %lx", static_cast<unsigned long>(ace->Mask));
+    result.push_back(std::string(ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE ? "allow " : "deny ") + sid + mask +
+                     (ace->Header.AceFlags & INHERITED_ACE ? " inherited" : ""));
+    LocalFree(sid);
+  }
+  return result;
+}
+
 // The Oracle setup runs elevated from this folder: only administrators and
 // the system may use it, whatever the folder above it allows.
 TEST(Win32Platform, PrivateFolderIsForAdministratorsAndTheSystemOnly) {
@@ -100,29 +133,117 @@ TEST(Win32Platform, PrivateFolderIsForAdministratorsAndTheSystemOnly) {
   const std::string folder = machine->ScratchFolder() + "\\private";
   Win32Platform platform;
   platform.CreatePrivateDirectory(folder);
-  PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ASSERT_EQ(GetNamedSecurityInfoA(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                                  nullptr, &descriptor),
-            static_cast<DWORD>(ERROR_SUCCESS));
-  const UniqueLocal owner(descriptor);
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
-  EXPECT_TRUE(control & SE_DACL_PROTECTED) << "the folder above must give nothing";
-  ASSERT_NE(dacl, nullptr);
-  std::vector<std::string> allowed;
-  for (DWORD i = 0; i < dacl->AceCount; ++i) {
-    ACCESS_ALLOWED_ACE* ace = nullptr;
-    ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
-    EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
-    char* sid = nullptr;
-    ASSERT_TRUE(ConvertSidToStringSidA(&ace->SidStart, &sid));
-    allowed.emplace_back(sid);
-    LocalFree(sid);
-  }
-  EXPECT_EQ(allowed, (std::vector<std::string>{"S-1-5-32-544", "S-1-5-18"}));  // Administrators, SYSTEM
+  // Nothing from the folder above.
+  EXPECT_EQ(DaclOf(folder),
+            (std::vector<std::string>{"protected", "allow S-1-5-32-544 1f01ff", "allow S-1-5-18 1f01ff"}));
   EXPECT_TRUE(platform.RemoveDirectoryTree(folder));
+}
+
+// What is made under an Oracle home with UsersReadOnly: Administrators and
+// SYSTEM full control, Users read and execute, nothing from the folder above
+// (not under Wine, which reports a descriptor of its own). The installer can
+// still edit it, and the uninstaller remove it.
+TEST(Win32Platform, UsersReadOnlyIsGivenAsItIsMade) {
+  auto machine = MakeTestMachine();
+  GuardedFiles& files = machine->Platform().Guarded();
+  const std::string folder = machine->ScratchFolder() + "\\NETWORK", file = folder + "\\tnsnames.ora";
+  ASSERT_TRUE(files.CreateDirectory(folder, Protection::UsersReadOnly));
+  files.CreateReplacement(file, Protection::UsersReadOnly)->Commit();
+  const std::vector<std::string> expected = {"protected", "allow S-1-5-32-544 1f01ff", "allow S-1-5-18 1f01ff",
+                                             "allow S-1-5-32-545 1200a9"};
+  for (const std::string& made : {folder, file}) EXPECT_TRUE(UnderWine() || DaclOf(made) == expected) << made;
+  files.ReplaceFile(file, {'e', 'd', 'i', 't'});
+  EXPECT_EQ(files.ReadFile(file), (std::vector<uint8_t>{'e', 'd', 'i', 't'}));
+  EXPECT_TRUE(files.DeleteFile(file));
+  EXPECT_TRUE(files.RemoveDirectory(folder));
+}
+
+// A file edited in place keeps its own DACL (what it inherits recomputed from
+// its folder) and attributes, whichever replacement writes it; a read-only
+// one is refused as the final move would be, and kept.
+TEST(Win32Platform, ReplacedFileKeepsItsSecurityAndAttributes) {
+  auto machine = MakeTestMachine();
+  const std::string file = machine->ScratchFolder() + "\\tnsnames.ora";
+  Platform& platform = machine->Platform();
+  const std::vector<uint8_t> content = {'n', 'e', 'w'};
+  const struct {
+    const char* sddl;  // nullptr: as the folder gives it
+    DWORD attributes;
+    bool guarded, refused;
+  } cases[] = {
+      {"D:P(A;;FA;;;BA)(A;;FR;;;WD)", FILE_ATTRIBUTE_HIDDEN, true, false},
+      {"D:(A;;FA;;;WD)", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE, false, false},
+      {nullptr, FILE_ATTRIBUTE_READONLY, true, true},
+      {nullptr, FILE_ATTRIBUTE_READONLY, false, true},
+  };
+  for (const auto& c : cases) {
+    machine->WriteFile(file, "old");
+    // Wine makes a DACL it is given into the file's mode bits: none is set there.
+    if (c.sddl && !UnderWine()) {
+      PSECURITY_DESCRIPTOR descriptor = nullptr;
+      ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(c.sddl, SDDL_REVISION_1, &descriptor, nullptr));
+      const UniqueLocal owner(descriptor);
+      BOOL present = FALSE, defaulted = FALSE;
+      PACL dacl = nullptr;
+      ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+      const DWORD inheritance =
+          c.sddl[2] == 'P' ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION;
+      ASSERT_EQ(SetNamedSecurityInfoA(const_cast<char*>(file.c_str()), SE_FILE_OBJECT,
+                                      DACL_SECURITY_INFORMATION | inheritance, nullptr, nullptr, dacl, nullptr),
+                static_cast<DWORD>(ERROR_SUCCESS));
+    }
+    ASSERT_TRUE(SetFileAttributesA(file.c_str(), c.attributes));
+    const std::vector<std::string> before = DaclOf(file);
+    FileReplacer& replacer = c.guarded ? static_cast<FileReplacer&>(platform.Guarded()) : platform;
+    if (c.refused) {
+      EXPECT_EQ(ErrorOf<EFCreateError>([&] { replacer.ReplaceFile(file, content); }),
+                "Cannot create file \"" + file + "\". " + SystemErrorText(ERROR_ACCESS_DENIED));
+      EXPECT_EQ(machine->ReadFile(file), "old");
+    } else {
+      replacer.ReplaceFile(file, content);
+      EXPECT_EQ(machine->ReadFile(file), "new");
+    }
+    // Archiving is marked by the file system on its own.
+    const DWORD told = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
+    EXPECT_EQ(GetFileAttributesA(file.c_str()) & told, c.attributes & told) << c.attributes;
+    EXPECT_TRUE(UnderWine() || DaclOf(file) == before) << c.attributes;  // Wine reports one of its own
+    ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL));
+    ASSERT_TRUE(platform.DeleteFile(file));
+  }
+  EXPECT_TRUE(platform.RemoveDirectory(Folder(file))) << "a temporary file was left behind";
+}
+
+// The walk takes each name as it is: none that leaves its folder or names a
+// stream.
+TEST(Win32Platform, GuardedFilesRefuseWhatIsNoPlainName) {
+  auto machine = MakeTestMachine();
+  const std::string scratch = machine->ScratchFolder();
+  GuardedFiles& files = machine->Platform().Guarded();
+  machine->WriteFile(scratch + "\\t.ora", "kept");
+  for (const std::string& path : {scratch + "\\t.ora:stream", scratch + "\\.\\t.ora", scratch + "\\x\\..\\t.ora"}) {
+    EXPECT_EQ(files.ReadFile(path), std::nullopt) << path;
+    EXPECT_THROW(files.ReplaceFile(path, {'x'}), EFCreateError) << path;
+    EXPECT_FALSE(files.DeleteFile(path)) << path;
+    EXPECT_FALSE(files.CreateDirectory(path, Protection::Inherited)) << path;
+  }
+  EXPECT_EQ(machine->ReadFile(scratch + "\\t.ora"), "kept");
+}
+
+// The account's own profile folder, whatever this process's environment
+// says; and under Wine, nobody else signed in.
+TEST(Win32Platform, ProfileFolderAndOtherSessions) {
+  Win32Platform platform;
+  const std::string profile = platform.ProfileDirectory();
+  ASSERT_GT(profile.size(), 3u);
+  EXPECT_TRUE(platform.DirectoryExists(profile)) << profile;
+  EXPECT_EQ(profile.compare(1, 2, ":\\"), 0) << profile;
+  EXPECT_NE(profile.back(), '\\') << profile;
+  const std::string saved = platform.EnvironmentVariable("USERPROFILE").value_or("");
+  SetEnvironmentVariableA("USERPROFILE", "C:\\Users\\Public");
+  EXPECT_EQ(platform.ProfileDirectory(), profile);
+  SetEnvironmentVariableA("USERPROFILE", saved.c_str());
+  // Windows may have others signed in; Wine has no sessions to list.
+  EXPECT_TRUE(!UnderWine() || platform.OtherUserSessions() == 0);
 }
 
 TEST(Win32Platform, OwnVersionAndResources) {
@@ -142,8 +263,6 @@ TEST(Win32Platform, OwnVersionAndResources) {
   }
   EXPECT_FALSE(platform.FindResource("TFORMEXE"));
 }
-
-std::string Folder(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
 
 TEST(Win32Platform, StartedProgramPathWithBlanksStartsThatProgramInTheMachinesEnvironment) {
   auto machine = MakeTestMachine();
