@@ -127,11 +127,11 @@ std::optional<std::string> Win32GuardedFiles::RefusedLink(const std::string& pat
     case HeldFolders::Result::Failed:
       return std::nullopt;  // a missing name ends the walk
   }
-  // At `path` itself every link is refused; the one another user made is told.
+  // At `path` itself every link is refused, whoever made it.
   UniqueHandle target;
   FileTag tag;
   if (OpenInFolder(held.Folder(), held.Name(), {FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0}, target) < 0 ||
-      !ReadTag(target.get(), tag) || !tag.Surrogate() || MadeByAdministrators(held.Folder(), held.Name()))
+      !ReadTag(target.get(), tag) || !tag.Surrogate())
     return std::nullopt;
   return path;
 }

@@ -273,9 +273,4 @@ std::optional<std::string> HeldFolders::RefusedAt() const {
   return Ansi(given_.substr(0, *refusedAt_)).value_or(path_);
 }
 
-bool MadeByAdministrators(HANDLE folder, const std::u16string& name) {
-  UniqueHandle link;
-  return OpenInFolder(folder, name, kLinkItself, link) >= 0 && TrustedOwner(link.get());
-}
-
 }  // namespace platform

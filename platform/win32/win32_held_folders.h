@@ -42,8 +42,4 @@ class HeldFolders {
   DWORD error_ = ERROR_ACCESS_DENIED;
 };
 
-// Whether the name surrogate `name` in `folder` was made by Administrators,
-// SYSTEM or TrustedInstaller: owners a standard user cannot give.
-bool MadeByAdministrators(HANDLE folder, const std::u16string& name);
-
 }  // namespace platform
