@@ -28,7 +28,6 @@ void WindowTest::SetUp() {
   form_->SetPayload(payload_.get());
 }
 
-#ifndef _WIN32
 namespace install_test {
 
 void MakeFolders(platform::Platform& machine, const std::string& path) {
@@ -37,6 +36,11 @@ void MakeFolders(platform::Platform& machine, const std::string& path) {
     if (pos == std::string::npos) return;
   }
 }
+
+}  // namespace install_test
+
+#ifndef _WIN32
+namespace install_test {
 
 void Plant(platform::HostPlatform& machine, const std::string& base, const PlantedCase& c,
            const std::vector<std::string>& victimFiles) {

@@ -77,6 +77,11 @@ class WindowTest : public testing::Test {
   std::unique_ptr<TFormInstalador> form_;
 };
 
+namespace install_test {
+// Every missing folder of a path, one level at a time.
+void MakeFolders(platform::Platform& machine, const std::string& path);
+}  // namespace install_test
+
 #ifndef _WIN32
 
 namespace install_test {
@@ -118,8 +123,6 @@ inline constexpr char kUninstallerBytes[] = "uninstaller program";
 
 inline const FileVersion kCarriedVersion{1, 0, 4, 6};
 
-// Every missing folder of a path, one level at a time.
-void MakeFolders(platform::Platform& machine, const std::string& path);
 
 // --- What another user may have put where the installer writes ---
 
