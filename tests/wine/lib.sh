@@ -485,6 +485,23 @@ wine_unix_path() {
   echo "$host"
 }
 
+# wine_screen_settled WINDOW: where programs run slowly, waits until WINDOW (an X window id, or
+# root) looks the same twice in a row, at most a few scaled seconds: a window that has just shown
+# may still be painting its controls.
+wine_screen_settled() {
+  local before=$WINE_WORK/screen-before.rgb now=$WINE_WORK/screen-now.rgb deadline
+  [ "${WINE_SLOW:-1}" -gt 1 ] || return 0
+  deadline=$(($(date +%s) + $(wine_scale 3)))
+  timeout 30 import -window "$1" "rgb:$before" >/dev/null 2>&1 || return 0
+  while [ "$(date +%s)" -lt "$deadline" ]; do
+    sleep 2
+    timeout 30 import -window "$1" "rgb:$now" >/dev/null 2>&1 || break
+    cmp -s "$before" "$now" && break
+    mv -f "$now" "$before"
+  done
+  rm -f "$before" "$now"
+}
+
 # wine_screenshot NAME [CAPTION]: saves WINE_ARTIFACTS/NAME.png of the whole screen, or of the
 # X window whose title is CAPTION. Prints the file's path.
 wine_screenshot() {
@@ -493,6 +510,7 @@ wine_screenshot() {
     window=$(timeout 10 xdotool search --name "^$2\$" 2>/dev/null | head -n 1)
     [ -n "$window" ] || { wine_log "no X window titled '$2'"; return 1; }
   fi
+  wine_screen_settled "$window"
   timeout 30 import -window "$window" "$file" >/dev/null 2>&1 || { wine_log "screenshot failed"; return 1; }
   echo "$file"
 }
