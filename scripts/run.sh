@@ -20,7 +20,7 @@ if [ "$WINE_ROAD" = i686 ]; then
   tests/wine/main_job.sh build/win32
 elif [ "$WINE_32BIT_CODE" = emulated ] && [ -z "${INSTALADOR_WINDOWS_ARCH:-}" ]; then
   echo "The x86-64 test build's Instalador.exe runs here, not the 32-bit release: $WINE_ROAD_REASON" \
-       "(slowly); to run the shipped bytes: INSTALADOR_WINDOWS_ARCH=i686 scripts/run.sh"
+       "(a minute or more per program); to run the shipped bytes: INSTALADOR_WINDOWS_ARCH=i686 scripts/run.sh"
   scripts/build.sh win64
   tests/wine/main_job.sh build/win64
 else
