@@ -2,7 +2,9 @@
 # Builds the native tree (build/host) and the Windows tree (build/win32, the 32-bit release
 # build; build/win64 is an x86-64 test build of the same tree, for a Wine that runs no 32-bit
 # programs: never signed or shipped).
-# Usage: scripts/build.sh [host|win32|win64|asan|all]  (default: host and win32)
+# Usage: scripts/build.sh [host|win32|win64|win64-helpers|asan|all]  (default: host and win32)
+#          win64-helpers: only the harness's programs of build/win64 (winprobe, lnkread), which
+#          drive the 32-bit build where 32-bit code runs emulated (tests/wine/lib.sh)
 #        scripts/build.sh installer DIR [CMAKE_ARGS...]
 #          the Windows tree configured in DIR as build/win32 is (plus CMAKE_ARGS), only
 #          Instalador.exe and what it carries built, with the native tools of build/host
@@ -30,6 +32,10 @@ build_windows() {  # build_windows DIR i686|x86_64
   configure_windows "$1" "$2"
   cmake --build "$1" -j "$jobs"
 }
+build_windows_targets() {  # build_windows_targets DIR i686|x86_64 TARGET...
+  configure_windows "$1" "$2"
+  cmake --build "$1" -j "$jobs" --target "${@:3}"
+}
 build_installer() {  # build_installer DIR [CMAKE_ARGS...]
   local dir=$1
   [ -x build/host/bin/payload ] || { echo "$0: build the native tools first ($0 host)" >&2; return 1; }
@@ -42,9 +48,10 @@ case "$what" in
   asan) build_asan ;;
   win32) build_host; build_windows build/win32 i686 ;;
   win64) build_host; build_windows build/win64 x86_64 ;;
+  win64-helpers) build_host; build_windows_targets build/win64 x86_64 winprobe lnkread ;;
   all) build_host; build_asan; build_windows build/win32 i686; build_windows build/win64 x86_64 ;;
   default) build_host; build_windows build/win32 i686 ;;
   installer) [ $# -ge 2 ] || { echo "usage: $0 installer DIR [CMAKE_ARGS...]" >&2; exit 2; }
              shift; build_installer "$@" ;;
-  *) echo "usage: $0 [host|win32|win64|asan|all] | $0 installer DIR [CMAKE_ARGS...]" >&2; exit 2 ;;
+  *) echo "usage: $0 [host|win32|win64|win64-helpers|asan|all] | $0 installer DIR [CMAKE_ARGS...]" >&2; exit 2 ;;
 esac

@@ -2,7 +2,8 @@
 # Release checks of the Windows build, run after scripts/build.sh win32. One line per check
 # (PASS, FAIL or NOT RUN, then the detail); exit status 1 when any failed, 77 when none failed
 # but one could not run here.
-# Usage: scripts/check_release.sh [shipped|reproducible|signed|all]   (default: all)
+# Usage: scripts/check_release.sh [shipped|reproducible|signed|signed-build|signed-start|all]
+#        (default: all)
 #   shipped       Instalador.exe and DesInstalador.exe of build/win32 import only Windows' KnownDLLs
 #                 (no import of a DLL that a user could plant beside them),
 #                 keep DYNAMIC_BASE (with relocations), NX_COMPAT and TERMINAL_SERVER_AWARE, and carry
@@ -11,11 +12,13 @@
 #                 resources) stays under its limit
 #   reproducible  a clean build of the installer target in build/release-check gives the same
 #                 SHA-256 as build/win32 for Instalador.exe, DesInstalador.exe and the stand-ins
-#   signed        build/release-check built again, signed with a throwaway self-signed
+#   signed        signed-build, then signed-start:
+#   signed-build  build/release-check built again, signed with a throwaway self-signed
 #                 certificate: osslsigncode verify accepts both programs against it, the signed
-#                 installer's payload extracts to the carried files byte for byte, and the
-#                 signed installer starts under Wine and shows its window (not run where Wine
-#                 runs no 32-bit programs, or with INSTALADOR_WINDOWS_ARCH=x86_64)
+#                 installer's payload extracts to the carried files byte for byte
+#   signed-start  the signed installer of signed-build starts under Wine and shows its window,
+#                 where Wine runs 32-bit programs, natively or emulated (not run where it runs
+#                 none, or with INSTALADOR_WINDOWS_ARCH=x86_64)
 # The signed check reuses build/release-check's objects when the reproducible check built it,
 # and the Wine template prefix of WINE_WORK when the caller shares one (scripts/test.sh does).
 set -uo pipefail
@@ -156,7 +159,8 @@ make_certificate() {
 # signed_start_scenario: the signed installer in a fresh prefix: its window shows, "Cerrar" ends
 # it with status 0. Prints the harness's check lines; exit status 1 when one failed.
 signed_start_scenario() (
-  # winprobe.exe comes from the full Windows build.
+  # The harness's programs (winprobe.exe) come from the full Windows builds (lib.sh's wine_set_helpers).
+  # shellcheck source=../tests/wine/install_lib.sh
   source tests/wine/install_lib.sh "" "$win" signed || exit 1
   INST_TEMPLATE=$(wine_make_template) || exit 1
   inst_prefix start || exit 1
@@ -168,7 +172,7 @@ signed_start_scenario() (
   wine_checks_done
 )
 
-check_signed() {
+check_signed_build() {
   local start=$SECONDS log=$logs/signed-build.log certs=$check/signing exe out problems="" item carried
   if ! make_certificate "$certs" >"$log" 2>&1; then
     report FAIL "signed build" "openssl could not make the test certificate, log ${log#"$repo"/}"
@@ -230,20 +234,29 @@ check_signed() {
     printf '%s' "$problems" | indent
   fi
 
-  start=$SECONDS
-  log=$logs/signed-start.log
+}
+
+check_signed_start() {
+  local start=$SECONDS log=$logs/signed-start.log road
+  if ! osslsigncode verify -CAfile "$check/signing/cert.pem" -in "$check/bin/Instalador.exe" >/dev/null 2>&1; then
+    report FAIL "signed build: starts under Wine" "no signed build in build/release-check: $0 signed-build first"
+    return
+  fi
   # The signed installer is the 32-bit release: only a Wine that runs 32-bit programs can start it.
   if [ -z "${WINE_WORK:-}" ]; then
     WINE_WORK=$(mktemp -d /tmp/instalador-wine.XXXXXX) && export WINE_WORK && trap 'rm -rf "$WINE_WORK"' EXIT
   fi
+  # shellcheck source=../tests/wine/lib.sh
   source tests/wine/lib.sh
-  wine_road || return
-  if [ "$WINE_ROAD" != i686 ]; then
-    report "NOT RUN" "signed build: starts under Wine" "the signed installer is a 32-bit program; $WINE_ROAD_REASON"
+  road="32-bit code $WINE_32BIT_CODE${WINE_32BIT_CODE_HOW:+: $WINE_32BIT_CODE_HOW}"
+  if [ "${INSTALADOR_WINDOWS_ARCH:-}" = x86_64 ]; then
+    report "NOT RUN" "signed build: starts under Wine" "the signed installer is a 32-bit program; forced off by INSTALADOR_WINDOWS_ARCH=x86_64"
+  elif ! wine_runs_32bit; then
+    report "NOT RUN" "signed build: starts under Wine" "the signed installer is a 32-bit program; $WINE_32BIT_REASON"
   elif signed_start_scenario >"$log" 2>&1 </dev/null; then
-    report PASS "signed build: starts under Wine" "window shown, \"Cerrar\" ends it, $((SECONDS - start)) s"
+    report PASS "signed build: starts under Wine" "$road; window shown, \"Cerrar\" ends it, $((SECONDS - start)) s"
   else
-    report FAIL "signed build: starts under Wine" "log ${log#"$repo"/}"
+    report FAIL "signed build: starts under Wine" "$road; log ${log#"$repo"/}"
     grep '^FAIL' "$log" | indent
   fi
 }
@@ -251,9 +264,11 @@ check_signed() {
 case "${1:-all}" in
   shipped) check_shipped; check_sizes ;;
   reproducible) check_reproducible ;;
-  signed) check_signed ;;
-  all) check_shipped; check_sizes; check_reproducible; check_signed ;;
-  *) echo "usage: $0 [shipped|reproducible|signed|all]" >&2; exit 2 ;;
+  signed) check_signed_build; check_signed_start ;;
+  signed-build) check_signed_build ;;
+  signed-start) check_signed_start ;;
+  all) check_shipped; check_sizes; check_reproducible; check_signed_build; check_signed_start ;;
+  *) echo "usage: $0 [shipped|reproducible|signed|signed-build|signed-start|all]" >&2; exit 2 ;;
 esac
 [ "$failed" -eq 0 ] || exit 1
 [ "$not_run" -eq 0 ] || exit 77

@@ -140,7 +140,7 @@ inst_shot() {
 # answered yet; sets DIALOG_HWND, DIALOG_OWNER (the window that owns it) and DIALOG_TEXT (its
 # message, escaped). Status 1 on timeout.
 inst_dialog() {
-  local caption=$1 deadline=$(($(date +%s) + ${2:-60})) listing hwnd
+  local caption=$1 deadline=$(($(date +%s) + $(wine_scale "${2:-60}"))) listing hwnd
   DIALOG_HWND=
   DIALOG_OWNER=
   DIALOG_TEXT=
@@ -190,7 +190,7 @@ inst_expect_dialog() {
 # inst_expect_waiting NAME CAPTION: a dialog titled CAPTION is still there a while later: it waits
 # for the user.
 inst_expect_waiting() {
-  sleep 3
+  sleep "$(wine_scale 3)"
   wine_check "$1" wine_inspect "$PREFIX" wait "$2" --timeout 1
 }
 

@@ -24,7 +24,8 @@ fail() { echo "main job: $*" >&2; exit 1; }
 prepare_prefix() {
   [ -f "$exe" ] || fail "$exe is not built (scripts/build.sh builds it)"
   INST_TEMPLATE=$(wine_make_template) || fail "could not create a Wine prefix"
-  inst_prefix installer "$(basename "$INST_TEMPLATE" | sed 's/^template-//')" || fail "could not copy the Wine prefix"
+  inst_prefix installer "$(basename "$INST_TEMPLATE" | sed 's/^template-\([a-z0-9]*\).*/\1/')" ||
+    fail "could not copy the Wine prefix"
 }
 
 start_installer() {

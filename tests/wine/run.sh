@@ -9,7 +9,8 @@
 #   WINE_ONLY=REGEX        run only the items whose name matches
 #   WINE_ALSO_WIN32=0      for the 32-bit build, do not run the *_tests.exe again in a 32-bit prefix
 #                          (they do by default: the installer meets both kinds of machine)
-#   WINE_TEST_TIMEOUT=S    per test executable (default 600); WINE_SCENARIO_TIMEOUT=S per scenario (900)
+#   WINE_TEST_TIMEOUT=S    per test executable (default 600); WINE_SCENARIO_TIMEOUT=S per scenario (900);
+#                          both, like every time-out of the harness, scaled by lib.sh's WINE_SLOW
 # A scenario gets the template prefix and the build folder as its arguments; exit status 77 means
 # "skipped" (for instance: the program it drives is not built).
 set -uo pipefail
@@ -53,8 +54,8 @@ read -r -a archs <<<"$WINE_PREFIX_KINDS"
 arch=${archs[0]}
 started=$(date +%s)
 template=$(wine_make_template "$arch") || { report FAIL "template prefix ($arch)" "wineboot failed"; finish; }
-echo "wine: $("$WINE_LOADER" --version), $WINE_BUILD_ARCH build, $arch template prefix in" \
-  "$(($(date +%s) - started)) s, display $DISPLAY"
+echo "wine: $("$WINE_LOADER" --version), $WINE_BUILD_ARCH build, 32-bit code $WINE_32BIT_CODE${WINE_32BIT_CODE_HOW:+ ($WINE_32BIT_CODE_HOW)}," \
+  "time-outs x$WINE_SLOW, $arch template prefix in $(($(date +%s) - started)) s, display $DISPLAY"
 
 # run_test_exe EXE ARCH TEMPLATE
 run_test_exe() {
@@ -84,7 +85,7 @@ run_test_exe() {
     return
   fi
   if [ "$status" -eq 124 ]; then
-    detail="timed out after ${WINE_TEST_TIMEOUT:-600} s, screenshot $(relative "$WINE_ARTIFACTS")/timeout-$name-$arch.png"
+    detail="timed out after $(wine_scale "${WINE_TEST_TIMEOUT:-600}") s, screenshot $(relative "$WINE_ARTIFACTS")/timeout-$name-$arch.png"
   else
     detail="exit $status"
   fi
@@ -112,14 +113,14 @@ for script in "$here"/e2e_*.sh; do
   selected "$name" || continue
   log="$WINE_ARTIFACTS/$name.log"
   start=$(date +%s)
-  WINE_WORK="$WINE_WORK/$name" WINE_OWNS_WORK="" timeout -k 15 "${WINE_SCENARIO_TIMEOUT:-900}" \
+  WINE_WORK="$WINE_WORK/$name" WINE_OWNS_WORK="" timeout -k 15 "$(wine_scale "${WINE_SCENARIO_TIMEOUT:-900}")" \
     bash "$script" "$template" "$WINE_BUILD_DIR" >"$log" 2>&1 </dev/null
   status=$?
   seconds=$(($(date +%s) - start))
   case $status in
     0) report PASS "$name" "$seconds s" ;;
     77) report SKIP "$name" "$(tail -n 1 "$log")" ;;
-    124) report FAIL "$name" "timed out after ${WINE_SCENARIO_TIMEOUT:-900} s, log $(relative "$log")" ;;
+    124) report FAIL "$name" "timed out after $(wine_scale "${WINE_SCENARIO_TIMEOUT:-900}") s, log $(relative "$log")" ;;
     *) report FAIL "$name" "exit $status, log $(relative "$log")"
        grep '^FAIL' "$log" | sed 's/^/      /' | head -n 20 ;;
   esac
