@@ -366,5 +366,5 @@ inst_run_uninstaller() {
 # to at its restart.
 inst_restart() {
   wine_end_prefix "$PREFIX"
-  WINEPREFIX=$PREFIX timeout -k 10 120 "$WINE_LOADER" wineboot.exe -r >/dev/null 2>&1
+  WINEPREFIX=$PREFIX timeout -k 10 "$(wine_scale 120)" "$WINE_LOADER" wineboot.exe -r >/dev/null 2>&1
 }
