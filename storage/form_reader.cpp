@@ -14,6 +14,7 @@
 #include "framework/streams.h"
 #include "storage/byte_cursor.h"
 #include "storage/form_stream.h"
+#include "storage/form_tree.h"
 
 namespace {
 
@@ -220,35 +221,8 @@ class Reader : public ValueReader {
     return true;
   }
 
-  void SkipValue() {
-    DepthGuard guard(valueDepth_);
-    const ValueCodeInfo* code = FindValueCode(in_.U8());
-    if (!code) InvalidValue();  // a code this format does not have
-    switch (code->shape) {
-      case PayloadShape::Set:  // short strings up to the empty one
-        for (size_t length = in_.U8(); length != 0; length = in_.U8()) in_.SkipBytes(length);
-        return;
-      case PayloadShape::List:
-        while (in_.Peek() != kEndMarker) SkipValue();
-        in_.U8();
-        return;
-      case PayloadShape::Collection:
-        while (in_.Peek() != kEndMarker) {
-          if (IsInt32Code(in_.Peek())) SkipValue();
-          in_.U8();  // the item start, passed over without a test
-          while (in_.Peek() != kEndMarker) {
-            in_.SkipBytes(in_.U8());  // the property name
-            SkipValue();
-          }
-          in_.U8();
-        }
-        in_.U8();
-        return;
-      default:
-        TakeFlatPayload(in_, *code);
-        return;
-    }
-  }
+  // Passes over the value at the cursor, by the grammar the generic tree reads.
+  void SkipValue() { ReadFormValue(in_, valueDepth_, nullptr); }
 
   struct Prefix {
     uint8_t flags = 0;
