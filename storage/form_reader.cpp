@@ -11,6 +11,7 @@
 
 #include "framework/errors.h"
 #include "framework/messages.h"
+#include "framework/scope.h"
 #include "framework/streams.h"
 #include "storage/byte_cursor.h"
 #include "storage/form_stream.h"
@@ -123,27 +124,22 @@ class Reader : public ValueReader {
     if (in_.U8() != static_cast<uint8_t>(ValueCode::Collection)) Reject(start);
     DepthGuard guard(valueDepth_);
     collection.BeginUpdate();
-    try {
-      if (in_.Peek() != kEndMarker) collection.Clear();
-      while (in_.Peek() != kEndMarker) {
-        int32_t dropped = 0;
-        const uint8_t code = in_.Peek();
-        if (IsInt32Code(code)) {
-          in_.U8();
-          IntegerPayload(code, dropped);
-        }
-        TCollectionItem* item = collection.Add();
-        if (in_.Peek() != kItemStart) Reject(in_.offset());
+    ScopeGuard endUpdate([&collection] { collection.EndUpdate(); });
+    if (in_.Peek() != kEndMarker) collection.Clear();
+    while (in_.Peek() != kEndMarker) {
+      int32_t dropped = 0;
+      const uint8_t code = in_.Peek();
+      if (IsInt32Code(code)) {
         in_.U8();
-        // An item has no name: its class name stands in error messages.
-        ReadPropertyList(*item, item->ClassName());
+        IntegerPayload(code, dropped);
       }
+      TCollectionItem* item = collection.Add();
+      if (in_.Peek() != kItemStart) Reject(in_.offset());
       in_.U8();
-    } catch (...) {
-      collection.EndUpdate();
-      throw;
+      // An item has no name: its class name stands in error messages.
+      ReadPropertyList(*item, item->ClassName());
     }
-    collection.EndUpdate();
+    in_.U8();
   }
 
   TNotifyEvent ReadNotifyEvent() override {
