@@ -5,6 +5,7 @@
 
 #include "framework/errors.h"
 #include "framework/messages.h"
+#include "framework/scope.h"
 
 void TPersistent::Assign(const TPersistent& source) { source.AssignTo(*this); }
 
@@ -135,14 +136,9 @@ void TCollection::Assign(const TPersistent& source) {
   // itself keeps its items.
   if (other == this) return;
   BeginUpdate();
-  try {
-    Clear();
-    for (int i = 0; i < other->Count(); ++i) Add()->Assign(*other->Item(i));
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  ScopeGuard endUpdate([this] { EndUpdate(); });
+  Clear();
+  for (int i = 0; i < other->Count(); ++i) Add()->Assign(*other->Item(i));
 }
 
 void TCollection::EndUpdate() {

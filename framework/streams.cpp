@@ -8,6 +8,7 @@
 
 #include "framework/errors.h"
 #include "framework/messages.h"
+#include "framework/scope.h"
 
 void TStream::ReadBuffer(void* buffer, size_t count) {
   if (count != 0 && Read(buffer, count) != count) throw EReadError(msg::kStreamReadError);
@@ -139,13 +140,12 @@ TReplacementFile::~TReplacementFile() {
 void TReplacementFile::Commit() {
   if (done_) return;
   done_ = true;
-  try {
-    commit_(std::move(file_));
-  } catch (...) {
+  ScopeGuard discardOnFailure([this] {
     file_.reset();
     discard_();
-    throw;
-  }
+  });
+  commit_(std::move(file_));
+  discardOnFailure.Dismiss();
 }
 
 void FileReplacer::ReplaceFile(const std::string& path, const std::vector<uint8_t>& content) {

@@ -94,6 +94,23 @@ class TReadOnlyMemoryStream : public TStream {
   int64_t position_ = 0;
 };
 
+// Takes every byte and keeps none: decoding to nowhere, counting what comes.
+class TDiscardStream : public TStream {
+ public:
+  int64_t Size() const override { return position_; }
+  void SetSize(int64_t) override {}
+  int64_t Position() const override { return position_; }
+  void SetPosition(int64_t) override {}
+  size_t Read(void*, size_t) override { return 0; }
+  size_t Write(const void*, size_t count) override {
+    position_ += static_cast<int64_t>(count);
+    return count;
+  }
+
+ private:
+  int64_t position_ = 0;
+};
+
 // A new file written beside the file it is to replace, under a name nobody
 // can guess, created exclusively; Commit() moves it over its target in one
 // step. Until then the target keeps its old content (or stays missing), and a

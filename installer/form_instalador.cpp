@@ -4,23 +4,12 @@
 
 #include "framework/errors.h"
 #include "framework/messages.h"
+#include "framework/scope.h"
 #include "installer/controls.h"
 #include "installer/texts.h"
 #include "storage/mxStorage.h"
 
 namespace {
-
-// Leaves `flag` as it found it however the handler ends.
-class FlagScope {
- public:
-  explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-  ~FlagScope() { flag_ = false; }
-  FlagScope(const FlagScope&) = delete;
-  FlagScope& operator=(const FlagScope&) = delete;
-
- private:
-  bool& flag_;
-};
 
 template <typename T>
 void BindField(T*& field, const char* fieldName, TComponent* child) {
@@ -53,7 +42,7 @@ void TFormInstalador::BitBtninstalClick(TPersistent*) {
   // A click dispatched by a message flush inside the running sequence would
   // otherwise start it again within itself.
   if (installing_) return;
-  FlagScope scope(installing_);
+  auto lowered = RaiseForScope(installing_);
   InstallProduct();
 }
 

@@ -2,6 +2,7 @@
 #include "storage/exes.h"
 
 #include "framework/errors.h"
+#include "framework/scope.h"
 #include "storage/form_reader.h"
 #include "storage/payload_messages.h"
 
@@ -55,7 +56,10 @@ TmxStoredItem& AddStoredFile(TmxStorage& storage, const std::string& name, const
   // taken without re-encoding.
   const bool wasLoading = storage.Loading();
   if (!wasLoading) storage.BeginLoading();
-  try {
+  {
+    ScopeGuard endLoading([&] {
+      if (!wasLoading) storage.EndLoading();
+    });
     TmxStoredItem* item = storage.StoredItems().Add();
     item->SetName(name);
     item->SetCompression(level);
@@ -64,10 +68,6 @@ TmxStoredItem& AddStoredFile(TmxStorage& storage, const std::string& name, const
     // Sets FileSize, except at clNone, where it stays 0 (the Ratio then reads
     // "100%"): a payload holds what the item's own encoding gives, nothing more.
     item->LoadFromStream(&source);
-  } catch (...) {
-    if (!wasLoading) storage.EndLoading();
-    throw;
   }
-  if (!wasLoading) storage.EndLoading();
   return *storage.StoredItems().Items(storage.StoredItems().Count() - 1);
 }

@@ -11,9 +11,11 @@
 
 #include "framework/errors.h"
 #include "framework/messages.h"
+#include "framework/scope.h"
 #include "framework/streams.h"
 #include "storage/byte_cursor.h"
 #include "storage/form_stream.h"
+#include "storage/form_tree.h"
 
 namespace {
 
@@ -122,27 +124,22 @@ class Reader : public ValueReader {
     if (in_.U8() != static_cast<uint8_t>(ValueCode::Collection)) Reject(start);
     DepthGuard guard(valueDepth_);
     collection.BeginUpdate();
-    try {
-      if (in_.Peek() != kEndMarker) collection.Clear();
-      while (in_.Peek() != kEndMarker) {
-        int32_t dropped = 0;
-        const uint8_t code = in_.Peek();
-        if (IsInt32Code(code)) {
-          in_.U8();
-          IntegerPayload(code, dropped);
-        }
-        TCollectionItem* item = collection.Add();
-        if (in_.Peek() != kItemStart) Reject(in_.offset());
+    ScopeGuard endUpdate([&collection] { collection.EndUpdate(); });
+    if (in_.Peek() != kEndMarker) collection.Clear();
+    while (in_.Peek() != kEndMarker) {
+      int32_t dropped = 0;
+      const uint8_t code = in_.Peek();
+      if (IsInt32Code(code)) {
         in_.U8();
-        // An item has no name: its class name stands in error messages.
-        ReadPropertyList(*item, item->ClassName());
+        IntegerPayload(code, dropped);
       }
+      TCollectionItem* item = collection.Add();
+      if (in_.Peek() != kItemStart) Reject(in_.offset());
       in_.U8();
-    } catch (...) {
-      collection.EndUpdate();
-      throw;
+      // An item has no name: its class name stands in error messages.
+      ReadPropertyList(*item, item->ClassName());
     }
-    collection.EndUpdate();
+    in_.U8();
   }
 
   TNotifyEvent ReadNotifyEvent() override {
@@ -220,35 +217,8 @@ class Reader : public ValueReader {
     return true;
   }
 
-  void SkipValue() {
-    DepthGuard guard(valueDepth_);
-    const ValueCodeInfo* code = FindValueCode(in_.U8());
-    if (!code) InvalidValue();  // a code this format does not have
-    switch (code->shape) {
-      case PayloadShape::Set:  // short strings up to the empty one
-        for (size_t length = in_.U8(); length != 0; length = in_.U8()) in_.SkipBytes(length);
-        return;
-      case PayloadShape::List:
-        while (in_.Peek() != kEndMarker) SkipValue();
-        in_.U8();
-        return;
-      case PayloadShape::Collection:
-        while (in_.Peek() != kEndMarker) {
-          if (IsInt32Code(in_.Peek())) SkipValue();
-          in_.U8();  // the item start, passed over without a test
-          while (in_.Peek() != kEndMarker) {
-            in_.SkipBytes(in_.U8());  // the property name
-            SkipValue();
-          }
-          in_.U8();
-        }
-        in_.U8();
-        return;
-      default:
-        TakeFlatPayload(in_, *code);
-        return;
-    }
-  }
+  // Passes over the value at the cursor, by the grammar the generic tree reads.
+  void SkipValue() { ReadFormValue(in_, valueDepth_, nullptr); }
 
   struct Prefix {
     uint8_t flags = 0;

@@ -22,6 +22,24 @@ bool FormObject::operator==(const FormObject& o) const {
 namespace {
 
 [[noreturn]] void InvalidFormat() { throw EReadError(msg::kInvalidStreamFormat); }
+[[noreturn]] void InvalidValue() { throw EReadError(msg::kInvalidPropertyValue); }
+
+// Appends an element to `values` when there is a tree to build; null otherwise.
+template <typename T>
+T* NewElement(std::vector<T>* values) {
+  return values ? &values->emplace_back() : nullptr;
+}
+
+// A property list: records up to the end marker, each a name and one value.
+void ReadProperties(ByteCursor& in, int depth, std::vector<FormProperty>* properties) {
+  while (in.Peek() != kEndMarker) {
+    FormProperty* property = NewElement(properties);
+    std::string name = in.ShortString();
+    if (property) property->name = std::move(name);
+    ReadFormValue(in, depth, property ? &property->value.emplace_back() : nullptr);
+  }
+  in.U8();
+}
 
 class TreeParser {
  public:
@@ -45,68 +63,58 @@ class TreeParser {
       object.flags = in_.U8() & kFlagsMask;
       if (*object.flags & kFlagChildPos) {
         if (!IsInt32Code(in_.Peek())) InvalidFormat();
-        object.position.push_back(Value(0));
+        ReadFormValue(in_, 0, &object.position.emplace_back());
       }
     }
     object.className = in_.ShortString();
     object.name = in_.ShortString();
-    object.properties = Properties(0);
+    ReadProperties(in_, 0, &object.properties);
     while (in_.Peek() != kEndMarker) object.children.push_back(Object(depth + 1));
     in_.U8();
     return object;
   }
 
-  std::vector<FormProperty> Properties(int depth) {
-    std::vector<FormProperty> properties;
-    while (in_.Peek() != kEndMarker) {
-      FormProperty property;
-      property.name = in_.ShortString();
-      property.value.push_back(Value(depth));
-      properties.push_back(std::move(property));
-    }
-    in_.U8();
-    return properties;
-  }
-
-  FormValue Value(int depth) {
-    if (depth > kMaxValueDepth) InvalidFormat();
-    FormValue value;
-    const ValueCodeInfo* code = FindValueCode(in_.U8());
-    if (!code) InvalidFormat();
-    value.code = code->code;
-    switch (code->shape) {
-      case PayloadShape::Integer:
-        value.integer = in_.Signed(code->width);
-        break;
-      case PayloadShape::Set:
-        for (std::string element = in_.ShortString(); !element.empty(); element = in_.ShortString())
-          value.elements.push_back(std::move(element));
-        break;
-      case PayloadShape::List:
-        while (in_.Peek() != kEndMarker) value.list.push_back(Value(depth + 1));
-        in_.U8();
-        break;
-      case PayloadShape::Collection:
-        while (in_.Peek() != kEndMarker) {
-          FormCollectionItem item;
-          if (IsInt32Code(in_.Peek())) item.index.push_back(Value(depth + 1));
-          // The tree keeps what it can write back: an item starts with the item start.
-          if (in_.U8() != kItemStart) InvalidFormat();
-          item.properties = Properties(depth + 1);
-          value.items.push_back(std::move(item));
-        }
-        in_.U8();
-        break;
-      default: {
-        const PayloadBytes payload = TakeFlatPayload(in_, *code);
-        value.bytes.assign(reinterpret_cast<const char*>(payload.data), payload.size);
-      }
-    }
-    return value;
-  }
-
   ByteCursor in_;
 };
+
+}  // namespace
+
+void ReadFormValue(ByteCursor& in, int depth, FormValue* value) {
+  if (depth >= kMaxValueDepth) InvalidFormat();
+  const ValueCodeInfo* code = FindValueCode(in.U8());
+  if (!code) InvalidValue();  // a byte this format has no code for
+  if (value) value->code = code->code;
+  switch (code->shape) {
+    case PayloadShape::Integer: {
+      const int64_t integer = in.Signed(code->width);
+      if (value) value->integer = integer;
+      return;
+    }
+    case PayloadShape::Set:  // short strings up to the empty one
+      for (std::string element = in.ShortString(); !element.empty(); element = in.ShortString())
+        if (value) value->elements.push_back(std::move(element));
+      return;
+    case PayloadShape::List:
+      while (in.Peek() != kEndMarker) ReadFormValue(in, depth + 1, NewElement(value ? &value->list : nullptr));
+      in.U8();
+      return;
+    case PayloadShape::Collection:
+      while (in.Peek() != kEndMarker) {
+        FormCollectionItem* item = NewElement(value ? &value->items : nullptr);
+        if (IsInt32Code(in.Peek())) ReadFormValue(in, depth + 1, NewElement(item ? &item->index : nullptr));
+        if (in.U8() != kItemStart) InvalidValue();
+        ReadProperties(in, depth + 1, item ? &item->properties : nullptr);
+      }
+      in.U8();
+      return;
+    default: {
+      const PayloadBytes payload = TakeFlatPayload(in, *code);
+      if (value) value->bytes.assign(reinterpret_cast<const char*>(payload.data), payload.size);
+    }
+  }
+}
+
+namespace {
 
 class TreeWriter {
  public:

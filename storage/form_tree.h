@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "storage/byte_cursor.h"
 #include "storage/form_stream.h"
 
 struct FormValue;
@@ -52,10 +53,18 @@ bool operator==(const FormProperty& a, const FormProperty& b);
 bool operator==(const FormCollectionItem& a, const FormCollectionItem& b);
 
 // Parses a form stream. Raises EReadError "Invalid stream format" (bad
-// signature, an unknown value code, nesting too deep) or "Stream read error"
-// (truncation). Bytes after the stream's end are an error too, unless
-// `bytesRead` is given to receive where the stream ended.
+// signature, nesting too deep), "Invalid property value" (see ReadFormValue)
+// or "Stream read error" (truncation). Bytes after the stream's end are an
+// error too, unless `bytesRead` is given to receive where the stream ended.
 FormObject ParseFormTree(const uint8_t* data, size_t size, size_t* bytesRead = nullptr);
+
+// The one walk of the value grammar, for the tree and for the component
+// reader's skip alike: takes the value at the cursor, nested in `depth` values
+// already, into `value`, or passes over it when `value` is null. Raises
+// EReadError "Invalid property value" for a byte that is no value code or a
+// collection item without its start byte, "Invalid stream format" past
+// kMaxValueDepth values, and the cursor's error when the bytes run out.
+void ReadFormValue(ByteCursor& in, int depth, FormValue* value);
 
 // The stream's bytes; what ParseFormTree read gives back the same bytes.
 // Raises EWriteError when a name does not fit a short string.

@@ -142,27 +142,6 @@ int32_t TmxStoredItem::Decode(TStream& target) const {
   return length;
 }
 
-namespace {
-
-// Takes every byte and keeps none: decoding to nowhere.
-class TDiscardStream : public TStream {
- public:
-  int64_t Size() const override { return position_; }
-  void SetSize(int64_t) override {}
-  int64_t Position() const override { return position_; }
-  void SetPosition(int64_t) override {}
-  size_t Read(void*, size_t) override { return 0; }
-  size_t Write(const void*, size_t count) override {
-    position_ += static_cast<int64_t>(count);
-    return count;
-  }
-
- private:
-  int64_t position_ = 0;
-};
-
-}  // namespace
-
 void TmxStoredItem::Verify() const {
   if (storedData_.Size() == 0) {
     if (fileSize_ != 0) throw EReadError(Format(msg::kStoredItemEmpty, fileSize_));

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "framework/errors.h"
 #include "storage/exes.h"
 #include "storage/form_writer.h"
@@ -33,13 +35,19 @@ std::string ReadError(const std::vector<uint8_t>& stream) {
   return ErrorOf([&] { FormStreamReader(stream.data(), stream.size()).ReadRootComponent(form); });
 }
 
-std::vector<uint8_t> Replace(std::vector<uint8_t> bytes, const std::string& from, const std::string& to) {
-  const std::string text(bytes.begin(), bytes.end());
-  const size_t at = text.find(from);
-  EXPECT_NE(at, std::string::npos) << from;
-  std::string changed = text.substr(0, at) + to + text.substr(at + from.size());
-  return std::vector<uint8_t>(changed.begin(), changed.end());
+// The stream with the first occurrence of `from` replaced by `to`.
+std::vector<uint8_t> Replace(std::vector<uint8_t> bytes, const StreamBytes& from, const StreamBytes& to) {
+  const auto at = std::search(bytes.begin(), bytes.end(), from.bytes.begin(), from.bytes.end());
+  EXPECT_NE(at, bytes.end()) << std::string(from.bytes.begin(), from.bytes.end());
+  if (at == bytes.end()) return bytes;
+  bytes.insert(bytes.erase(at, at + static_cast<std::ptrdiff_t>(from.bytes.size())), to.bytes.begin(), to.bytes.end());
+  return bytes;
 }
+
+// Rows start from these: a short string (a name, its length byte counted for
+// us), or bytes as they are.
+StreamBytes Short(const std::string& text) { return StreamBytes().Short(text); }
+StreamBytes Raw(const std::string& bytes) { return StreamBytes().Raw(bytes); }
 
 TEST(PayloadStream, WriterGivesTheBytesTheEncodingRulesPrescribe) {
   const std::vector<PayloadFile> withEmpty = {kFiles[0], {"tnsname", "tnsnames.ora", ""}, kFiles[2], kFiles[3]};
@@ -60,22 +68,17 @@ TEST(PayloadStream, WriterGivesTheBytesTheEncodingRulesPrescribe) {
 
 TEST(PayloadStream, FirstBytesAndItemFramingMatchTheWorkedExample) {
   const std::vector<uint8_t> built = BuildPayload(kFiles);
-  const std::vector<uint8_t> head = {0x54, 0x50, 0x46, 0x30, 0x08, 'T',  'F', 'o', 'r', 'm',  'E', 'x',
-                                     'e',  0x07, 'F',  'o',  'r',  'm',  'E', 'x', 'e', 0x04, 'L', 'e',
-                                     'f',  't',  0x03, 0x7D, 0x03, 0x03, 'T', 'o', 'p', 0x02, 0x6D};
-  ASSERT_GE(built.size(), head.size());
-  EXPECT_EQ(std::vector<uint8_t>(built.begin(), built.begin() + head.size()), head);
-
-  const std::string text(built.begin(), built.end());
-  const std::string firstItem = std::string(
-      "\x0E\x01\x03Tag\x02\x00\x04Name\x06\x03"
-      "exe",
-      17);
-  EXPECT_NE(text.find(firstItem), std::string::npos);
+  StreamBytes head;
+  head.Raw("TPF0").Short("TFormExe").Short("FormExe").Int("Left", 893).Int("Top", 109);
+  ASSERT_GE(built.size(), head.bytes.size());
+  EXPECT_EQ(std::vector<uint8_t>(built.begin(), built.begin() + head.bytes.size()), head.bytes);
+  const StreamBytes firstItem = StreamBytes().U8(14).U8(1).Int("Tag", 0).Str("Name", "exe");
+  EXPECT_NE(std::search(built.begin(), built.end(), firstItem.bytes.begin(), firstItem.bytes.end()), built.end());
   // StoredItem: code 10, length N + 4, then N, then a zlib stream at the default level.
-  const size_t at = text.find("\x0AStoredItem");
-  ASSERT_NE(at, std::string::npos);
-  const uint8_t* value = built.data() + at + 11;
+  const StreamBytes name = Short("StoredItem");
+  const auto at = std::search(built.begin(), built.end(), name.bytes.begin(), name.bytes.end());
+  ASSERT_NE(at, built.end());
+  const uint8_t* value = &*at + name.bytes.size();
   ASSERT_EQ(value[0], 10);
   const uint32_t length = value[1] | value[2] << 8 | value[3] << 16 | static_cast<uint32_t>(value[4]) << 24;
   const uint32_t count = value[5] | value[6] << 8 | value[7] << 16 | static_cast<uint32_t>(value[8]) << 24;
@@ -127,30 +130,28 @@ TEST(PayloadStream, EveryLevelRoundTrips) {
 
 struct Variant {
   std::string what;
-  std::string from, to;
+  StreamBytes from, to;
 };
 
 // Streams that differ from the written one but must read into the same storage.
 TEST(PayloadStream, AcceptedVariantsReadTheSame) {
   const std::vector<uint8_t> built = BuildPayload(kFiles);
+  const std::unique_ptr<TFormExe> written = ReadPayloadForm(built.data(), built.size());
+  const TmxStorage& expected = *written->mxStorageFiles;
   const Variant variants[] = {
-      {"wide integer", std::string("\x03Tag\x02\x00", 6), std::string("\x03Tag\x04\x00\x00\x00\x00", 9)},
-      {"lower case",
-       "\x08"
-       "FileName",
-       "\x08"
-       "filename"},
-      {"other root class", "\x08TFormExe", "\x08TFormXyz"},
-      {"stored Size ignored", "\x04Size", "\x04Size\x02\x01\x04Size"},
-      {"leading item integer", std::string("\x0E\x01", 2), std::string("\x0E\x02\x07\x01", 4)},
-      {"long string", std::string("\x04Name\x06\x03", 7) + "exe",
-       std::string("\x04Name\x0C\x03\x00\x00\x00", 10) + "exe"},
-      {"wide string", std::string("\x04Name\x06\x03", 7) + "exe",
-       std::string("\x04Name\x12\x03\x00\x00\x00"
-                   "e\0x\0e\0",
-                   16)},
-      {"utf-8 string", std::string("\x04Name\x06\x03", 7) + "exe",
-       std::string("\x04Name\x14\x03\x00\x00\x00", 10) + "exe"},
+      {"wide integer", StreamBytes().Int("Tag", 0), Short("Tag").U8(4).U32(0)},
+      {"lower case", Short("FileName"), Short("filename")},
+      {"other root class", Short("TFormExe"), Short("TFormXyz")},
+      {"stored Size ignored", Short("Size"), StreamBytes().Int("Size", 1).Short("Size")},
+      {"stored Size ignored after the real one", Short("StoredItems"),
+       StreamBytes().Int("Size", 1).Short("StoredItems")},
+      {"stored OriginalSize ignored", Short("Ratio"), StreamBytes().Int("OriginalSize", 7).Short("Ratio")},
+      {"stored Version ignored", StreamBytes().Str("Version", "1.0"), StreamBytes().Str("Version", "2.0")},
+      {"leading item integer", StreamBytes().U8(14).U8(1), StreamBytes().U8(14).U8(2).U8(7).U8(1)},
+      {"long string", StreamBytes().Str("Name", "exe"), Short("Name").U8(12).U32(3).Raw("exe")},
+      {"wide string", StreamBytes().Str("Name", "exe"),
+       Short("Name").U8(18).U32(3).Raw(std::vector<uint8_t>{'e', 0, 'x', 0, 'e', 0})},
+      {"utf-8 string", StreamBytes().Str("Name", "exe"), Short("Name").U8(20).U32(3).Raw("exe")},
   };
   for (const Variant& v : variants) {
     const std::vector<uint8_t> changed = Replace(built, v.from, v.to);
@@ -159,77 +160,45 @@ TEST(PayloadStream, AcceptedVariantsReadTheSame) {
     const TmxStorage& storage = *form->mxStorageFiles;
     EXPECT_EQ(storage.StoredItems().Items(0)->Name(), "exe") << v.what;
     EXPECT_EQ(storage.StoredItems().Items(0)->FileName(), "Pliegorama.exe") << v.what;
-    EXPECT_EQ(storage.Size(), ReadPayloadForm(built.data(), built.size())->mxStorageFiles->Size()) << v.what;
+    EXPECT_EQ(storage.Size(), expected.Size()) << v.what;
+    EXPECT_EQ(storage.OriginalSize(), expected.OriginalSize()) << v.what;
+    EXPECT_EQ(storage.Version(), "1.0") << v.what;
   }
 }
 
 TEST(PayloadStream, BadStreamsFailWithTheWrappedMessage) {
   const std::vector<uint8_t> built = BuildPayload(kFiles);
   const std::string items = "Error reading mxStorageFiles.StoredItems: ";
+  const StreamBytes oldCreateOrder = Short("OldCreateOrder").U8(8);
   const Variant cases[] = {
-      {"Invalid stream format", "TPF0", "TPF1"},
-      {"Error reading FormExe.Foo: Property Foo does not exist", "\x04Left",
-       "\x03"
-       "Foo"},
-      {items + "Error reading TmxStoredItem.Name: Duplicated stored item name", "\x07tnsname",
-       "\x03"
-       "exe"},
-      {items + "Error reading TmxStoredItem.Name: Duplicated stored item name", "\x07tnsname",
-       std::string("\x03"
-                   "EXE",
-                   4)},
-      {items + "Error reading TmxStoredItem.StoredItem: Invalid property value", "\x0AStoredItem\x0A",
-       "\x0AStoredItem\x06\x00\x0AStoredItem\x0A"},
-      {"Class TmxStorage2 not found", "\x0ATmxStorage", "\x0BTmxStorage2"},
-      {"Error reading FormExe.Font.Foo: Property Foo does not exist",
-       "\x0A"
-       "Font.Color",
-       "\x08"
-       "Font.Foo"},
-      {"Error reading FormExe.Bar.Name: Property Bar does not exist",
-       "\x09"
-       "Font.Name",
-       "\x08"
-       "Bar.Name"},
-      {"Error reading FormExe.Left.X: Invalid property path", "\x0DPixelsPerInch", "\x06Left.X"},
-      {"Error reading FormExe.Font.Height.X: Invalid property path",
-       "\x0B"
-       "Font.Height",
-       "\x0D"
-       "Font.Height.X"},
-      {"Error reading FormExe.Font.Style.X.Y: Invalid property path",
-       "\x0A"
-       "Font.Style",
-       "\x0E"
-       "Font.Style.X.Y"},
-      {"Error reading mxStorageFiles.Version.X: Invalid property path", "\x07Version", "\x09Version.X"},
-      {"Error reading mxStorageFiles.Tag.X: Invalid property path", "\x07Version", "\x05Tag.X"},
-      {"Error reading mxStorageFiles.StoredItems.Foo: Property Foo does not exist", "\x07Version",
-       "\x0FStoredItems.Foo"},
-      {items + "Error reading TmxStoredItem.FileName.X: Invalid property path",
-       "\x08"
-       "FileName",
-       "\x0A"
-       "FileName.X"},
-      {"Error reading FormExe.Color: Invalid property value",
-       "\x09"
-       "clBtnFace",
-       "\x09"
-       "clBtnFacX"},
-      {"Error reading FormExe.Color: Invalid property value",
-       "\x05"
-       "Color\x07",
-       "\x05"
-       "Color\x09\x03Hei\x07"},
-      {items + "Invalid property value", std::string("\x0E\x01", 2), std::string("\x0E\x02", 2)},
-      {"Error reading FormExe.OnShow: Invalid property value", "\x0EOldCreateOrder\x08",
-       "\x06OnShow\x07\x03"
-       "Foo\x0EOldCreateOrder\x08"},
-      {"Error reading FormExe.OldCreateOrder: Invalid property value", "\x0EOldCreateOrder\x08",
-       "\x0EOldCreateOrder\x07\x05Maybe"},
-      {"Invalid property value", "\x0ATmxStorage", std::string("\xF2\x06\x00\x0ATmxStorage", 14)},
+      {"Invalid stream format", Raw("TPF0"), Raw("TPF1")},
+      {"Error reading FormExe.Foo: Property Foo does not exist", Short("Left"), Short("Foo")},
+      {items + "Error reading TmxStoredItem.Name: Duplicated stored item name", Short("tnsname"), Short("exe")},
+      {items + "Error reading TmxStoredItem.Name: Duplicated stored item name", Short("tnsname"), Short("EXE")},
+      {items + "Error reading TmxStoredItem.StoredItem: Invalid property value", Short("StoredItem").U8(10),
+       StreamBytes().Str("StoredItem", "").Short("StoredItem").U8(10)},
+      {"Class TmxStorage2 not found", Short("TmxStorage"), Short("TmxStorage2")},
+      {"Error reading FormExe.Font.Foo: Property Foo does not exist", Short("Font.Color"), Short("Font.Foo")},
+      {"Error reading FormExe.Bar.Name: Property Bar does not exist", Short("Font.Name"), Short("Bar.Name")},
+      {"Error reading FormExe.Left.X: Invalid property path", Short("PixelsPerInch"), Short("Left.X")},
+      {"Error reading FormExe.Font.Height.X: Invalid property path", Short("Font.Height"), Short("Font.Height.X")},
+      {"Error reading FormExe.Font.Style.X.Y: Invalid property path", Short("Font.Style"), Short("Font.Style.X.Y")},
+      {"Error reading mxStorageFiles.Version.X: Invalid property path", Short("Version"), Short("Version.X")},
+      {"Error reading mxStorageFiles.Tag.X: Invalid property path", Short("Version"), Short("Tag.X")},
+      {"Error reading mxStorageFiles.StoredItems.Foo: Property Foo does not exist", Short("Version"),
+       Short("StoredItems.Foo")},
+      {items + "Error reading TmxStoredItem.FileName.X: Invalid property path", Short("FileName"), Short("FileName.X")},
+      {"Error reading FormExe.Color: Invalid property value", Short("clBtnFace"), Short("clBtnFacX")},
+      {"Error reading FormExe.Color: Invalid property value", Short("Color").U8(7),
+       Short("Color").U8(9).Short("Hei").U8(7)},
+      {items + "Invalid property value", StreamBytes().U8(14).U8(1), StreamBytes().U8(14).U8(2)},
+      {"Error reading FormExe.OnShow: Invalid property value", oldCreateOrder,
+       StreamBytes().Ident("OnShow", "Foo").Raw(oldCreateOrder.bytes)},
+      {"Error reading FormExe.OldCreateOrder: Invalid property value", oldCreateOrder,
+       StreamBytes().Ident("OldCreateOrder", "Maybe")},
+      {"Invalid property value", Short("TmxStorage"), StreamBytes().U8(0xF2).U8(6).U8(0).Short("TmxStorage")},
   };
-  for (const Variant& c : cases) EXPECT_EQ(ReadError(Replace(built, c.from, c.to)), c.what) << c.to;
+  for (const Variant& c : cases) EXPECT_EQ(ReadError(Replace(built, c.from, c.to)), c.what) << c.what;
 }
 
 TEST(PayloadStream, EveryTruncationFailsWithAStreamReadError) {

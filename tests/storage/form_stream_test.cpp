@@ -89,10 +89,12 @@ TEST(ValueCodes, EveryCodeReadsToItsExactEndAndWritesBack) {
                 "Error reading FormExe.Foo: Stream read error")
           << name << " cut at " << cut;
   }
-  // A byte past the last code: the tree calls the stream malformed, a property value is invalid.
-  const std::vector<uint8_t> unknown = StreamWith(kLastValueCode + 1, {}, true);
-  EXPECT_EQ(ErrorOf([&] { ParseFormTree(unknown.data(), unknown.size()); }), "Invalid stream format");
-  EXPECT_EQ(ReaderError(unknown), "Error reading FormExe.Foo: Invalid property value");
+  // A byte past the last code, a collection item without its start byte: the
+  // tree and the reader's skip walk values alike.
+  for (const auto& bad : {StreamWith(kLastValueCode + 1, {}, true), StreamWith(14, {0x05, 0x00}, true)}) {
+    EXPECT_EQ(ErrorOf([&] { ParseFormTree(bad.data(), bad.size()); }), "Invalid property value");
+    EXPECT_EQ(ReaderError(bad), "Error reading FormExe.Foo: Invalid property value");
+  }
 }
 
 TEST(ValueCodes, IntegersTakeTheNarrowestCode) {

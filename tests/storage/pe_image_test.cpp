@@ -106,6 +106,7 @@ struct Damage {
   bool inHeaders;
   uint32_t value;
   int width;
+  size_t cut = 0;  // when not 0, where the file ends, from the same start as `offset`
 };
 
 TEST(PeImageDamage, PointersOutsideTheImageAreReported) {
@@ -119,10 +120,16 @@ TEST(PeImageDamage, PointersOutsideTheImageAreReported) {
       {"Malformed executable: too many resource entries", 14, false, 0xFFFF, 2},
       {"Malformed executable: resource directory outside the file", 20, false, 0x80FFFFF0u, 4},
       {"Malformed executable: resource tree shallower than three levels", 20, false, 0x40, 4},
+      // Files that end inside a field: the directory count, a section header, a directory's entries.
+      {"Malformed executable: optional header cut short", 0x58, true, pe::kPe32Magic, 2, 0xB6},
+      {"Malformed executable: section table outside the file", 0x46, true, 1, 2, 0x138 + 20},
+      {"Malformed executable: resource directory outside the file", 0, false, 0, 4, 20},
   };
   for (const Damage& d : cases) {
     PeLayout pe = BuildPe(false, SampleResources());
-    PutLe(pe.image, (d.inHeaders ? 0 : pe.resourceOffset) + d.offset, d.value, d.width);
+    const size_t start = d.inHeaders ? 0 : pe.resourceOffset;
+    PutLe(pe.image, start + d.offset, d.value, d.width);
+    if (d.cut) pe.image.resize(start + d.cut);
     try {
       FindRcDataResource(pe.image.data(), pe.image.size(), "TFORMEXE");
       ADD_FAILURE() << d.expected;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "storage/pe_format.h"
 
 struct PeResourceDef {
   uint32_t type;
@@ -28,9 +29,14 @@ inline void PutLe(std::vector<uint8_t>& b, size_t at, uint64_t v, int width) {
   for (int i = 0; i < width; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-// File offset of data directory `index` in an image made by BuildPe (its PE
-// header sits at 0x40).
-inline size_t PeDataDirectoryOffset(bool pe64, int index) { return 0x44 + 20 + (pe64 ? 112 : 96) + 8 * size_t(index); }
+// Where BuildPe puts the PE header.
+inline constexpr size_t kBuiltPeHeader = 0x40;
+
+// File offset of data directory `index` in an image made by BuildPe.
+inline size_t PeDataDirectoryOffset(bool pe64, size_t index) {
+  return kBuiltPeHeader + pe::kPeSignatureSize + pe::kFileHeaderSize +
+         (pe64 ? pe::kPe64DirectoriesField : pe::kPe32DirectoriesField) + pe::kDataDirectorySize * index;
+}
 
 inline PeLayout BuildPe(bool pe64, const std::vector<PeResourceDef>& resources) {
   constexpr uint32_t kSectionRva = 0x1000, kRawOffset = 0x200;
@@ -64,11 +70,14 @@ inline PeLayout BuildPe(bool pe64, const std::vector<PeResourceDef>& resources) 
   std::vector<uint8_t> sec;
   auto directory = [&sec](size_t named, size_t ids) {
     const size_t at = sec.size();
-    sec.resize(at + 16 + 8 * (named + ids));
-    PutLe(sec, at + 12, named, 2);
-    PutLe(sec, at + 14, ids, 2);
+    sec.resize(at + pe::kResourceDirectoryHeaderSize + pe::kResourceEntrySize * (named + ids));
+    PutLe(sec, at + pe::kNamedEntryCountField, named, 2);
+    PutLe(sec, at + pe::kIdEntryCountField, ids, 2);
     return at;
   };
+  // Entry `i` of the directory at `dir`: its name (or ID) field, then where it leads.
+  auto entry = [](size_t dir, size_t i) { return dir + pe::kResourceDirectoryHeaderSize + pe::kResourceEntrySize * i; };
+  constexpr size_t kLeads = pe::kResourceEntryDataField;
   struct Patch {
     size_t at;
     const PeResourceDef* def;
@@ -79,24 +88,24 @@ inline PeLayout BuildPe(bool pe64, const std::vector<PeResourceDef>& resources) 
     size_t named = 0;
     for (const Name& n : types[i].names) named += n.key->name.empty() ? 0 : 1;
     const size_t typeDir = directory(named, types[i].names.size() - named);
-    PutLe(sec, root + 16 + 8 * i, types[i].id, 4);
-    PutLe(sec, root + 20 + 8 * i, 0x80000000u | typeDir, 4);
+    PutLe(sec, entry(root, i), types[i].id, 4);
+    PutLe(sec, entry(root, i) + kLeads, pe::kSubdirectoryFlag | typeDir, 4);
     for (size_t j = 0; j < types[i].names.size(); ++j) {
       const Name& n = types[i].names[j];
       const size_t nameDir = directory(0, n.languages.size());
       if (n.key->name.empty())
-        PutLe(sec, typeDir + 16 + 8 * j, n.key->id, 4);
+        PutLe(sec, entry(typeDir, j), n.key->id, 4);
       else
-        namePatches.push_back({typeDir + 16 + 8 * j, n.key});
-      PutLe(sec, typeDir + 20 + 8 * j, 0x80000000u | nameDir, 4);
+        namePatches.push_back({entry(typeDir, j), n.key});
+      PutLe(sec, entry(typeDir, j) + kLeads, pe::kSubdirectoryFlag | nameDir, 4);
       for (size_t k = 0; k < n.languages.size(); ++k) {
-        PutLe(sec, nameDir + 16 + 8 * k, n.languages[k]->language, 4);
-        dataPatches.push_back({nameDir + 20 + 8 * k, n.languages[k]});
+        PutLe(sec, entry(nameDir, k), n.languages[k]->language, 4);
+        dataPatches.push_back({entry(nameDir, k) + kLeads, n.languages[k]});
       }
     }
   }
   for (const Patch& p : namePatches) {
-    PutLe(sec, p.at, 0x80000000u | sec.size(), 4);
+    PutLe(sec, p.at, pe::kNamedEntryFlag | sec.size(), 4);
     const size_t at = sec.size();
     PutLe(sec, at, p.def->name.size(), 2);
     for (size_t c = 0; c < p.def->name.size(); ++c) PutLe(sec, at + 2 + 2 * c, p.def->name[c], 2);
@@ -106,39 +115,39 @@ inline PeLayout BuildPe(bool pe64, const std::vector<PeResourceDef>& resources) 
   for (const Patch& p : dataPatches) {
     PutLe(sec, p.at, sec.size(), 4);
     entries.push_back(sec.size());
-    sec.resize(sec.size() + 16);
+    sec.resize(sec.size() + pe::kResourceDataEntrySize);
   }
   for (size_t i = 0; i < dataPatches.size(); ++i) {
     const std::vector<uint8_t>& data = dataPatches[i].def->data;
     PutLe(sec, entries[i], kSectionRva + sec.size(), 4);
-    PutLe(sec, entries[i] + 4, data.size(), 4);
+    PutLe(sec, entries[i] + pe::kResourceDataSizeField, data.size(), 4);
     sec.insert(sec.end(), data.begin(), data.end());
     sec.resize((sec.size() + 3) & ~size_t{3});
   }
 
   std::vector<uint8_t> image(kRawOffset, 0);
-  image[0] = 'M', image[1] = 'Z';
-  PutLe(image, 0x3C, 0x40, 4);
-  PutLe(image, 0x40, 0x00004550, 4);
-  const size_t coff = 0x44;
-  const uint16_t optionalSize = pe64 ? 240 : 224;
-  PutLe(image, coff, pe64 ? 0x8664 : 0x14C, 2);
-  PutLe(image, coff + 2, 1, 2);
-  PutLe(image, coff + 16, optionalSize, 2);
-  const size_t optional = coff + 20;
-  PutLe(image, optional, pe64 ? 0x20B : 0x10B, 2);
-  PutLe(image, optional + (pe64 ? 108 : 92), 16, 4);
-  const size_t resourceDirectory = PeDataDirectoryOffset(pe64, 2);
+  PutLe(image, 0, pe::kMzSignature, 2);
+  PutLe(image, pe::kPeHeaderOffsetField, kBuiltPeHeader, 4);
+  PutLe(image, kBuiltPeHeader, pe::kPeSignature, 4);
+  const size_t coff = kBuiltPeHeader + pe::kPeSignatureSize;
+  const uint16_t optionalSize = pe64 ? 240 : 224;  // with all 16 data directories
+  PutLe(image, coff + pe::kMachineField, pe64 ? 0x8664 : 0x14C, 2);
+  PutLe(image, coff + pe::kSectionCountField, 1, 2);
+  PutLe(image, coff + pe::kOptionalHeaderSizeField, optionalSize, 2);
+  const size_t optional = coff + pe::kFileHeaderSize;
+  PutLe(image, optional + pe::kMagicField, pe64 ? pe::kPe64Magic : pe::kPe32Magic, 2);
+  PutLe(image, optional + (pe64 ? pe::kPe64DirectoryCountField : pe::kPe32DirectoryCountField), 16, 4);
+  const size_t resourceDirectory = PeDataDirectoryOffset(pe64, pe::kResourceDirectoryIndex);
   PutLe(image, resourceDirectory, kSectionRva, 4);
-  PutLe(image, resourceDirectory + 4, sec.size(), 4);
+  PutLe(image, resourceDirectory + pe::kDataDirectorySizeField, sec.size(), 4);
   const size_t section = optional + optionalSize;
   const char name[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
   for (int i = 0; i < 8; ++i) image[section + i] = static_cast<uint8_t>(name[i]);
   const size_t raw = (sec.size() + 0x1FF) & ~size_t{0x1FF};
-  PutLe(image, section + 8, sec.size(), 4);
-  PutLe(image, section + 12, kSectionRva, 4);
-  PutLe(image, section + 16, raw, 4);
-  PutLe(image, section + 20, kRawOffset, 4);
+  PutLe(image, section + pe::kSectionVirtualSizeField, sec.size(), 4);
+  PutLe(image, section + pe::kSectionVirtualAddressField, kSectionRva, 4);
+  PutLe(image, section + pe::kSectionRawSizeField, raw, 4);
+  PutLe(image, section + pe::kSectionRawOffsetField, kRawOffset, 4);
   image.resize(image.size() + raw, 0);
   std::copy(sec.begin(), sec.end(), image.begin() + kRawOffset);
   return {image, kRawOffset};
@@ -156,9 +165,9 @@ inline void AppendCertificateTable(std::vector<uint8_t>& image, bool pe64, const
   PutLe(image, at + 6, 0x0002, 2);              // WIN_CERT_TYPE_PKCS_SIGNED_DATA
   image.insert(image.end(), certificate.begin(), certificate.end());
   image.resize((image.size() + 7) & ~size_t{7}, 0);
-  const size_t security = PeDataDirectoryOffset(pe64, 4);
+  const size_t security = PeDataDirectoryOffset(pe64, pe::kSecurityDirectoryIndex);
   PutLe(image, security, at, 4);
-  PutLe(image, security + 4, image.size() - at, 4);
+  PutLe(image, security + pe::kDataDirectorySizeField, image.size() - at, 4);
 }
 
 // A VS_VERSIONINFO block holding only the fixed file information, with a
@@ -166,16 +175,17 @@ inline void AppendCertificateTable(std::vector<uint8_t>& image, bool pe64, const
 inline std::vector<uint8_t> VersionInfo(uint16_t major, uint16_t minor, uint16_t release, uint16_t build) {
   std::vector<uint8_t> b;
   const std::string key = "VS_VERSION_INFO";
-  PutLe(b, 2, 52, 2);
-  for (size_t i = 0; i < key.size(); ++i) PutLe(b, 6 + 2 * i, key[i], 2);
-  PutLe(b, 6 + 2 * key.size(), 0, 2);  // NUL; the fixed information starts at 40
-  PutLe(b, 40, 0xFEEF04BD, 4);
-  PutLe(b, 44, 0x00010000, 4);
-  PutLe(b, 48, uint32_t{major} << 16 | minor, 4);
-  PutLe(b, 52, uint32_t{release} << 16 | build, 4);
-  PutLe(b, 56, 0x00630000, 4);
-  b.resize(40 + 52, 0);
-  PutLe(b, 0, b.size(), 2);
+  PutLe(b, pe::kVersionValueLengthField, pe::kFixedFileInfoSize, 2);
+  for (size_t i = 0; i < key.size(); ++i) PutLe(b, pe::kVersionKeyField + 2 * i, key[i], 2);
+  PutLe(b, pe::kVersionKeyField + 2 * key.size(), 0, 2);  // NUL; the fixed information starts at 40
+  constexpr size_t kFixed = 40;
+  PutLe(b, kFixed, pe::kFixedFileInfoSignature, 4);
+  PutLe(b, kFixed + 4, 0x00010000, 4);  // the structure's version
+  PutLe(b, kFixed + pe::kFileVersionHighField, uint32_t{major} << 16 | minor, 4);
+  PutLe(b, kFixed + pe::kFileVersionLowField, uint32_t{release} << 16 | build, 4);
+  PutLe(b, kFixed + 16, 0x00630000, 4);  // the product version's high half
+  b.resize(kFixed + pe::kFixedFileInfoSize, 0);
+  PutLe(b, pe::kVersionLengthField, b.size(), 2);
   return b;
 }
 
