@@ -26,8 +26,8 @@ extern const IdentEntry kColorIdents[];
 extern const size_t kColorIdentCount;
 extern const IdentEntry kCharsetIdents[];
 extern const size_t kCharsetIdentCount;
-inline constexpr int32_t ANSI_CHARSET = 0;
-inline constexpr int32_t DEFAULT_CHARSET = 1;
+inline constexpr int32_t kAnsiCharset = 0;
+inline constexpr int32_t kDefaultCharset = 1;
 
 // The name of `value` in `idents`, if it has one.
 const char* IdentOf(int32_t value, const IdentEntry* idents, size_t count);
@@ -40,7 +40,7 @@ class TFont : public TPersistent {
  public:
   const char* ClassName() const override { return "TFont"; }
 
-  int32_t Charset = DEFAULT_CHARSET;
+  int32_t Charset = kDefaultCharset;
   TColor Color = clWindowText;
   int32_t Height = -11;
   std::string Name = "MS Sans Serif";

@@ -15,6 +15,7 @@
 
 #include "framework/errors.h"
 #include "framework/messages.h"
+#include "framework/paths.h"
 
 TStdioFileStream::~TStdioFileStream() { Close(); }
 
@@ -58,9 +59,6 @@ size_t TStdioFileStream::Write(const void* buffer, size_t count) {
 
 namespace {
 
-// With its separator, so a bare name gives a bare temporary name.
-std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of("/\\") + 1); }
-
 // A rename lasts a power cut only once the folder's entries are on the disk
 // too. False when the system reports that they could not be put there; a file
 // system that cannot sync a folder at all has nothing more to do.
@@ -97,7 +95,7 @@ class NativeFiles : public FileSystem {
     std::string temporary;
     std::FILE* file = nullptr;
     for (int attempt = 0; !file; ++attempt) {
-      temporary = FolderOf(path) + ReplacementTemporaryName();
+      temporary = SplitPath(path).folder + ReplacementTemporaryName();
       const int descriptor = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | kBinary, 0644);
       if (descriptor < 0) {
         if (errno == EEXIST && attempt < 8) continue;
@@ -126,7 +124,7 @@ class NativeFiles : public FileSystem {
           std::filesystem::rename(temporary, path, error);
           if (error) throw EFCreateError(Format(msg::kFCreateError, path.c_str(), error.message().c_str()));
           // The target holds the new content already; whether it lasts is not known.
-          if (!SyncFolder(FolderOf(path)))
+          if (!SyncFolder(SplitPath(path).folder))
             throw EFCreateError(Format(msg::kFCreateError, path.c_str(), std::strerror(errno)));
         },
         [temporary] { std::remove(temporary.c_str()); });

@@ -148,7 +148,7 @@ void TReplacementFile::Commit() {
   discardOnFailure.Dismiss();
 }
 
-void FileReplacer::ReplaceFile(const std::string& path, const std::vector<uint8_t>& content) {
+void FileReplacer::ReplaceContent(const std::string& path, const std::vector<uint8_t>& content) {
   std::unique_ptr<TReplacementFile> file = CreateReplacement(path);
   file->WriteBuffer(content.data(), content.size());
   file->Commit();

@@ -155,7 +155,7 @@ class FileReplacer {
 
   // Replaces (or creates) `path` with `content` through a replacement: the
   // file holds its old or its new content at every instant.
-  void ReplaceFile(const std::string& path, const std::vector<uint8_t>& content);
+  void ReplaceContent(const std::string& path, const std::vector<uint8_t>& content);
 };
 
 // Where files come from.

@@ -4,7 +4,7 @@
 
 #include "framework/errors.h"
 #include "installer/texts.h"
-#include "platform/paths.h"
+#include "framework/paths.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ InstallFolders::Found InstallFolders::Read() {
   programFiles.reset();
   // A missing value, or one that names no full path, would put the product
   // under the current drive's root, where any user can prepare its folder.
-  if (!platform::IsFullPath(found.programFiles)) throw Exception(texts::kProgramFilesPathError);
+  if (!IsFullPath(found.programFiles)) throw Exception(texts::kProgramFilesPathError);
 
   auto shellFolders = system_.OpenKey(platform::RootKey::CurrentUser, kShellFoldersKey, platform::KeyAccess::Read);
   if (!shellFolders) throw Exception(texts::kUserProgramPathError);
@@ -78,8 +78,8 @@ std::string InstallFolders::DesktopDir() {
 }
 
 bool InstallFolders::IsUsersOwnFolder(const std::string& folder) {
-  if (!platform::IsFullPath(folder)) return false;
-  if (platform::IsNetworkPath(folder)) return true;
+  if (!IsFullPath(folder)) return false;
+  if (IsNetworkPath(folder)) return true;
   const std::string profile = system_.ProfileDirectory();
-  return (!profile.empty() && platform::IsInside(folder, profile)) || system_.Guarded().IsCloudPlaceholder(folder);
+  return (!profile.empty() && IsInside(folder, profile)) || system_.Guarded().IsCloudPlaceholder(folder);
 }

@@ -36,8 +36,8 @@ void TFormInstalador::InstallProduct() {
   VerifyPayload(*this);
   const InstallLayout layout = Layout(GetDesktopDir());
 
-  if (!system.DirectoryExists(layout.organisationFolder)) system.CreateDirectory(layout.organisationFolder);
-  if (!system.DirectoryExists(layout.productFolder)) system.CreateDirectory(layout.productFolder);
+  if (!system.DirectoryExists(layout.organisationFolder)) system.CreateFolder(layout.organisationFolder);
+  if (!system.DirectoryExists(layout.productFolder)) system.CreateFolder(layout.productFolder);
 
   if (system.FileExists(layout.productExe)) {
     // Extraction replaces the installed file in one step: when it is
@@ -55,7 +55,7 @@ void TFormInstalador::InstallProduct() {
   // link another user put there is not followed (nor by the links' saves).
   CreateShortcut(layout.productExe, "", layout.workingFolder, InstallLayout::kProductLinkName, layout.desktopFolder);
   if (!system.DirectoryExists(layout.group))
-    system.Guarded().CreateDirectory(layout.group, platform::Protection::Inherited);
+    system.Guarded().CreateFolder(layout.group, platform::Protection::Inherited);
   CreateShortcut(layout.productExe, "", layout.workingFolder, InstallLayout::kProductLinkName, layout.group);
   CreateShortcut(layout.uninstallerExe, "", layout.workingFolder, InstallLayout::kUninstallerLinkName, layout.group);
 
@@ -113,7 +113,7 @@ void TFormInstalador::RollBackInstall() {
   const InstallLayout layout = Layout(GetDesktopDir());
 
   auto deleteIfPresent = [&system](const std::string& path) {
-    if (system.FileExists(path)) system.DeleteFile(path);
+    if (system.FileExists(path)) system.RemoveFile(path);
   };
 
   if (system.DirectoryExists(layout.productFolder)) {
@@ -123,17 +123,17 @@ void TFormInstalador::RollBackInstall() {
     // The setup's own temporary folder; what it still uses goes at the restart.
     xeSetup_.RemoveSetupTemp();
     // Only when empty: a file that could not be deleted keeps its folders.
-    system.RemoveDirectory(layout.productFolder);
-    system.RemoveDirectory(layout.organisationFolder);
+    system.RemoveFolder(layout.productFolder);
+    system.RemoveFolder(layout.organisationFolder);
     // An unknown desktop names no link.
-    if (!layout.desktopLink.empty()) system.Guarded().DeleteFile(layout.desktopLink);
+    if (!layout.desktopLink.empty()) system.Guarded().RemoveFile(layout.desktopLink);
   }
 
   // Where another user may have put a link: nothing is deleted through one.
   if (system.DirectoryExists(layout.group)) {
-    system.Guarded().DeleteFile(layout.groupProductLink);
-    system.Guarded().DeleteFile(layout.groupUninstallerLink);
-    system.Guarded().RemoveDirectory(layout.group);
+    system.Guarded().RemoveFile(layout.groupProductLink);
+    system.Guarded().RemoveFile(layout.groupUninstallerLink);
+    system.Guarded().RemoveFolder(layout.group);
   }
 
   netService_.RemoveFromXEClientHome();

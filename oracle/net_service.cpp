@@ -8,7 +8,7 @@
 #include "framework/errors.h"
 #include "oracle/texts.h"
 #include "oracle/tnsnames.h"
-#include "platform/paths.h"
+#include "framework/paths.h"
 #include "storage/mxStorage.h"
 
 namespace {
@@ -34,7 +34,7 @@ Edit EditNetServiceFile(platform::GuardedFiles& files, const std::string& path) 
   const std::string text(bytes->begin(), bytes->end());
   if (tnsnames::HasTextAfterNul(text)) return Edit::NotText;
   const std::string edited = tnsnames::SetNetServiceEntry(text, INSTALADOR_DB_HOST);
-  files.ReplaceFile(path, std::vector<uint8_t>(edited.begin(), edited.end()));
+  files.ReplaceContent(path, std::vector<uint8_t>(edited.begin(), edited.end()));
   return Edit::Done;
 }
 
@@ -45,7 +45,7 @@ Edit EditNetServiceFile(platform::GuardedFiles& files, const std::string& path) 
 bool KeepAside(platform::GuardedFiles& files, const std::string& path) {
   constexpr int kMostKeptCopies = 999;
   for (int n = 1; n <= kMostKeptCopies; ++n) {
-    switch (files.MoveFile(path, path + "." + std::to_string(n) + ".bak")) {
+    switch (files.Rename(path, path + "." + std::to_string(n) + ".bak")) {
       case platform::MoveResult::Moved:
         return true;
       case platform::MoveResult::NameTaken:
@@ -73,7 +73,7 @@ bool NetService::ConfigureNetService() {
     // current drive or folder, which another user may have prepared). The
     // client is there all the same, which is what the caller asks; that the
     // entry is missing is the caller's to tell.
-    if (!platform::IsFullPath(detection_.XEClientHome())) {
+    if (!IsFullPath(detection_.XEClientHome())) {
       whyNotPlaced_ = texts::kXEHomeUnknown;
       return true;
     }
@@ -82,8 +82,8 @@ bool NetService::ConfigureNetService() {
     // What is made under the home is the installer's own: nobody else may
     // change where the product's logins go.
     constexpr auto kOurs = platform::Protection::UsersReadOnly;
-    if (!system_.DirectoryExists(places.network)) files.CreateDirectory(places.network, kOurs);
-    if (!system_.DirectoryExists(places.admin)) files.CreateDirectory(places.admin, kOurs);
+    if (!system_.DirectoryExists(places.network)) files.CreateFolder(places.network, kOurs);
+    if (!system_.DirectoryExists(places.admin)) files.CreateFolder(places.admin, kOurs);
     // A file already there may hold other entries: edit it instead of
     // writing the carried one over it. One that is not text, or has a
     // second name, is kept beside it, and the carried file takes its place.
@@ -111,7 +111,7 @@ bool NetService::ConfigureNetService() {
     // A home that is no full path ("" when the value is missing) counts as a
     // home without the file: its path would lie under the current drive's
     // root, where any user may create it and link it elsewhere.
-    if (!platform::IsFullPath(home)) return false;
+    if (!IsFullPath(home)) return false;
     const std::string file = home + kOtherHomeFile;
     if (RefusedHome(files, home, file)) return true;
     if (!system_.FileExists(file)) return false;
@@ -138,13 +138,13 @@ bool NetService::RefusedHome(platform::GuardedFiles& files, const std::string& h
 }
 
 void NetService::RemoveFromXEClientHome() {
-  if (!platform::IsFullPath(detection_.XEClientHome())) return;
+  if (!IsFullPath(detection_.XEClientHome())) return;
   const NetServicePlaces places(detection_.XEClientHome());
   if (!system_.DirectoryExists(places.admin)) return;
   platform::GuardedFiles& files = system_.Guarded();
   // Only the file this run wrote: one that was there before holds the user's
   // entries (this run edited it), and a copy kept beside it is the user's.
-  if (places.file == createdFile_) files.DeleteFile(places.file);
-  files.RemoveDirectory(places.admin);
-  files.RemoveDirectory(places.network);
+  if (places.file == createdFile_) files.RemoveFile(places.file);
+  files.RemoveFolder(places.admin);
+  files.RemoveFolder(places.network);
 }

@@ -75,7 +75,7 @@ void XESetup::RemoveSetupTemp() {
 
 void XESetup::FinishSetup(const Place& place) {
   // Still running from that file, it cannot be deleted: left for the user.
-  system_.DeleteFile(place.program);
+  system_.RemoveFile(place.program);
   RemoveSetupTemp();
   // The installer's work ends with the setup: closing the main window ends
   // the program once the sequence returns.

@@ -91,12 +91,12 @@ enum class MoveResult { Moved, NameTaken, Failed };
 // written or deleted through the link.
 class GuardedFiles : public FileReplacer {
  public:
-  virtual bool CreateDirectory(const std::string& path, Protection protection) = 0;  // one level
-  virtual bool RemoveDirectory(const std::string& path) = 0;                         // only when empty
-  virtual bool DeleteFile(const std::string& path) = 0;
+  virtual bool CreateFolder(const std::string& path, Protection protection) = 0;  // one level
+  virtual bool RemoveFolder(const std::string& path) = 0;                         // only when empty
+  virtual bool RemoveFile(const std::string& path) = 0;
   // Gives a file another name in the same folder, never over an existing
   // file (the move itself, not a copy); the file keeps its name unless Moved.
-  virtual MoveResult MoveFile(const std::string& from, const std::string& to) = 0;
+  virtual MoveResult Rename(const std::string& from, const std::string& to) = 0;
   // The whole content of a file that is itself no link and has no other name
   // (a hard link: its other name may lie in a folder the user cannot read,
   // and the content would be written where they can); nullopt when refused.
@@ -165,12 +165,12 @@ class Platform : public FileSystem {
   // Files and folders. Results that callers ignore are still reported.
   virtual bool FileExists(const std::string& path) = 0;  // exists and is not a folder
   virtual bool DirectoryExists(const std::string& path) = 0;
-  virtual bool CreateDirectory(const std::string& path) = 0;  // one level
-  virtual bool RemoveDirectory(const std::string& path) = 0;  // only when empty
-  virtual bool DeleteFile(const std::string& path) = 0;
+  virtual bool CreateFolder(const std::string& path) = 0;  // one level
+  virtual bool RemoveFolder(const std::string& path) = 0;  // only when empty
+  virtual bool RemoveFile(const std::string& path) = 0;
   // Asks Windows to delete a file, or a folder once it is empty, at the next
   // restart (a running program's own file, for one); false when it cannot.
-  virtual bool DeleteFileAtRestart(const std::string& path) = 0;
+  virtual bool RemoveAtRestart(const std::string& path) = 0;
   // Whole content of an existing file; EFOpenError "Cannot open file "%s". %s".
   virtual std::vector<uint8_t> ReadFile(const std::string& path) = 0;
   // CreateReplacement (in a folder only administrators can change): the new
@@ -233,7 +233,7 @@ class Platform : public FileSystem {
   virtual void RestartWindows() = 0;
 
   // The executable's RT_RCDATA resource of that name (language neutral).
-  virtual std::optional<ByteRange> FindResource(const std::string& name) = 0;
+  virtual std::optional<ByteRange> FindRcData(const std::string& name) = 0;
 };
 
 }  // namespace platform

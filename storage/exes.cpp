@@ -34,7 +34,7 @@ std::unique_ptr<TFormExe> NewPayloadForm() {
   form->SetHeight(111);
   form->SetColor(clBtnFace);
   TFont& font = form->SetFont();
-  font.Charset = DEFAULT_CHARSET;
+  font.Charset = kDefaultCharset;
   font.Color = clWindowText;
   font.Height = -11;
   font.Name = "MS Sans Serif";

@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
     const std::string baseDir = slash == std::string::npos ? "." : input.substr(0, slash);
     const FormObject root = ParseFormText(std::string(text.begin(), text.end()), input, baseDir);
     // Moved into place once complete: no half-written stream for the build to pick up.
-    NativeFileSystem().ReplaceFile(output, WriteFormTree(root));
+    NativeFileSystem().ReplaceContent(output, WriteFormTree(root));
   } catch (const Exception& error) {
     std::fprintf(stderr, "formc: %s\n", error.Message().c_str());
     return 1;

@@ -16,6 +16,7 @@
 #include "framework/errors.h"
 #include "framework/messages.h"
 #include "framework/native_files.h"
+#include "framework/paths.h"
 #include "framework/streams.h"
 #include "storage/exes.h"
 #include "storage/form_reader.h"
@@ -50,11 +51,6 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
     throw EFOpenError(Format(msg::kFOpenError, path.c_str(), "It is a folder."));
   std::unique_ptr<TStream> file = NativeFileSystem().OpenFileStream(path);
   return ReadAll(*file);
-}
-
-std::string BaseName(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // A stored file name the tool writes under DIR: a plain name, nothing that
@@ -166,11 +162,11 @@ int Build(const std::vector<std::string>& args, std::ostream& out) {
   TmxStorage* storage = form->mxStorageFiles;
   for (const Input& input : inputs) {
     const std::vector<uint8_t> bytes = ReadWholeFile(input.path);
-    AddStoredFile(*storage, input.name, BaseName(input.path), bytes.data(), bytes.size(), level);
+    AddStoredFile(*storage, input.name, SplitPath(input.path).name, bytes.data(), bytes.size(), level);
   }
 
   // Written beside the target first: a failed run leaves no half-written file.
-  NativeFileSystem().ReplaceFile(output, WriteFormStream(*form));
+  NativeFileSystem().ReplaceContent(output, WriteFormStream(*form));
   out << "wrote " << output << ": " << storage->StoredItems().Count() << " items, " << storage->OriginalSize()
       << " bytes stored as " << storage->Size() << " (" << storage->Ratio() << ")\n";
   return 0;

@@ -24,7 +24,7 @@ enum class Place { Product, Users };
 // True when the file is gone (or was never there).
 bool Remove(platform::Platform& system, const std::string& path, Place place) {
   if (!system.FileExists(path)) return true;
-  const bool deleted = place == Place::Users ? system.Guarded().DeleteFile(path) : system.DeleteFile(path);
+  const bool deleted = place == Place::Users ? system.Guarded().RemoveFile(path) : system.RemoveFile(path);
   return deleted || !system.FileExists(path);
 }
 
@@ -47,7 +47,7 @@ void RemoveOwnFile(platform::Platform& system, const InstallLayout& layout, cons
     if (!Remove(system, uninstaller, Place::Product)) left.push_back(uninstaller);
     return;
   }
-  if (!system.DeleteFileAtRestart(uninstaller)) {
+  if (!system.RemoveAtRestart(uninstaller)) {
     left.push_back(uninstaller);
     return;
   }
@@ -55,7 +55,7 @@ void RemoveOwnFile(platform::Platform& system, const InstallLayout& layout, cons
   // Asked to go after it, each only when empty; one that Windows would not
   // remove is named as left.
   for (const std::string& folder : {layout.productFolder, layout.organisationFolder})
-    (system.DeleteFileAtRestart(folder) ? atRestart : left).push_back(folder);
+    (system.RemoveAtRestart(folder) ? atRestart : left).push_back(folder);
 }
 
 }  // namespace
@@ -100,7 +100,7 @@ int RunUninstaller(platform::Platform& system, const RunningFrom& runningFrom) {
     if (!Remove(system, link, Place::Users)) left.push_back(link);
   }
   // Only when empty: links the user put there stay, and so does the group.
-  system.Guarded().RemoveDirectory(layout.group);
+  system.Guarded().RemoveFolder(layout.group);
   // The report asks for another try, so a link that stays keeps the
   // uninstaller (and its folders) for it.
   if (!left.empty()) return ReportLeft(system, left);
@@ -109,8 +109,8 @@ int RunUninstaller(platform::Platform& system, const RunningFrom& runningFrom) {
   RemoveOwnFile(system, layout, runningFrom, atRestart, left);
   if (!left.empty()) return ReportLeft(system, left);
   // Only when empty: files the user put there stay, and so do their folders.
-  system.RemoveDirectory(layout.productFolder);
-  system.RemoveDirectory(layout.organisationFolder);
+  system.RemoveFolder(layout.productFolder);
+  system.RemoveFolder(layout.organisationFolder);
 
   if (!atRestart.empty()) {
     std::string text = texts::kUninstallSucceededAtRestart;

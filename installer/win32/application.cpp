@@ -3,6 +3,7 @@
 
 #include "framework/errors.h"
 #include "framework/messages.h"
+#include "framework/paths.h"
 #include "installer/form_instalador.h"
 #include "installer/texts.h"
 #include "installer/win32/form_window.h"
@@ -29,9 +30,7 @@ const char* KindOf(const std::exception& error) {
 std::string ModuleBaseName() {
   char path[MAX_PATH] = {};
   const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string full(path, length < sizeof path ? length : 0);
-  const size_t slash = full.find_last_of("\\/");
-  return slash == std::string::npos ? full : full.substr(slash + 1);
+  return SplitPath(std::string(path, length < sizeof path ? length : 0)).name;
 }
 
 }  // namespace
@@ -116,13 +115,13 @@ void ShowStartupFailure(const std::exception& error) {
 
 void ReadFormResource(platform::Platform& system, const std::string& className, TComponent& form) {
   // Resources are stored under the class name in upper case.
-  const std::optional<platform::ByteRange> bytes = system.FindResource(AsciiUpper(className));
+  const std::optional<platform::ByteRange> bytes = system.FindRcData(AsciiUpper(className));
   if (!bytes) throw EResNotFound(Format(msg::kResNotFound, className.c_str()));
   FormStreamReader(bytes->data, bytes->size).ReadRootComponent(form);
 }
 
 std::unique_ptr<TFormExe> CreateFormExe(platform::Platform& system) {
-  const std::optional<platform::ByteRange> bytes = system.FindResource("TFORMEXE");
+  const std::optional<platform::ByteRange> bytes = system.FindRcData("TFORMEXE");
   if (!bytes) throw EResNotFound(Format(msg::kResNotFound, "TFormExe"));
   return ReadPayloadForm(bytes->data, bytes->size);
 }

@@ -6,11 +6,10 @@
 #include <memory>
 #include <string>
 
-// Before <windows.h>, whose macros share names with the form constants.
+#include <windows.h>
+
 #include "platform/platform.h"
 #include "storage/exes.h"
-
-#include "platform/win32/windows_api.h"
 
 class FormWindow;
 class TComponent;

@@ -2,8 +2,8 @@
 // drawn centred in an area of the window.
 #pragma once
 
+#include <windows.h>
 #include "platform/win32/handles.h"
-#include "platform/win32/windows_api.h"
 
 #include <ocidl.h>
 #include <olectl.h>

@@ -9,10 +9,10 @@
 #include <string>
 
 // The model first: <windows.h> defines macros named like its constants.
+#include <windows.h>
 #include "installer/form_instalador.h"
 #include "installer/win32/banner.h"
 #include "platform/win32/handles.h"
-#include "platform/win32/windows_api.h"
 
 class ApplicationWindow;
 class TBitBtn;

@@ -211,7 +211,7 @@ bool HostPlatform::DirectoryExists(const std::string& path) {
   return parsed && machine_->IsFolder(*parsed);
 }
 
-bool HostPlatform::CreateDirectory(const std::string& path) {
+bool HostPlatform::CreateFolder(const std::string& path) {
   const auto parsed = ParsePath(path);
   if (!parsed || parsed->parts.empty()) return false;
   if (!machine_->IsFolder(parsed->Parent()) || fs::exists(machine_->Status(*parsed))) return false;
@@ -221,7 +221,7 @@ bool HostPlatform::CreateDirectory(const std::string& path) {
   return true;
 }
 
-bool HostPlatform::RemoveDirectory(const std::string& path) {
+bool HostPlatform::RemoveFolder(const std::string& path) {
   const auto parsed = ParsePath(path);
   if (!parsed || parsed->parts.empty() || !machine_->IsFolder(*parsed)) return false;
   const std::string host = machine_->Resolve(*parsed);
@@ -234,7 +234,7 @@ void HostPlatform::CreatePrivateDirectory(const std::string& path) {
   const auto parsed = ParsePath(path);
   if (!parsed || parsed->parts.empty()) ThrowCreate(path, reason::kInvalidName);
   if (!machine_->IsFolder(parsed->Parent())) ThrowCreate(parsed->Full(), reason::kPathNotFound);
-  if (fs::exists(machine_->Status(*parsed)) || !CreateDirectory(path)) ThrowCreate(parsed->Full(), reason::kFileExists);
+  if (fs::exists(machine_->Status(*parsed)) || !CreateFolder(path)) ThrowCreate(parsed->Full(), reason::kFileExists);
   machine_->Made(parsed->Key(), kPrivateFolderSecurity);
 }
 
@@ -255,20 +255,20 @@ bool HostPlatform::RemoveDirectoryTree(const std::string& path) {
     } else {
       // A read-only file loses the attribute first, as its owner may do.
       if (machine_->LockOf(*ParsePath(child)) == FileLock::ReadOnly) SetFileLock(child, FileLock::None);
-      if (!DeleteFile(child)) {
+      if (!RemoveFile(child)) {
         all = false;
-        DeleteFileAtRestart(child);
+        RemoveAtRestart(child);
       }
     }
   }
-  if (!RemoveDirectory(path)) {
+  if (!RemoveFolder(path)) {
     all = false;
-    DeleteFileAtRestart(path);
+    RemoveAtRestart(path);
   }
   return all;
 }
 
-bool HostPlatform::DeleteFile(const std::string& path) {
+bool HostPlatform::RemoveFile(const std::string& path) {
   const auto parsed = ParsePath(path);
   if (!parsed || !machine_->IsFile(*parsed) || machine_->WriteRefusal(*parsed)) return false;
   std::error_code error;
@@ -378,7 +378,7 @@ std::unique_ptr<TReplacementFile> HostPlatform::CreateReplacement(const std::str
   return host_detail::MakeReplacement(machine_, folderHost, *parsed, parsed->Full(), "", nullptr);
 }
 
-bool HostPlatform::DeleteFileAtRestart(const std::string& path) {
+bool HostPlatform::RemoveAtRestart(const std::string& path) {
   const auto parsed = ParsePath(path);
   if (!parsed || parsed->parts.empty() || deletionsAtRestartRefused_) return false;
   deletionsAtRestart_.push_back(parsed->Full());

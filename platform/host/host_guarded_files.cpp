@@ -8,8 +8,8 @@
 #include <system_error>
 
 #include "framework/errors.h"
+#include "framework/paths.h"
 #include "platform/host/host_machine.h"
-#include "platform/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -111,7 +111,7 @@ HostGuardedFiles::Walk HostGuardedFiles::Hold(const std::string& path, Held& hel
   return Walk::Held;
 }
 
-bool HostGuardedFiles::CreateDirectory(const std::string& path, Protection protection) {
+bool HostGuardedFiles::CreateFolder(const std::string& path, Protection protection) {
   Held held(machine_);
   std::error_code error;
   if (Hold(path, held) != Walk::Held || fs::exists(fs::symlink_status(held.Entry(), error))) return false;
@@ -138,11 +138,11 @@ bool HostGuardedFiles::Delete(const std::string& path, bool folder) {
   return true;
 }
 
-bool HostGuardedFiles::RemoveDirectory(const std::string& path) { return Delete(path, true); }
+bool HostGuardedFiles::RemoveFolder(const std::string& path) { return Delete(path, true); }
 
-bool HostGuardedFiles::DeleteFile(const std::string& path) { return Delete(path, false); }
+bool HostGuardedFiles::RemoveFile(const std::string& path) { return Delete(path, false); }
 
-MoveResult HostGuardedFiles::MoveFile(const std::string& from, const std::string& to) {
+MoveResult HostGuardedFiles::Rename(const std::string& from, const std::string& to) {
   // The new name is one name in the folder held: the move stays in it.
   const std::optional<WinPath> source = ParsePath(from), target = ParsePath(to);
   if (!source || !target || source->parts.empty() || target->parts.empty() ||

@@ -166,10 +166,10 @@ class HostGuardedFiles : public GuardedFiles {
   explicit HostGuardedFiles(std::shared_ptr<Machine> machine) : machine_(std::move(machine)) {}
 
   using GuardedFiles::CreateReplacement;
-  bool CreateDirectory(const std::string& path, Protection protection) override;
-  bool RemoveDirectory(const std::string& path) override;
-  bool DeleteFile(const std::string& path) override;
-  MoveResult MoveFile(const std::string& from, const std::string& to) override;
+  bool CreateFolder(const std::string& path, Protection protection) override;
+  bool RemoveFolder(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
+  MoveResult Rename(const std::string& from, const std::string& to) override;
   std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) override;
   std::unique_ptr<TReplacementFile> CreateReplacement(const std::string& path, Protection protection) override;
   std::optional<std::string> RefusedLink(const std::string& path) override;

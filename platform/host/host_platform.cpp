@@ -25,7 +25,7 @@ HostPlatform::HostPlatform()
   AddDrive('C');
   for (const char* folder : {"C:\\windows", "C:\\windows\\Temp", "C:\\Program Files", "C:\\users", "C:\\users\\tester",
                              "C:\\users\\tester\\Desktop"})
-    CreateDirectory(folder);
+    CreateFolder(folder);
   // What every Windows process finds in its environment: the machine's
   // variables, and the user's own profile folder.
   for (const auto& [name, value] : {std::pair<const char*, const char*>{"ProgramFiles", "C:\\Program Files"},
@@ -87,7 +87,7 @@ void HostPlatform::SetResource(const std::string& name, std::vector<uint8_t> byt
   resources_[Fold(name)] = std::move(bytes);
 }
 
-std::optional<ByteRange> HostPlatform::FindResource(const std::string& name) {
+std::optional<ByteRange> HostPlatform::FindRcData(const std::string& name) {
   const auto it = resources_.find(Fold(name));
   if (it == resources_.end()) return std::nullopt;
   return ByteRange{it->second.data(), it->second.size()};

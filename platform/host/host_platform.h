@@ -203,10 +203,10 @@ class HostPlatform : public Platform {
   std::string ModuleFileName() override { return moduleFileName_; }
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
-  bool CreateDirectory(const std::string& path) override;
-  bool RemoveDirectory(const std::string& path) override;
-  bool DeleteFile(const std::string& path) override;
-  bool DeleteFileAtRestart(const std::string& path) override;
+  bool CreateFolder(const std::string& path) override;
+  bool RemoveFolder(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
+  bool RemoveAtRestart(const std::string& path) override;
   std::vector<uint8_t> ReadFile(const std::string& path) override;
   GuardedFiles& Guarded() override;
   void CreateShellLink(const std::string& target, const std::string& arguments, const std::string& workingFolder,
@@ -222,7 +222,7 @@ class HostPlatform : public Platform {
   bool Terminating() override { return terminating_; }
   int OtherUserSessions() override { return otherUserSessions_; }
   void RestartWindows() override { ++restartRequests_; }
-  std::optional<ByteRange> FindResource(const std::string& name) override;
+  std::optional<ByteRange> FindRcData(const std::string& name) override;
 
  private:
   // Shared with open streams and keys, so either may outlive the platform.

@@ -45,7 +45,7 @@ void HostPlatform::CreateShellLink(const std::string& target, const std::string&
   // is simply not there.
   const std::string content = std::string(kLinkHeader) + "\n" + target + "\n" + arguments + "\n" + workingFolder + "\n";
   try {
-    Guarded().ReplaceFile(linkPath, std::vector<uint8_t>(content.begin(), content.end()));
+    Guarded().ReplaceContent(linkPath, std::vector<uint8_t>(content.begin(), content.end()));
   } catch (const Exception&) {
   }
 }

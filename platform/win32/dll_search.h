@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/win32/windows_api.h"
+#include <windows.h>
 
 namespace platform {
 

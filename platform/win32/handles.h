@@ -5,7 +5,7 @@
 // nothing open.
 #pragma once
 
-#include "platform/win32/windows_api.h"
+#include <windows.h>
 
 #include <objbase.h>
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include <windows.h>
 #include "platform/platform.h"
-#include "platform/win32/windows_api.h"
 
 namespace platform {
 

@@ -11,6 +11,7 @@
 
 #include "framework/errors.h"
 #include "framework/messages.h"
+#include "framework/paths.h"
 #include "platform/win32/win32_nt_files.h"
 #include "platform/win32/win32_platform.h"
 
@@ -132,11 +133,11 @@ bool Win32Platform::DirectoryExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool Win32Platform::CreateDirectory(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+bool Win32Platform::CreateFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
 
-bool Win32Platform::RemoveDirectory(const std::string& path) { return RemoveDirectoryA(path.c_str()) != 0; }
+bool Win32Platform::RemoveFolder(const std::string& path) { return RemoveDirectoryA(path.c_str()) != 0; }
 
-bool Win32Platform::DeleteFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool Win32Platform::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 
 void Win32Platform::CreatePrivateDirectory(const std::string& path) {
   // Full control for Administrators and SYSTEM, inherited by what is made in
@@ -333,21 +334,20 @@ std::unique_ptr<TReplacementFile> MakeReplacement(HANDLE folder, const std::u16s
 std::unique_ptr<TReplacementFile> Win32Platform::CreateReplacement(const std::string& path) {
   // Beside the target, so the final move is a rename on one volume. The
   // folder (one only administrators can change) is opened by its path once.
-  const size_t separator = path.find_last_of("\\/");
-  const std::string folderPath = separator == std::string::npos ? "." : path.substr(0, separator + 1);
-  auto folder = std::make_shared<UniqueHandle>(CreateFileA(folderPath.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
-                                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                                           FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  const PathParts parts = SplitPath(path);
+  auto folder = std::make_shared<UniqueHandle>(
+      CreateFileA(parts.folder.empty() ? "." : parts.folder.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!folder->valid()) {
     // A folder that is missing is a path not found, as a create in it says.
     const DWORD error = GetLastError();
     ThrowCreate(path, error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error);
   }
   const HANDLE handle = folder->get();
-  return MakeReplacement(handle, Utf16(path.substr(separator + 1)), path, Protection::Inherited, std::move(folder));
+  return MakeReplacement(handle, Utf16(parts.name), path, Protection::Inherited, std::move(folder));
 }
 
-bool Win32Platform::DeleteFileAtRestart(const std::string& path) {
+bool Win32Platform::RemoveAtRestart(const std::string& path) {
   return MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 }
 

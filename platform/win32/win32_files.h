@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
+#include <windows.h>
 #include "framework/streams.h"
 #include "platform/platform.h"
 #include "platform/win32/handles.h"
-#include "platform/win32/windows_api.h"
 
 namespace platform {
 

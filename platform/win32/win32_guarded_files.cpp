@@ -5,6 +5,7 @@
 #include "platform/win32/win32_files.h"
 
 #include "framework/errors.h"
+#include "framework/paths.h"
 #include "platform/win32/win32_held_folders.h"
 #include "platform/win32/win32_nt_files.h"
 #include "platform/win32/win32_platform.h"
@@ -33,7 +34,7 @@ UniqueHandle OpenTarget(const HeldFolders& held, const OpenByName& how, bool fol
 
 }  // namespace
 
-bool Win32GuardedFiles::CreateDirectory(const std::string& path, Protection protection) {
+bool Win32GuardedFiles::CreateFolder(const std::string& path, Protection protection) {
   HeldFolders held;
   if (held.Hold(path) != HeldFolders::Result::Held) return false;
   const UniqueLocal security = Descriptor(protection);
@@ -56,16 +57,15 @@ bool Win32GuardedFiles::Delete(const std::string& path, bool folder) {
   return target.valid() && DeleteThroughHandle(target.get());
 }
 
-bool Win32GuardedFiles::RemoveDirectory(const std::string& path) { return Delete(path, true); }
+bool Win32GuardedFiles::RemoveFolder(const std::string& path) { return Delete(path, true); }
 
-bool Win32GuardedFiles::DeleteFile(const std::string& path) { return Delete(path, false); }
+bool Win32GuardedFiles::RemoveFile(const std::string& path) { return Delete(path, false); }
 
-MoveResult Win32GuardedFiles::MoveFile(const std::string& from, const std::string& to) {
+MoveResult Win32GuardedFiles::Rename(const std::string& from, const std::string& to) {
   // The new name in the folder that is held, which nobody can swap: no
   // second walk to trust.
-  const size_t separator = to.find_last_of("\\/");
-  if (separator == std::string::npos || to.compare(0, separator + 1, from, 0, from.find_last_of("\\/") + 1) != 0)
-    return MoveResult::Failed;
+  const PathParts target = SplitPath(to);
+  if (target.folder.empty() || target.folder != SplitPath(from).folder) return MoveResult::Failed;
   HeldFolders held;
   if (held.Hold(from) != HeldFolders::Result::Held) return MoveResult::Failed;
   NTSTATUS status = 0;
@@ -74,7 +74,7 @@ MoveResult Win32GuardedFiles::MoveFile(const std::string& from, const std::strin
       OpenTarget(held, {DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0}, false, status, refused);
   if (!source.valid()) return MoveResult::Failed;
   // Renamed through this handle: the checked file itself, never a link's target.
-  status = RenameInFolder(source.get(), held.Folder(), Utf16(to.substr(separator + 1)), false);
+  status = RenameInFolder(source.get(), held.Folder(), Utf16(target.name), false);
   if (status >= 0) return MoveResult::Moved;
   return status == kStatusNameCollision ? MoveResult::NameTaken : MoveResult::Failed;
 }

@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-#include "platform/paths.h"
+#include "framework/paths.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_nt_files.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
 #include "platform/win32/handles.h"
-#include "platform/win32/windows_api.h"
 
 namespace platform {
 

@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include <windows.h>
 #include "platform/win32/handles.h"
-#include "platform/win32/windows_api.h"
 
 #include <winternl.h>
 

@@ -207,7 +207,7 @@ void Win32Platform::RestartWindows() {
                 SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_MINOR_INSTALLATION | SHTDN_REASON_FLAG_PLANNED);
 }
 
-std::optional<ByteRange> Win32Platform::FindResource(const std::string& name) {
+std::optional<ByteRange> Win32Platform::FindRcData(const std::string& name) {
   HRSRC resource = FindResourceA(nullptr, name.c_str(), MAKEINTRESOURCEA(10));  // RT_RCDATA
   if (!resource) return std::nullopt;
   HGLOBAL loaded = LoadResource(nullptr, resource);

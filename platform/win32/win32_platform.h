@@ -5,8 +5,8 @@
 // win32_programs.cpp, and win32_platform.cpp for the rest.
 #pragma once
 
+#include <windows.h>
 #include "platform/platform.h"
-#include "platform/win32/windows_api.h"
 
 namespace platform {
 
@@ -16,10 +16,10 @@ namespace platform {
 class Win32GuardedFiles : public GuardedFiles {
  public:
   using GuardedFiles::CreateReplacement;
-  bool CreateDirectory(const std::string& path, Protection protection) override;
-  bool RemoveDirectory(const std::string& path) override;
-  bool DeleteFile(const std::string& path) override;
-  MoveResult MoveFile(const std::string& from, const std::string& to) override;
+  bool CreateFolder(const std::string& path, Protection protection) override;
+  bool RemoveFolder(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
+  MoveResult Rename(const std::string& from, const std::string& to) override;
   std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) override;
   std::unique_ptr<TReplacementFile> CreateReplacement(const std::string& path, Protection protection) override;
   std::optional<std::string> RefusedLink(const std::string& path) override;
@@ -54,10 +54,10 @@ class Win32Platform : public Platform {
   std::string ModuleFileName() override;
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
-  bool CreateDirectory(const std::string& path) override;
-  bool RemoveDirectory(const std::string& path) override;
-  bool DeleteFile(const std::string& path) override;
-  bool DeleteFileAtRestart(const std::string& path) override;
+  bool CreateFolder(const std::string& path) override;
+  bool RemoveFolder(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
+  bool RemoveAtRestart(const std::string& path) override;
   std::vector<uint8_t> ReadFile(const std::string& path) override;
   GuardedFiles& Guarded() override { return guarded_; }
   void CreateShellLink(const std::string& target, const std::string& arguments, const std::string& workingFolder,
@@ -73,7 +73,7 @@ class Win32Platform : public Platform {
   bool Terminating() override { return terminating_; }
   int OtherUserSessions() override;
   void RestartWindows() override;
-  std::optional<ByteRange> FindResource(const std::string& name) override;
+  std::optional<ByteRange> FindRcData(const std::string& name) override;
 
  private:
   HWND mainWindow_ = nullptr;

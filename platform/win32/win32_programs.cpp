@@ -59,7 +59,7 @@ void Win32Platform::CreateShellLink(const std::string& target, const std::string
   GlobalUnlock(global);
   const bool existed = FileExists(linkPath);
   try {
-    guarded_.ReplaceFile(linkPath, content);
+    guarded_.ReplaceContent(linkPath, content);
   } catch (const Exception&) {
     return;
   }

@@ -115,8 +115,8 @@ TEST(NativeReplacement, ReplacesTheTargetAndLeavesNothingBeside) {
   const fs::path previous = fs::current_path();
   fs::current_path(dir);
   for (const std::string& target : {(dir / "named.bin").string(), std::string("bare.bin")}) {
-    NativeFileSystem().ReplaceFile(target, {'o', 'l', 'd', '!'});
-    NativeFileSystem().ReplaceFile(target, {'n', 'e', 'w'});
+    NativeFileSystem().ReplaceContent(target, {'o', 'l', 'd', '!'});
+    NativeFileSystem().ReplaceContent(target, {'n', 'e', 'w'});
     std::unique_ptr<TStream> file = NativeFileSystem().OpenFileStream(target);
     EXPECT_EQ(ReadAll(*file), (std::vector<uint8_t>{'n', 'e', 'w'})) << target;
   }

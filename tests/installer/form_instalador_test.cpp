@@ -73,7 +73,7 @@ TEST_F(FormInstaladorTest, WindowStreamBuildsTheForm) {
   EXPECT_EQ(form.Color(), clBtnFace);
   EXPECT_EQ(form.Font().Name, "MS Sans Serif");
   EXPECT_EQ(form.Font().Height, -11);
-  EXPECT_EQ(form.Font().Charset, DEFAULT_CHARSET);
+  EXPECT_EQ(form.Font().Charset, kDefaultCharset);
   EXPECT_EQ(form.Font().Color, clWindowText);
   EXPECT_EQ(form.PixelsPerInch(), 96);
   EXPECT_TRUE(form.OnShow);
@@ -341,7 +341,7 @@ TEST_F(FormInstaladorTest, GetFileVersionText) {
   for (const VersionCase& c : cases) {
     SCOPED_TRACE(c.label);
     const std::string path = "C:\\windows\\Temp\\probe.exe";
-    machine.DeleteFile(path);
+    machine.RemoveFile(path);
     if (c.file) machine.WriteFileBytes(path, BuildPeImage(*c.file));
     form.FileVerMajor = form.FileVerMinor = form.FileVerRelease = form.FileVerBuild = 7;
     EXPECT_EQ(form.GetFileVersionText(path), c.text);

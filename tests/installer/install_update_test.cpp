@@ -104,7 +104,7 @@ const auto kReadOnlyFile = [](platform::HostPlatform& m) {
   m.WriteFileBytes(kTempCopy, "someone else's");
   m.SetFileLock(kTempCopy, FileLock::ReadOnly);
 };
-const auto kFolder = [](platform::HostPlatform& m) { m.CreateDirectory(kTempCopy); };
+const auto kFolder = [](platform::HostPlatform& m) { m.CreateFolder(kTempCopy); };
 const auto kHeldOpen = [](platform::HostPlatform& m) {
   m.WriteFileBytes(kTempCopy, "held by another user");
   m.SetFileLock(kTempCopy, FileLock::Exclusive);

@@ -17,8 +17,8 @@ class Shortcuts : public WindowTest {
   void SetUp() override {
     WindowTest::SetUp();
     folder_ = machine_->ScratchFolder();
-    ASSERT_TRUE(System().CreateDirectory(folder_ + "\\Vesko"));
-    ASSERT_TRUE(System().CreateDirectory(folder_ + "\\Ostrelia"));
+    ASSERT_TRUE(System().CreateFolder(folder_ + "\\Vesko"));
+    ASSERT_TRUE(System().CreateFolder(folder_ + "\\Ostrelia"));
     product_ = folder_ + "\\Vesko\\Pliegorama.exe";
     uninstaller_ = folder_ + "\\Vesko\\DesInstalador.exe";
     machine_->WriteFile(product_, "MZ");

@@ -30,7 +30,7 @@ class NetService : public OracleTest {
     OracleTest::SetUp();
     if (IsSkipped()) return;
     home_ = machine_->ScratchFolder() + "\\client";
-    ASSERT_TRUE(System().CreateDirectory(home_));
+    ASSERT_TRUE(System().CreateFolder(home_));
   }
 
   // An Oracle home with network\ADMIN and, when given, a tnsnames.ora.
@@ -62,8 +62,8 @@ TEST_F(NetService, XEHomeWithTrailingSeparator) {
 // The user's other entries survive: the file is edited, not overwritten.
 TEST_F(NetService, XEClientKeepsEntriesOfAnExistingFile) {
   SetXEClientHome(home_);
-  ASSERT_TRUE(System().CreateDirectory(home_ + "\\NETWORK"));
-  ASSERT_TRUE(System().CreateDirectory(home_ + "\\NETWORK\\ADMIN"));
+  ASSERT_TRUE(System().CreateFolder(home_ + "\\NETWORK"));
+  ASSERT_TRUE(System().CreateFolder(home_ + "\\NETWORK\\ADMIN"));
   const std::string file = home_ + "\\NETWORK\\ADMIN\\tnsnames.ora";
   machine_->WriteFile(file, kOtherEntries);
   EXPECT_TRUE(Form().ConfigureNetService());
@@ -360,9 +360,9 @@ class PartialHome : public NetService, public testing::WithParamInterface<Partia
   // The folders and file the home's paths would reach.
   void Prepare(const std::string& network, const std::string& admin) {
     if (!GetParam().onThisMachine) return;
-    if (!GetParam().home.empty()) System().CreateDirectory(GetParam().home);
-    System().CreateDirectory(GetParam().home + network);
-    System().CreateDirectory(GetParam().home + admin);
+    if (!GetParam().home.empty()) System().CreateFolder(GetParam().home);
+    System().CreateFolder(GetParam().home + network);
+    System().CreateFolder(GetParam().home + admin);
     machine_->WriteFile(GetParam().home + admin + "\\tnsnames.ora", kOtherEntries);
   }
   std::string FileUnder(const std::string& admin) {

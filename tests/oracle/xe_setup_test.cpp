@@ -68,7 +68,7 @@ class EnsureOracleClientTest : public XESetupTest, public testing::WithParamInte
 TEST_P(EnsureOracleClientTest, FollowsTheStateTable) {
   const FlowCase& c = GetParam();
   LayOutInstall();
-  machine.DeleteFile(kSetupExe);
+  machine.RemoveFile(kSetupExe);
   if (c.client == Client::XE) RegisterXEClient();
   if (c.client == Client::XEWithoutHome) RegisterXEClientWithoutHome();
   if (c.client == Client::OtherHomeWithFile) RegisterOtherHome(kOtherHome, "OTHER = (x)\r\n");
@@ -249,7 +249,7 @@ TEST_F(XESetupTest, RollBackRemovesTheSetupsFolderWithoutFollowingALink) {
 
 TEST_F(XESetupTest, NetServiceErrorDuringTheWaitLeavesSetupAndWindow) {
   LayOutInstall();
-  machine.DeleteFile(kSetupExe);
+  machine.RemoveFile(kSetupExe);
   machine.SetDialogCallback([&](const platform::DialogRecord&) {
     RegisterXEClient();
     MakeFolders(std::string(kXEHome) + "\\NETWORK\\ADMIN");
@@ -321,8 +321,8 @@ TEST_F(XESetupTest, RollBackWhileTheSetupRunsKeepsItsFolders) {
 
 TEST_F(XESetupTest, RollBackWithoutProductFolderStillClearsTheGroup) {
   LayOutInstall();
-  for (const std::string& file : {kProductExe, kUninstallerExe, kSetupExe}) machine.DeleteFile(file);
-  machine.RemoveDirectory(kProductFolder);
+  for (const std::string& file : {kProductExe, kUninstallerExe, kSetupExe}) machine.RemoveFile(file);
+  machine.RemoveFolder(kProductFolder);
 
   form->RollBackInstall();
 
@@ -416,9 +416,9 @@ TEST_P(PlantedRollBackTest, DeletesNothingUnderTheHomeThroughIt) {
   ASSERT_TRUE(form->ConfigureNetService());
   const std::string network = std::string(kXEHome) + "\\NETWORK";
   if (GetParam().Refused()) {
-    machine.DeleteFile(kXETnsnames);
-    machine.RemoveDirectory(network + "\\ADMIN");
-    machine.RemoveDirectory(network);
+    machine.RemoveFile(kXETnsnames);
+    machine.RemoveFolder(network + "\\ADMIN");
+    machine.RemoveFolder(network);
   }
   if (!GetParam().Followed()) Plant(machine, kXEHome, GetParam(), kVictimTnsnames);
   const std::vector<std::string> victim = VictimState(machine);

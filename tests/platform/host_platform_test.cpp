@@ -81,7 +81,7 @@ TEST_F(HostPlatformTest, ValueKeepsItsFirstNameAndPlace) {
 TEST_F(HostPlatformTest, PathForms) {
   host_.WriteFileBytes("C:\\root.txt", "r");
   host_.AddDrive('D');
-  host_.CreateDirectory("d:\\Data");
+  host_.CreateFolder("d:\\Data");
   host_.WriteFileBytes("D:\\data\\f.txt", "d");
   const struct {
     const char* path;
@@ -111,17 +111,17 @@ TEST_F(HostPlatformTest, RunningProgramCanBeReadButNotReplaced) {
   host_.WriteFileBytes(exe, "old");
   host_.SetFileLock(exe, FileLock::Running);
   EXPECT_EQ(Read(exe), "old");
-  EXPECT_FALSE(host_.DeleteFile(exe));
+  EXPECT_FALSE(host_.RemoveFile(exe));
   EXPECT_EQ(ErrorOf<EFCreateError>([&] { host_.CreateFileStream(exe); }),
             "Cannot create file \"C:\\Program Files\\p.exe\". The process cannot access the file "
             "because it is being used by another process.");
-  EXPECT_THROW(host_.ReplaceFile(exe, {'n'}), EFCreateError);
+  EXPECT_THROW(host_.ReplaceContent(exe, {'n'}), EFCreateError);
   EXPECT_EQ(Read(exe), "old");
   // Renaming a running program is allowed, and the lock goes with it.
-  EXPECT_EQ(host_.Guarded().MoveFile(exe, "C:\\Program Files\\q.exe"), platform::MoveResult::Moved);
-  EXPECT_FALSE(host_.DeleteFile("C:\\Program Files\\q.exe"));
+  EXPECT_EQ(host_.Guarded().Rename(exe, "C:\\Program Files\\q.exe"), platform::MoveResult::Moved);
+  EXPECT_FALSE(host_.RemoveFile("C:\\Program Files\\q.exe"));
   host_.SetFileLock("C:\\Program Files\\q.exe", FileLock::None);
-  EXPECT_TRUE(host_.DeleteFile("C:\\Program Files\\q.exe"));
+  EXPECT_TRUE(host_.RemoveFile("C:\\Program Files\\q.exe"));
 }
 
 TEST_F(HostPlatformTest, ExclusiveHolderBlocksReading) {
@@ -129,28 +129,27 @@ TEST_F(HostPlatformTest, ExclusiveHolderBlocksReading) {
   host_.SetFileLock("C:\\T.ORA", FileLock::Exclusive);
   EXPECT_THROW(host_.ReadFile("C:\\t.ora"), EFOpenError);
   EXPECT_FALSE(host_.ReadFileVersion("C:\\t.ora"));
-  EXPECT_EQ(host_.Guarded().MoveFile("C:\\t.ora", "C:\\u.ora"), platform::MoveResult::Failed);
+  EXPECT_EQ(host_.Guarded().Rename("C:\\t.ora", "C:\\u.ora"), platform::MoveResult::Failed);
 }
 
 TEST_F(HostPlatformTest, ReadOnlyFileCanBeReadAndRenamedOnly) {
   host_.WriteFileBytes("C:\\r.exe", "old");
   host_.SetFileLock("C:\\r.exe", FileLock::ReadOnly);
   EXPECT_EQ(Read("C:\\r.exe"), "old");
-  EXPECT_FALSE(host_.DeleteFile("C:\\r.exe"));
+  EXPECT_FALSE(host_.RemoveFile("C:\\r.exe"));
   EXPECT_THROW(host_.CreateFileStream("C:\\r.exe"), EFCreateError);
-  EXPECT_THROW(host_.ReplaceFile("C:\\r.exe", {'n'}), EFCreateError);
+  EXPECT_THROW(host_.ReplaceContent("C:\\r.exe", {'n'}), EFCreateError);
   EXPECT_EQ(Read("C:\\r.exe"), "old");
-  EXPECT_EQ(host_.Guarded().MoveFile("C:\\r.exe", "C:\\s.exe"), platform::MoveResult::Moved);
+  EXPECT_EQ(host_.Guarded().Rename("C:\\r.exe", "C:\\s.exe"), platform::MoveResult::Moved);
 }
 
 TEST_F(HostPlatformTest, RestartDeletesWhatWasAskedInOrder) {
-  host_.CreateDirectory("C:\\gone");
+  host_.CreateFolder("C:\\gone");
   host_.WriteFileBytes("C:\\gone\\running.exe", "MZ");
   host_.SetFileLock("C:\\gone\\running.exe", FileLock::Running);
-  host_.CreateDirectory("C:\\kept");
+  host_.CreateFolder("C:\\kept");
   host_.WriteFileBytes("C:\\kept\\data.txt", "x");
-  for (const char* path : {"C:\\gone\\running.exe", "C:\\gone", "C:\\kept"})
-    EXPECT_TRUE(host_.DeleteFileAtRestart(path));
+  for (const char* path : {"C:\\gone\\running.exe", "C:\\gone", "C:\\kept"}) EXPECT_TRUE(host_.RemoveAtRestart(path));
   EXPECT_TRUE(host_.FileExists("C:\\gone\\running.exe"));
   host_.Restart();
   EXPECT_FALSE(host_.DirectoryExists("C:\\gone"));
@@ -168,14 +167,14 @@ TEST_F(HostPlatformTest, FullDiskFailsWritesAfterTheLimit) {
 }
 
 TEST_F(HostPlatformTest, FullDiskDuringReplaceKeepsTheOldFileAndNoTemporary) {
-  host_.CreateDirectory("C:\\net");
+  host_.CreateFolder("C:\\net");
   host_.WriteFileBytes("C:\\net\\t.ora", "old");
   host_.SetDiskSpace(2);
-  EXPECT_THROW(host_.ReplaceFile("C:\\net\\t.ora", {'n', 'e', 'w'}), EWriteError);
+  EXPECT_THROW(host_.ReplaceContent("C:\\net\\t.ora", {'n', 'e', 'w'}), EWriteError);
   EXPECT_EQ(Read("C:\\net\\t.ora"), "old");
   host_.SetDiskSpace(std::nullopt);
-  EXPECT_TRUE(host_.DeleteFile("C:\\net\\t.ora"));
-  EXPECT_TRUE(host_.RemoveDirectory("C:\\net"));
+  EXPECT_TRUE(host_.RemoveFile("C:\\net\\t.ora"));
+  EXPECT_TRUE(host_.RemoveFolder("C:\\net"));
 }
 
 TEST_F(HostPlatformTest, StreamsMayOutliveThePlatform) {
@@ -210,7 +209,7 @@ TEST_F(HostPlatformTest, StartedProgramRunsItsHookAndHoldsItsFile) {
   EXPECT_EQ(host_.StartedPrograms(), std::vector<std::string>{setup});
   EXPECT_EQ(host_.StartedProgramFolders(), std::vector<std::string>{"C:\\Program Files"});
   EXPECT_TRUE(host_.KeyExists(RootKey::LocalMachine, "\\SOFTWARE\\ORACLE\\KEY_XEClient"));
-  EXPECT_FALSE(host_.DeleteFile(setup));  // still running
+  EXPECT_FALSE(host_.RemoveFile(setup));  // still running
 }
 
 TEST_F(HostPlatformTest, DialogsAnswerFromTheScriptThenTheCallback) {
@@ -237,10 +236,10 @@ TEST_F(HostPlatformTest, TerminatingAnswersCancelWithoutUsingTheScript) {
 
 TEST_F(HostPlatformTest, ResourcesByNameWithoutCase) {
   host_.SetResource("TFormExe", {1, 2, 3});
-  const auto range = host_.FindResource("TFORMEXE");
+  const auto range = host_.FindRcData("TFORMEXE");
   ASSERT_TRUE(range);
   EXPECT_EQ(std::vector<uint8_t>(range->data, range->data + range->size), (std::vector<uint8_t>{1, 2, 3}));
-  EXPECT_FALSE(host_.FindResource("TFORMINSTALADOR"));
+  EXPECT_FALSE(host_.FindRcData("TFORMINSTALADOR"));
 }
 
 TEST_F(HostPlatformTest, ProcessMessagesRunsTheHook) {

@@ -129,7 +129,7 @@ TEST_F(PlatformContract, LocalMachineKeysAreReadInTheSameViewTheyArePrepared) {
 
 TEST_F(PlatformContract, FilesAndFoldersAreToldApart) {
   machine_->WriteFile(In("file.txt"), "x");
-  P().CreateDirectory(In("folder"));
+  P().CreateFolder(In("folder"));
   const struct {
     std::string path;
     bool file, folder;
@@ -150,7 +150,7 @@ TEST_F(PlatformContract, FilesAndFoldersAreToldApart) {
 }
 
 TEST_F(PlatformContract, PathsIgnoreCase) {
-  P().CreateDirectory(In("Sub"));
+  P().CreateFolder(In("Sub"));
   machine_->WriteFile(In("Sub\\File.TXT"), "first");
   EXPECT_EQ(Read(In("SUB\\file.txt")), "first");
   {
@@ -158,37 +158,37 @@ TEST_F(PlatformContract, PathsIgnoreCase) {
     stream->WriteBuffer("second", 6);
   }
   EXPECT_EQ(machine_->ReadFile(In("Sub\\File.TXT")), "second");
-  EXPECT_TRUE(P().DeleteFile(In("SUB\\FILE.TXT")));
+  EXPECT_TRUE(P().RemoveFile(In("SUB\\FILE.TXT")));
   EXPECT_FALSE(P().FileExists(In("Sub\\File.TXT")));
-  EXPECT_TRUE(P().RemoveDirectory(In("sub")));
+  EXPECT_TRUE(P().RemoveFolder(In("sub")));
 }
 
 TEST_F(PlatformContract, CreateDirectoryMakesOneLevel) {
-  EXPECT_FALSE(P().CreateDirectory(In("a\\b")));
+  EXPECT_FALSE(P().CreateFolder(In("a\\b")));
   EXPECT_FALSE(P().DirectoryExists(In("a")));
-  EXPECT_TRUE(P().CreateDirectory(In("a")));
-  EXPECT_FALSE(P().CreateDirectory(In("a")));  // already there
-  EXPECT_TRUE(P().CreateDirectory(In("a\\b")));
+  EXPECT_TRUE(P().CreateFolder(In("a")));
+  EXPECT_FALSE(P().CreateFolder(In("a")));  // already there
+  EXPECT_TRUE(P().CreateFolder(In("a\\b")));
   EXPECT_TRUE(P().DirectoryExists(In("a\\b")));
 }
 
 TEST_F(PlatformContract, RemoveDirectoryOnlyWhenEmpty) {
-  P().CreateDirectory(In("full"));
+  P().CreateFolder(In("full"));
   machine_->WriteFile(In("full\\x"), "x");
-  EXPECT_FALSE(P().RemoveDirectory(In("full")));
+  EXPECT_FALSE(P().RemoveFolder(In("full")));
   EXPECT_TRUE(P().FileExists(In("full\\x")));
-  EXPECT_FALSE(P().RemoveDirectory(In("full\\x")));  // a file is no folder
-  EXPECT_TRUE(P().DeleteFile(In("full\\x")));
-  EXPECT_TRUE(P().RemoveDirectory(In("full\\")));  // a trailing separator is fine
+  EXPECT_FALSE(P().RemoveFolder(In("full\\x")));  // a file is no folder
+  EXPECT_TRUE(P().RemoveFile(In("full\\x")));
+  EXPECT_TRUE(P().RemoveFolder(In("full\\")));  // a trailing separator is fine
   EXPECT_FALSE(P().DirectoryExists(In("full")));
-  EXPECT_FALSE(P().RemoveDirectory(In("full")));
+  EXPECT_FALSE(P().RemoveFolder(In("full")));
 }
 
 TEST_F(PlatformContract, DeleteFileOnlyDeletesFiles) {
-  P().CreateDirectory(In("folder"));
-  EXPECT_FALSE(P().DeleteFile(In("folder")));
+  P().CreateFolder(In("folder"));
+  EXPECT_FALSE(P().RemoveFile(In("folder")));
   EXPECT_TRUE(P().DirectoryExists(In("folder")));
-  EXPECT_FALSE(P().DeleteFile(In("missing")));
+  EXPECT_FALSE(P().RemoveFile(In("missing")));
 }
 
 // The message names the file as a full path and ends with the system's reason,
@@ -223,34 +223,34 @@ TEST_F(PlatformContract, CreatedStreamEmptiesTheFileAndSharesNothing) {
   EXPECT_EQ(std::string(back, 3), "new");
   EXPECT_THROW(P().CreateFileStream(In("f.bin")), EFCreateError);
   EXPECT_THROW(P().OpenFileStream(In("f.bin")), EFOpenError);
-  EXPECT_FALSE(P().DeleteFile(In("f.bin")));
+  EXPECT_FALSE(P().RemoveFile(In("f.bin")));
   stream.reset();
   EXPECT_EQ(Read(In("f.bin")), "new");
 }
 
 TEST_F(PlatformContract, ReplaceFileCreatesAndReplaces) {
-  P().ReplaceFile(In("t.ora"), {'a', 'b'});
+  P().ReplaceContent(In("t.ora"), {'a', 'b'});
   EXPECT_EQ(Read(In("t.ora")), "ab");
-  P().ReplaceFile(In("T.ORA"), {'c'});
+  P().ReplaceContent(In("T.ORA"), {'c'});
   EXPECT_EQ(Read(In("t.ora")), "c");
   // Only the file itself is left: no temporary beside it.
-  EXPECT_TRUE(P().DeleteFile(In("t.ora")));
-  EXPECT_TRUE(P().RemoveDirectory(scratch_));
+  EXPECT_TRUE(P().RemoveFile(In("t.ora")));
+  EXPECT_TRUE(P().RemoveFolder(scratch_));
 }
 
 TEST_F(PlatformContract, FailedReplaceKeepsTheOldContent) {
   machine_->WriteFile(In("t.ora"), "old");
   {
     auto holder = P().OpenFileStream(In("t.ora"));  // another reader: no replacing
-    EXPECT_THROW(P().ReplaceFile(In("t.ora"), {'n', 'e', 'w'}), EFCreateError);
+    EXPECT_THROW(P().ReplaceContent(In("t.ora"), {'n', 'e', 'w'}), EFCreateError);
   }
   EXPECT_EQ(Read(In("t.ora")), "old");
-  EXPECT_TRUE(P().DeleteFile(In("t.ora")));
-  EXPECT_TRUE(P().RemoveDirectory(scratch_)) << "the temporary file was left behind";
+  EXPECT_TRUE(P().RemoveFile(In("t.ora")));
+  EXPECT_TRUE(P().RemoveFolder(scratch_)) << "the temporary file was left behind";
 }
 
 TEST_F(PlatformContract, ReplaceFileInMissingFolderRaises) {
-  EXPECT_THROW(P().ReplaceFile(In("missing\\t.ora"), {'x'}), EFCreateError);
+  EXPECT_THROW(P().ReplaceContent(In("missing\\t.ora"), {'x'}), EFCreateError);
 }
 
 TEST_F(PlatformContract, ReplacementIsInvisibleUntilCommitted) {
@@ -264,8 +264,8 @@ TEST_F(PlatformContract, ReplacementIsInvisibleUntilCommitted) {
   }
   EXPECT_EQ(Read(In("p.exe")), "new");
   // Only the file itself is left: the abandoned one went with its stream.
-  EXPECT_TRUE(P().DeleteFile(In("p.exe")));
-  EXPECT_TRUE(P().RemoveDirectory(scratch_)) << "a temporary file was left behind";
+  EXPECT_TRUE(P().RemoveFile(In("p.exe")));
+  EXPECT_TRUE(P().RemoveFolder(scratch_)) << "a temporary file was left behind";
 }
 
 TEST_F(PlatformContract, ReplacementInMissingFolderNamesTheTarget) {
@@ -279,36 +279,36 @@ TEST_F(PlatformContract, GuardedFilesWhereNoLinkStands) {
   platform::GuardedFiles& files = P().Guarded();
   using platform::MoveResult;
   constexpr auto kInherited = platform::Protection::Inherited;
-  EXPECT_FALSE(files.CreateDirectory(In("a\\b"), kInherited));
-  EXPECT_TRUE(files.CreateDirectory(In("a"), kInherited));
-  EXPECT_FALSE(files.CreateDirectory(In("a"), kInherited));
-  files.ReplaceFile(In("a\\t.ora"), {'o', 'l', 'd'});
-  files.ReplaceFile(In("A\\T.ORA"), {'n', 'e', 'w'});
+  EXPECT_FALSE(files.CreateFolder(In("a\\b"), kInherited));
+  EXPECT_TRUE(files.CreateFolder(In("a"), kInherited));
+  EXPECT_FALSE(files.CreateFolder(In("a"), kInherited));
+  files.ReplaceContent(In("a\\t.ora"), {'o', 'l', 'd'});
+  files.ReplaceContent(In("A\\T.ORA"), {'n', 'e', 'w'});
   EXPECT_EQ(files.ReadFile(In("a\\t.ora")), (std::vector<uint8_t>{'n', 'e', 'w'}));
   // A move stays in its folder and never takes another file's place.
-  files.ReplaceFile(In("a\\kept.bak"), {'k'});
-  EXPECT_EQ(files.MoveFile(In("a\\t.ora"), In("a\\kept.bak")), MoveResult::NameTaken);
-  EXPECT_EQ(files.MoveFile(In("a\\t.ora"), In("t.ora")), MoveResult::Failed);
-  EXPECT_EQ(files.MoveFile(In("a\\t.ora"), In("a\\t.ora.1.bak")), MoveResult::Moved);
-  EXPECT_EQ(files.MoveFile(In("a\\t.ora"), In("a\\t.ora.2.bak")), MoveResult::Failed);
-  EXPECT_EQ(files.MoveFile(In("a\\t.ora.1.bak"), In("a\\t.ora")), MoveResult::Moved);
-  EXPECT_TRUE(files.DeleteFile(In("a\\kept.bak")));
+  files.ReplaceContent(In("a\\kept.bak"), {'k'});
+  EXPECT_EQ(files.Rename(In("a\\t.ora"), In("a\\kept.bak")), MoveResult::NameTaken);
+  EXPECT_EQ(files.Rename(In("a\\t.ora"), In("t.ora")), MoveResult::Failed);
+  EXPECT_EQ(files.Rename(In("a\\t.ora"), In("a\\t.ora.1.bak")), MoveResult::Moved);
+  EXPECT_EQ(files.Rename(In("a\\t.ora"), In("a\\t.ora.2.bak")), MoveResult::Failed);
+  EXPECT_EQ(files.Rename(In("a\\t.ora.1.bak"), In("a\\t.ora")), MoveResult::Moved);
+  EXPECT_TRUE(files.RemoveFile(In("a\\kept.bak")));
   EXPECT_THROW(files.ReadFile(In("a\\missing.ora")), EFOpenError);
-  EXPECT_THROW(files.ReplaceFile(In("missing\\t.ora"), {'x'}), EFCreateError);
-  EXPECT_FALSE(files.RemoveDirectory(In("a")));  // not empty
-  EXPECT_FALSE(files.DeleteFile(In("a")));       // a folder
-  EXPECT_FALSE(files.RemoveDirectory(In("a\\t.ora")));
+  EXPECT_THROW(files.ReplaceContent(In("missing\\t.ora"), {'x'}), EFCreateError);
+  EXPECT_FALSE(files.RemoveFolder(In("a")));  // not empty
+  EXPECT_FALSE(files.RemoveFile(In("a")));    // a folder
+  EXPECT_FALSE(files.RemoveFolder(In("a\\t.ora")));
   const std::string device = "\\\\?\\" + In("a\\t.ora");
   EXPECT_EQ(files.ReadFile(device), std::nullopt);
-  EXPECT_FALSE(files.DeleteFile(device));
-  EXPECT_EQ(files.MoveFile(device, In("a\\moved.ora")), MoveResult::Failed);
-  EXPECT_THROW(files.ReplaceFile(device, {'x'}), EFCreateError);
-  EXPECT_FALSE(files.CreateDirectory("\\\\?\\" + In("b"), kInherited));
+  EXPECT_FALSE(files.RemoveFile(device));
+  EXPECT_EQ(files.Rename(device, In("a\\moved.ora")), MoveResult::Failed);
+  EXPECT_THROW(files.ReplaceContent(device, {'x'}), EFCreateError);
+  EXPECT_FALSE(files.CreateFolder("\\\\?\\" + In("b"), kInherited));
   EXPECT_EQ(Read(In("a\\t.ora")), "new");
-  EXPECT_TRUE(files.DeleteFile(In("a\\t.ora")));
-  EXPECT_FALSE(files.DeleteFile(In("a\\t.ora")));
-  EXPECT_TRUE(files.RemoveDirectory(In("a")));
-  EXPECT_TRUE(P().RemoveDirectory(scratch_)) << "something was left behind";
+  EXPECT_TRUE(files.RemoveFile(In("a\\t.ora")));
+  EXPECT_FALSE(files.RemoveFile(In("a\\t.ora")));
+  EXPECT_TRUE(files.RemoveFolder(In("a")));
+  EXPECT_TRUE(P().RemoveFolder(scratch_)) << "something was left behind";
 }
 
 // The Oracle setup's own folder: made only where nothing stands, and removed
@@ -316,22 +316,22 @@ TEST_F(PlatformContract, GuardedFilesWhereNoLinkStands) {
 TEST_F(PlatformContract, PrivateFolderIsMadeExclusivelyAndRemovedWhole) {
   P().CreatePrivateDirectory(In("p"));
   ExpectFileError(ErrorOf<EFCreateError>([&] { P().CreatePrivateDirectory(In("p")); }), "create", In("p"));
-  EXPECT_TRUE(P().CreateDirectory(In("p\\disk1")));
+  EXPECT_TRUE(P().CreateFolder(In("p\\disk1")));
   machine_->WriteFile(In("p\\disk1\\setup.dll"), "unpacked");
   machine_->WriteFile(In("p\\setup.log"), "log");
   EXPECT_TRUE(P().RemoveDirectoryTree(In("p")));
   EXPECT_FALSE(P().DirectoryExists(In("p")));
   EXPECT_FALSE(P().RemoveDirectoryTree(In("p")));
-  EXPECT_TRUE(P().RemoveDirectory(scratch_)) << "something was left behind";
+  EXPECT_TRUE(P().RemoveFolder(scratch_)) << "something was left behind";
 }
 
 // --- Shell links ---
 
 TEST_F(PlatformContract, LinksAreWrittenAndReadBack) {
-  P().CreateDirectory(In("Vesko"));
+  P().CreateFolder(In("Vesko"));
   machine_->WriteFile(In("Vesko\\Pliegorama.exe"), "MZ");
   machine_->WriteFile(In("Vesko\\DesInstalador.exe"), "MZ");
-  P().CreateDirectory(In("Group"));
+  P().CreateFolder(In("Group"));
   const std::string link = In("Group\\Sistema de Lumentra.lnk");
   P().CreateShellLink(In("Vesko\\Pliegorama.exe"), "", In("Vesko\\"), link);
   EXPECT_TRUE(P().FileExists(link));
@@ -400,7 +400,7 @@ TEST_F(PlatformContract, ReadsTheFixedFileVersionOfAnImage) {
 TEST_F(PlatformContract, FilesWithoutVersionInformation) {
   machine_->WriteFile(In("plain.exe"), BuildPeImage(std::nullopt));
   machine_->WriteFile(In("text.txt"), "not an executable");
-  P().CreateDirectory(In("folder.exe"));
+  P().CreateFolder(In("folder.exe"));
   for (const char* name : {"plain.exe", "text.txt", "missing.exe", "folder.exe"})
     EXPECT_FALSE(P().ReadFileVersion(In(name))) << name;
 }

@@ -10,7 +10,7 @@ class HostTestMachine : public TestMachine {
   platform::Platform& Platform() override { return host_; }
   std::string ScratchFolder() override {
     const std::string folder = "C:\\scratch" + std::to_string(++scratchCount_);
-    host_.CreateDirectory(folder);
+    host_.CreateFolder(folder);
     return folder;
   }
   void SetString(platform::RootKey root, const std::string& key, const std::string& name, const std::string& value,

@@ -147,15 +147,15 @@ TEST(Win32Platform, UsersReadOnlyIsGivenAsItIsMade) {
   auto machine = MakeTestMachine();
   GuardedFiles& files = machine->Platform().Guarded();
   const std::string folder = machine->ScratchFolder() + "\\NETWORK", file = folder + "\\tnsnames.ora";
-  ASSERT_TRUE(files.CreateDirectory(folder, Protection::UsersReadOnly));
+  ASSERT_TRUE(files.CreateFolder(folder, Protection::UsersReadOnly));
   files.CreateReplacement(file, Protection::UsersReadOnly)->Commit();
   const std::vector<std::string> expected = {"protected", "allow S-1-5-32-544 1f01ff", "allow S-1-5-18 1f01ff",
                                              "allow S-1-5-32-545 1200a9"};
   for (const std::string& made : {folder, file}) EXPECT_TRUE(UnderWine() || DaclOf(made) == expected) << made;
-  files.ReplaceFile(file, {'e', 'd', 'i', 't'});
+  files.ReplaceContent(file, {'e', 'd', 'i', 't'});
   EXPECT_EQ(files.ReadFile(file), (std::vector<uint8_t>{'e', 'd', 'i', 't'}));
-  EXPECT_TRUE(files.DeleteFile(file));
-  EXPECT_TRUE(files.RemoveDirectory(folder));
+  EXPECT_TRUE(files.RemoveFile(file));
+  EXPECT_TRUE(files.RemoveFolder(folder));
 }
 
 // A file edited in place keeps its own DACL (what it inherits recomputed from
@@ -196,11 +196,11 @@ TEST(Win32Platform, ReplacedFileKeepsItsSecurityAndAttributes) {
     const std::vector<std::string> before = DaclOf(file);
     FileReplacer& replacer = c.guarded ? static_cast<FileReplacer&>(platform.Guarded()) : platform;
     if (c.refused) {
-      EXPECT_EQ(ErrorOf<EFCreateError>([&] { replacer.ReplaceFile(file, content); }),
+      EXPECT_EQ(ErrorOf<EFCreateError>([&] { replacer.ReplaceContent(file, content); }),
                 "Cannot create file \"" + file + "\". " + SystemErrorText(ERROR_ACCESS_DENIED));
       EXPECT_EQ(machine->ReadFile(file), "old");
     } else {
-      replacer.ReplaceFile(file, content);
+      replacer.ReplaceContent(file, content);
       EXPECT_EQ(machine->ReadFile(file), "new");
     }
     // Archiving is marked by the file system on its own.
@@ -208,9 +208,9 @@ TEST(Win32Platform, ReplacedFileKeepsItsSecurityAndAttributes) {
     EXPECT_EQ(GetFileAttributesA(file.c_str()) & told, c.attributes & told) << c.attributes;
     EXPECT_TRUE(UnderWine() || DaclOf(file) == before) << c.attributes;  // Wine reports one of its own
     ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL));
-    ASSERT_TRUE(platform.DeleteFile(file));
+    ASSERT_TRUE(platform.RemoveFile(file));
   }
-  EXPECT_TRUE(platform.RemoveDirectory(Folder(file))) << "a temporary file was left behind";
+  EXPECT_TRUE(platform.RemoveFolder(Folder(file))) << "a temporary file was left behind";
 }
 
 // The walk takes each name as it is: none that leaves its folder or names a
@@ -222,9 +222,9 @@ TEST(Win32Platform, GuardedFilesRefuseWhatIsNoPlainName) {
   machine->WriteFile(scratch + "\\t.ora", "kept");
   for (const std::string& path : {scratch + "\\t.ora:stream", scratch + "\\.\\t.ora", scratch + "\\x\\..\\t.ora"}) {
     EXPECT_EQ(files.ReadFile(path), std::nullopt) << path;
-    EXPECT_THROW(files.ReplaceFile(path, {'x'}), EFCreateError) << path;
-    EXPECT_FALSE(files.DeleteFile(path)) << path;
-    EXPECT_FALSE(files.CreateDirectory(path, Protection::Inherited)) << path;
+    EXPECT_THROW(files.ReplaceContent(path, {'x'}), EFCreateError) << path;
+    EXPECT_FALSE(files.RemoveFile(path)) << path;
+    EXPECT_FALSE(files.CreateFolder(path, Protection::Inherited)) << path;
   }
   EXPECT_EQ(machine->ReadFile(scratch + "\\t.ora"), "kept");
 }
@@ -257,11 +257,11 @@ TEST(Win32Platform, OwnVersionAndResources) {
     EXPECT_EQ(version->build, 15);
   }
   for (const char* name : {"TESTDATA", "testdata"}) {
-    const auto range = platform.FindResource(name);
+    const auto range = platform.FindRcData(name);
     ASSERT_TRUE(range) << name;
     EXPECT_EQ(std::vector<uint8_t>(range->data, range->data + range->size), (std::vector<uint8_t>{1, 2, 3, 4}));
   }
-  EXPECT_FALSE(platform.FindResource("TFORMEXE"));
+  EXPECT_FALSE(platform.FindRcData("TFORMEXE"));
 }
 
 TEST(Win32Platform, StartedProgramPathWithBlanksStartsThatProgramInTheMachinesEnvironment) {
@@ -272,7 +272,7 @@ TEST(Win32Platform, StartedProgramPathWithBlanksStartsThatProgramInTheMachinesEn
   const std::string scratch = machine->ScratchFolder();
   const std::string program = scratch + "\\a b\\prog.exe";
   const std::string decoy = scratch + "\\a.exe";  // what an unquoted command line would run
-  ASSERT_TRUE(platform.CreateDirectory(scratch + "\\a b"));
+  ASSERT_TRUE(platform.CreateFolder(scratch + "\\a b"));
   ASSERT_TRUE(CopyFileA(marker.c_str(), program.c_str(), FALSE));
   ASSERT_TRUE(CopyFileA(marker.c_str(), decoy.c_str(), FALSE));
   // A variable of this process's own (as the user's reach an elevated one)
@@ -285,7 +285,7 @@ TEST(Win32Platform, StartedProgramPathWithBlanksStartsThatProgramInTheMachinesEn
   EXPECT_FALSE(platform.FileExists(decoy + ".ran"));
   // It ran in the folder it was given, not in ours.
   EXPECT_EQ(machine->ReadFile(program + ".ran"), scratch + "\n" + scratch + "\\temp\nunset");
-  for (int i = 0; i < 100 && !platform.DeleteFile(program); ++i) Sleep(50);  // until it has ended
+  for (int i = 0; i < 100 && !platform.RemoveFile(program); ++i) Sleep(50);  // until it has ended
 }
 
 TEST(Win32Platform, ShellLinkWithoutComRaisesTheSystemText) {

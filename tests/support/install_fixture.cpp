@@ -32,7 +32,7 @@ namespace install_test {
 
 void MakeFolders(platform::Platform& machine, const std::string& path) {
   for (size_t pos = path.find('\\', 3);; pos = path.find('\\', pos + 1)) {
-    machine.CreateDirectory(path.substr(0, pos));
+    machine.CreateFolder(path.substr(0, pos));
     if (pos == std::string::npos) return;
   }
 }

@@ -123,7 +123,6 @@ inline constexpr char kUninstallerBytes[] = "uninstaller program";
 
 inline const FileVersion kCarriedVersion{1, 0, 4, 6};
 
-
 // --- What another user may have put where the installer writes ---
 
 // Their folder, C:\victim: it holds files of the names the installer writes,

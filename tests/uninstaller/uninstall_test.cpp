@@ -147,7 +147,7 @@ TEST_P(UninstallOwnFileTest, SaysWhatGoesWhen) {
   Install();
   RunFromItsShortcut();
   if (!c.temporaryFolder) {
-    ASSERT_TRUE(machine.RemoveDirectory(kTempFolder));
+    ASSERT_TRUE(machine.RemoveFolder(kTempFolder));
   }
   machine.SetDeletionsAtRestartRefused(!c.restartDeletionsAllowed);
 

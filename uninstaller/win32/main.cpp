@@ -1,14 +1,11 @@
 // DesInstalador.exe: removes the Sistema de Lumentra from this computer.
 #include <string>
 
-// Before <windows.h>: its macros (DeleteFile, ...) would rename names these
-// headers declare.
 #include "installer/texts.h"
-#include "uninstaller/uninstall.h"
-
 #include "platform/win32/dll_search.h"
 #include "platform/win32/message_dialog.h"
 #include "platform/win32/win32_platform.h"
+#include "uninstaller/uninstall.h"
 
 namespace {
 

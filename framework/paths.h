@@ -1,11 +1,22 @@
-// Windows path rules the callers of the platform share.
+// Windows path rules, in one place for the installer, its platform and the
+// tools: which paths are full ones, where one lies, and a path's folder and name.
 #pragma once
 
 #include <string>
 
 #include "framework/text_case.h"
 
-namespace platform {
+// A path split at its last separator ("\\" or "/"): the folder with that
+// separator (empty when there is none) and the name after it.
+struct PathParts {
+  std::string folder;
+  std::string name;
+};
+inline PathParts SplitPath(const std::string& path) {
+  const size_t separator = path.find_last_of("\\/");
+  if (separator == std::string::npos) return {std::string(), path};
+  return {path.substr(0, separator + 1), path.substr(separator + 1)};
+}
 
 // A full path: a drive letter, ":" and "\", or a UNC path ("\\server\share").
 // A folder read from the registry or the environment that is not one would be
@@ -45,5 +56,3 @@ inline bool IsInside(const std::string& path, const std::string& folder) {
   }
   return true;
 }
-
-}  // namespace platform
