@@ -3,8 +3,8 @@
 #include "installer/folders.h"
 
 #include "framework/errors.h"
-#include "installer/texts.h"
 #include "framework/paths.h"
+#include "installer/texts.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "framework/errors.h"
+#include "framework/paths.h"
 #include "oracle/texts.h"
 #include "oracle/tnsnames.h"
-#include "framework/paths.h"
 #include "storage/mxStorage.h"
 
 namespace {
