@@ -7,7 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
-    const std::optional<PeResource> found = FindRcDataResource(data, size, "TFORMEXE");
+    const std::optional<ByteRange> found = FindRcDataResource(data, size, "TFORMEXE");
     if (found &&
         (found->data < data || found->size > size || found->data - data > static_cast<ptrdiff_t>(size - found->size)))
       std::abort();

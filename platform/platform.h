@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/byte_range.h"
 #include "framework/streams.h"
 #include "storage/pe_image.h"
 
@@ -46,12 +47,6 @@ inline constexpr int kIdNo = 7;
 
 // The fixed file version, as the PE reader gives it.
 using FileVersion = ::FileVersion;
-
-// A read-only byte range that lives as long as the program (a mapped resource).
-struct ByteRange {
-  const uint8_t* data = nullptr;
-  size_t size = 0;
-};
 
 // What a checked create gives what it makes.
 enum class Protection {
@@ -232,7 +227,8 @@ class Platform : public FileSystem {
   // Asks Windows to restart the computer (shutdown privilege taken first).
   virtual void RestartWindows() = 0;
 
-  // The executable's RT_RCDATA resource of that name (language neutral).
+  // The executable's RT_RCDATA resource of that name (language neutral), whose
+  // bytes live as long as the program (the mapped image).
   virtual std::optional<ByteRange> FindRcData(const std::string& name) = 0;
 };
 

@@ -21,7 +21,7 @@ size_t FixedWidth(ValueCode code) {
   return info && info->shape == PayloadShape::Fixed ? info->width : 0;
 }
 
-PayloadBytes TakeFlatPayload(ByteCursor& in, const ValueCodeInfo& code) {
+ByteRange TakeFlatPayload(ByteCursor& in, const ValueCodeInfo& code) {
   switch (code.shape) {
     case PayloadShape::Integer:
     case PayloadShape::Fixed:

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "framework/byte_range.h"
 #include "storage/byte_cursor.h"
 
 inline constexpr char kFormSignature[] = "TPF0";
@@ -128,11 +129,7 @@ inline constexpr int kMaxValueDepth = 64;
 // The payload of a code whose shape holds no values (None, Integer, Fixed,
 // ShortString, Counted, WideCounted) as a range of the cursor's bytes; fails
 // as the cursor does when it is cut short.
-struct PayloadBytes {
-  const uint8_t* data;
-  size_t size;
-};
-PayloadBytes TakeFlatPayload(ByteCursor& in, const ValueCodeInfo& code);
+ByteRange TakeFlatPayload(ByteCursor& in, const ValueCodeInfo& code);
 
 // Form-stream writes shared by the component writer and the generic tree's
 // writer. Each raises EWriteError "Stream write error" for what the encoding

@@ -108,7 +108,7 @@ void ReadFormValue(ByteCursor& in, int depth, FormValue* value) {
       in.U8();
       return;
     default: {
-      const PayloadBytes payload = TakeFlatPayload(in, *code);
+      const ByteRange payload = TakeFlatPayload(in, *code);
       if (value) value->bytes.assign(reinterpret_cast<const char*>(payload.data), payload.size);
     }
   }

@@ -119,7 +119,7 @@ class PeImage {
     return true;
   }
 
-  PeResource Data(uint32_t relative) const {
+  ByteRange Data(uint32_t relative) const {
     const char* const outside = "resource data entry outside the file";
     const size_t at = LocateInTree(relative, pe::kResourceDataEntrySize, outside);
     const uint32_t rva = U32(at, outside), length = U32(at + pe::kResourceDataSizeField, outside);
@@ -128,7 +128,7 @@ class PeImage {
   }
 
   // Type, then name (any when `name` is null), then language.
-  std::optional<PeResource> Find(uint32_t type, const std::string* name) const {
+  std::optional<ByteRange> Find(uint32_t type, const std::string* name) const {
     if (!HasResources()) return std::nullopt;
     const DirectoryEntry* typeEntry = nullptr;
     const std::vector<DirectoryEntry> types = Directory(0);
@@ -179,12 +179,12 @@ class PeImage {
 
 }  // namespace
 
-std::optional<PeResource> FindPeResource(const uint8_t* image, size_t size, uint32_t type, const std::string& name) {
+std::optional<ByteRange> FindPeResource(const uint8_t* image, size_t size, uint32_t type, const std::string& name) {
   return PeImage(image, size).Find(type, &name);
 }
 
 std::optional<FileVersion> ReadFixedFileVersion(const uint8_t* data, size_t size) {
-  std::optional<PeResource> resource;
+  std::optional<ByteRange> resource;
   try {
     resource = PeImage(data, size).Find(kRtVersion, nullptr);
   } catch (const EFormatError&) {

@@ -7,14 +7,10 @@
 #include <optional>
 #include <string>
 
+#include "framework/byte_range.h"
+
 inline constexpr uint32_t kRtRcData = 10;
 inline constexpr uint32_t kRtVersion = 16;
-
-// A resource's bytes inside the image given to the reader.
-struct PeResource {
-  const uint8_t* data = nullptr;
-  size_t size = 0;
-};
 
 // The fixed file version (VS_FIXEDFILEINFO): major and minor are the high and
 // low words of its upper half, release and build of its lower half.
@@ -27,10 +23,10 @@ struct FileVersion {
 // when the image has no such resource. Raises EFormatError "Malformed
 // executable: ..." when the image is not a PE file or its headers or
 // resource tree point outside it.
-std::optional<PeResource> FindPeResource(const uint8_t* image, size_t size, uint32_t type, const std::string& name);
+std::optional<ByteRange> FindPeResource(const uint8_t* image, size_t size, uint32_t type, const std::string& name);
 
 // The RT_RCDATA resource of that name (form streams are stored so).
-inline std::optional<PeResource> FindRcDataResource(const uint8_t* image, size_t size, const std::string& name) {
+inline std::optional<ByteRange> FindRcDataResource(const uint8_t* image, size_t size, const std::string& name) {
   return FindPeResource(image, size, kRtRcData, name);
 }
 

@@ -115,13 +115,13 @@ void ShowStartupFailure(const std::exception& error) {
 
 void ReadFormResource(platform::Platform& system, const std::string& className, TComponent& form) {
   // Resources are stored under the class name in upper case.
-  const std::optional<platform::ByteRange> bytes = system.FindRcData(AsciiUpper(className));
+  const std::optional<ByteRange> bytes = system.FindRcData(AsciiUpper(className));
   if (!bytes) throw EResNotFound(Format(msg::kResNotFound, className.c_str()));
   FormStreamReader(bytes->data, bytes->size).ReadRootComponent(form);
 }
 
 std::unique_ptr<TFormExe> CreateFormExe(platform::Platform& system) {
-  const std::optional<platform::ByteRange> bytes = system.FindRcData("TFORMEXE");
+  const std::optional<ByteRange> bytes = system.FindRcData("TFORMEXE");
   if (!bytes) throw EResNotFound(Format(msg::kResNotFound, "TFormExe"));
   return ReadPayloadForm(bytes->data, bytes->size);
 }

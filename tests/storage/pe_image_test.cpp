@@ -21,7 +21,7 @@ std::vector<PeResourceDef> SampleResources() {
 }
 
 std::vector<uint8_t> Found(const std::vector<uint8_t>& image, const std::string& name) {
-  std::optional<PeResource> r = FindRcDataResource(image.data(), image.size(), name);
+  std::optional<ByteRange> r = FindRcDataResource(image.data(), image.size(), name);
   if (!r) return {};
   return std::vector<uint8_t>(r->data, r->data + r->size);
 }
@@ -81,7 +81,7 @@ TEST_P(PeImageTest, EveryTruncationIsHandled) {
   for (size_t cut = 0; cut < image.size(); cut += (cut < 0x300 ? 1 : 7)) {
     const std::vector<uint8_t> part(image.begin(), image.begin() + cut);
     try {
-      std::optional<PeResource> r = FindRcDataResource(part.data(), part.size(), "TFORMEXE");
+      std::optional<ByteRange> r = FindRcDataResource(part.data(), part.size(), "TFORMEXE");
       if (r) {
         EXPECT_LE(r->data + r->size, part.data() + part.size());
       }
@@ -144,7 +144,7 @@ TEST(PeImageDamage, PointersOutsideTheImageAreReported) {
 
 TEST(PeImageDamage, DataBeyondTheSectionIsReported) {
   PeLayout pe = BuildPe(true, {{kRtRcData, "TFORMEXE", 0, 0, kForm}});
-  std::optional<PeResource> r = FindRcDataResource(pe.image.data(), pe.image.size(), "TFORMEXE");
+  std::optional<ByteRange> r = FindRcDataResource(pe.image.data(), pe.image.size(), "TFORMEXE");
   ASSERT_TRUE(r);
   // The data entry's size field sits 4 bytes after its RVA, 16 bytes before the data.
   const size_t sizeField = static_cast<size_t>(r->data - pe.image.data()) - 16 + 4;
