@@ -304,7 +304,7 @@ const uint8_t* FindFormStream(const uint8_t* file, size_t fileSize, const std::s
     return file;
   }
   if (fileSize >= 2 && file[0] == 'M' && file[1] == 'Z') {
-    const std::optional<PeResource> resource = FindRcDataResource(file, fileSize, resourceName);
+    const std::optional<ByteRange> resource = FindRcDataResource(file, fileSize, resourceName);
     if (!resource) throw EResNotFound(Format(msg::kResNotFound, resourceName.c_str()));
     size = resource->size;
     return resource->data;

@@ -8,6 +8,7 @@
 #include "framework/errors.h"
 #include "tests/support/error_matcher.h"
 #include "tests/support/install_fixture.h"
+#include "tests/support/row_name.h"
 
 #ifndef _WIN32
 #include "platform/host/host_platform.h"
@@ -74,7 +75,7 @@ class Folders : public WindowTest {
 };
 
 struct ExpandCase {
-  const char* label;
+  const char* name;
   std::string text;
   std::string expanded;
 };
@@ -96,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ExpandCase{"unset_kept_as_written", "%INSTALADOR_T_UNSET%\\x", "%INSTALADOR_T_UNSET%\\x"},
                     ExpandCase{"empty_name_kept", "a%%b", "a%%b"},
                     ExpandCase{"long_value_whole", "%INSTALADOR_T_LONG%\\x", std::string(300, 'L') + "\\x"}),
-    [](const testing::TestParamInfo<ExpandCase>& info) { return std::string(info.param.label); });
+    RowName());
 
 // Program Files with the machine's variables, the user's Start-menu folder
 // with this process's.
@@ -120,7 +121,7 @@ TEST_F(Folders, EveryCallReadsAfresh) {
 }
 
 struct WrongTypeCase {
-  const char* label;
+  const char* name;
   RootKey root;
   const char* key;
   const char* value;
@@ -135,11 +136,11 @@ TEST_P(FolderValueType, NumberIsRefused) {
             std::string("Invalid data type for '") + GetParam().value + "'");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, FolderValueType,
-    testing::Values(WrongTypeCase{"program_files", RootKey::LocalMachine, kCurrentVersionKey, "ProgramFilesPath"},
-                    WrongTypeCase{"programs", RootKey::CurrentUser, kShellFoldersKey, "Programs"}),
-    [](const testing::TestParamInfo<WrongTypeCase>& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Values, FolderValueType,
+                         testing::Values(WrongTypeCase{"program_files", RootKey::LocalMachine, kCurrentVersionKey,
+                                                       "ProgramFilesPath"},
+                                         WrongTypeCase{"programs", RootKey::CurrentUser, kShellFoldersKey, "Programs"}),
+                         RowName());
 
 #ifndef _WIN32
 platform::HostPlatform& Host(TestMachine& machine) { return dynamic_cast<platform::HostPlatform&>(machine.Platform()); }
@@ -169,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(ExpandCase{"program_files_the_machines", "%ProgramFiles%\\Vesko", "C:\\Program Files\\Vesko"},
                     ExpandCase{"machine_variable", "%instalador_t_machine%\\Vesko", "D:\\Programas\\Vesko"},
                     ExpandCase{"users_own_variable_unset", "%INSTALADOR_T_USER%\\Vesko", "%INSTALADOR_T_USER%\\Vesko"}),
-    [](const testing::TestParamInfo<ExpandCase>& info) { return std::string(info.param.label); });
+    RowName());
 
 TEST_F(MachineValues, UsersOwnProgramFilesDoesNotMoveTheProductFolder) {
   SetFolders("%ProgramFiles%", "%USERPROFILE%\\Start Menu\\Programs");
@@ -180,7 +181,7 @@ TEST_F(MachineValues, UsersOwnProgramFilesDoesNotMoveTheProductFolder) {
 }
 
 struct MissingKeyCase {
-  const char* label;
+  const char* name;
   RootKey root;
   const char* key;
   const char* message;
@@ -201,12 +202,12 @@ TEST_P(MissingFolderKey, RaisesItsError) {
   EXPECT_EQ(Form().ProgramFilesDir, "C:\\Program Files");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Keys, MissingFolderKey,
-    testing::Values(MissingKeyCase{"current_version", RootKey::LocalMachine, kCurrentVersionKey,
-                                   "Program Files Path Error"},
-                    MissingKeyCase{"shell_folders", RootKey::CurrentUser, kShellFoldersKey, "User Program Path Error"}),
-    [](const testing::TestParamInfo<MissingKeyCase>& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Keys, MissingFolderKey,
+                         testing::Values(MissingKeyCase{"current_version", RootKey::LocalMachine, kCurrentVersionKey,
+                                                        "Program Files Path Error"},
+                                         MissingKeyCase{"shell_folders", RootKey::CurrentUser, kShellFoldersKey,
+                                                        "User Program Path Error"}),
+                         RowName());
 
 // A folder that is no full path would count from the current drive's root,
 // where any user can prepare it, and a Start-menu folder outside the user's
@@ -214,7 +215,7 @@ INSTANTIATE_TEST_SUITE_P(
 // elevated run to write in (the system folder): both are refused like a
 // missing key, before anything is written.
 struct NotFullCase {
-  const char* label;
+  const char* name;
   std::optional<std::string> programFiles, programs;  // nullopt: the value is missing
   const char* message;
 };
@@ -250,7 +251,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "User Program Path Error"},
         NotFullCase{"programs_beside_the_profile", "C:\\Program Files", "C:\\users\\tester2\\Programs",
                     "User Program Path Error"}),
-    [](const testing::TestParamInfo<NotFullCase>& info) { return std::string(info.param.label); });
+    RowName());
 
 // Every other test takes its paths from the layout: here they are written out,
 // so a wrong suffix cannot agree with itself.

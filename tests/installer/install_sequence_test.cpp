@@ -12,6 +12,7 @@
 #include "platform/dialog_text.h"
 #include "tests/support/error_matcher.h"
 #include "tests/support/install_fixture.h"
+#include "tests/support/row_name.h"
 
 namespace install_test {
 namespace {
@@ -216,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 m.SetString(RootKey::LocalMachine, kXEClientKey, "ORACLE_HOME", kXEHome);
                               },
                               "Cannot open file \"", true}),
-    [](const testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
+    RowName());
 
 // --- A damaged download: found before anything is written ---
 
@@ -282,7 +283,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(HalfWrittenCase{"Product", false, false, 0, kProductExe},
                     HalfWrittenCase{"UninstallerOverAnEarlierOne", true, false, 5, kUninstallerExe},
                     HalfWrittenCase{"SetupProgram", false, true, sizeof kUninstallerBytes + 3, kSetupExe}),
-    [](const testing::TestParamInfo<HalfWrittenCase>& info) { return std::string(info.param.name); });
+    RowName());
 
 TEST_F(InstallTest, FolderErrorWritesNothing) {
   machine.DeleteKeyTree(RootKey::LocalMachine, kCurrentVersionKey);
@@ -354,7 +355,7 @@ TEST_P(PlantedStartMenuTest, InstallWritesNothingThroughIt) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(StartMenu, PlantedStartMenuTest, testing::ValuesIn(StartMenuCases()), PlantedName);
+INSTANTIATE_TEST_SUITE_P(StartMenu, PlantedStartMenuTest, testing::ValuesIn(StartMenuCases()), RowName());
 
 }  // namespace
 }  // namespace install_test

@@ -8,6 +8,7 @@
 #include "framework/errors.h"
 #include "tests/support/error_matcher.h"
 #include "tests/support/install_fixture.h"
+#include "tests/support/row_name.h"
 
 namespace install_test {
 namespace {
@@ -48,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(States, ProductUpdateTest,
                                          UpdateCase{
                                              "NewerMinorLowerRelease", FileVersion{1, 0, 4, 6}, {1, 1, 0, 7}, false},
                                          UpdateCase{"OlderBuild", FileVersion{1, 0, 4, 7}, {1, 0, 4, 6}, false}),
-                         [](const testing::TestParamInfo<UpdateCase>& info) { return std::string(info.param.name); });
+                         RowName());
 
 // --- Nothing in the Windows Temp folder, which every user may write ---
 
@@ -141,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
             "UnversionedPlantedWhileRunning", kNothing, {1, 0, 4, 7}, Outcome::Replaced, std::optional<FileVersion>{}},
         TempFolderCase{
             "NewerPlantedOverAnOlderCarried", kNothing, {1, 0, 4, 5}, Outcome::Kept, FileVersion{9, 9, 9, 9}}),
-    [](const testing::TestParamInfo<TempFolderCase>& info) { return std::string(info.param.name); });
+    RowName());
 
 TEST_F(InstallTest, RunningProductIsKeptAndTheErrorShown) {
   CarryProduct(FileVersion{1, 0, 4, 7});

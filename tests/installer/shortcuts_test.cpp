@@ -5,6 +5,7 @@
 #include "framework/errors.h"
 #include "tests/support/error_matcher.h"
 #include "tests/support/install_fixture.h"
+#include "tests/support/row_name.h"
 
 #ifndef _WIN32
 #include "platform/host/host_platform.h"
@@ -29,7 +30,7 @@ class Shortcuts : public WindowTest {
 };
 
 struct LinkCase {
-  const char* label;
+  const char* name;
   const char* linkFileName;
   bool uninstaller;
   const char* workingSuffix;  // appended to the scratch folder
@@ -53,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(Links, LinkWritten,
                                          LinkCase{"working_folder_trailing_separator", "Sistema de Lumentra.lnk", false,
                                                   "\\Vesko\\"},
                                          LinkCase{"uninstaller", "DesInstalador.lnk", true, "\\Vesko\\"}),
-                         [](const testing::TestParamInfo<LinkCase>& info) { return std::string(info.param.label); });
+                         RowName());
 
 TEST_F(Shortcuts, ExistingLinkIsReplaced) {
   Form().CreateShortcut(uninstaller_, "", folder_, "Sistema de Lumentra.lnk", folder_ + "\\Ostrelia");
@@ -78,7 +79,7 @@ TEST_F(Shortcuts, UnknownFolderWritesNothing) {
 
 #ifndef _WIN32
 struct FailureCase {
-  const char* label;
+  const char* name;
   platform::ShellLinkFailure failure;
   const char* errorClass;
 };
@@ -99,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
     Failures, LinkObjectFailure,
     testing::Values(FailureCase{"cannot_create", platform::ShellLinkFailure::CannotCreate, "EOleSysError"},
                     FailureCase{"no_interface", platform::ShellLinkFailure::NoInterface, "EIntfCastError"}),
-    [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.label); });
+    RowName());
 #endif
 
 }  // namespace

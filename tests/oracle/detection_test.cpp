@@ -5,6 +5,7 @@
 #include "framework/errors.h"
 #include "tests/oracle/oracle_test_support.h"
 #include "tests/support/error_matcher.h"
+#include "tests/support/row_name.h"
 
 #ifndef _WIN32
 #include "platform/host/host_platform.h"
@@ -15,7 +16,7 @@ namespace {
 
 // One registry state and what the detection makes of it.
 struct DetectionRow {
-  const char* label;
+  const char* name;
   bool oracleKey;                      // \SOFTWARE\ORACLE exists at all
   std::optional<std::string> xeKey;    // KEY_XEClient's ORACLE_HOME; nullopt: no such key
   bool uninstallEntry;                 // "Oracle Client 10g Express Edition" registered
@@ -63,10 +64,10 @@ INSTANTIATE_TEST_SUITE_P(
         DetectionRow{"counter_empty", true, std::nullopt, false, "", false, false, ""},
         DetectionRow{"all_homes_missing", true, std::nullopt, false, std::nullopt, false, false, ""},
         DetectionRow{"nothing_at_all", false, std::nullopt, false, std::nullopt, false, false, ""}),
-    [](const testing::TestParamInfo<DetectionRow>& info) { return std::string(info.param.label); });
+    RowName());
 
 struct EntryCase {
-  const char* label;
+  const char* name;
   UninstallEntry entry;
   bool found;
 };
@@ -90,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
                     EntryCase{"no_uninstall_string", {kXEDisplayName, false}, false},
                     EntryCase{"value_name_lower_case", {kXEDisplayName, true, "displayname"}, true},
                     EntryCase{"value_name_upper_case", {kXEDisplayName, true, "DISPLAYNAME"}, true}),
-    [](const testing::TestParamInfo<EntryCase>& info) { return std::string(info.param.label); });
+    RowName());
 
 TEST_F(OracleTest, TwoMatchingEntriesCountAsOne) {
   AddUninstallEntry({kXEDisplayName});
@@ -131,7 +132,7 @@ TEST_F(OracleTest, OracleKeyWithoutHomeValueEmptiesOracleHome) {
 // A value of another type is not text: the read fails with the value's name,
 // also in an uninstall entry, and the error leaves the detection.
 struct WrongTypeCase {
-  const char* label;
+  const char* name;
   const char* key;  // nullptr: an uninstall entry with a numeric DisplayName
   const char* value;
   bool (*detect)(TFormInstalador&);
@@ -161,9 +162,7 @@ INSTANTIATE_TEST_SUITE_P(Values, WrongType,
                                                          form.ReadOracleHome();
                                                          return true;
                                                        }}),
-                         [](const testing::TestParamInfo<WrongTypeCase>& info) {
-                           return std::string(info.param.label);
-                         });
+                         RowName());
 
 #ifndef _WIN32
 platform::HostPlatform& Host(TestMachine& machine) { return dynamic_cast<platform::HostPlatform&>(machine.Platform()); }

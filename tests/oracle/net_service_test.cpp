@@ -8,6 +8,7 @@
 #include "oracle/tnsnames.h"
 #include "tests/oracle/oracle_test_support.h"
 #include "tests/support/error_matcher.h"
+#include "tests/support/row_name.h"
 
 #ifndef _WIN32
 #include "platform/host/host_platform.h"
@@ -82,7 +83,7 @@ TEST_F(NetService, XEClientWithoutHomeWritesNothing) {
 }
 
 struct OtherHomeCase {
-  const char* label;
+  const char* name;
   std::string before;
   std::string after;
 };
@@ -105,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   "A = (x)\r\n" + tnsnames::SetByNameLine(INSTALADOR_DB_HOST) + "\r\nB = (y)\r\n"},
                     OtherHomeCase{"nul_padding_dropped", std::string("A = (x)\r\n\0\0\0\0", 13),
                                   "A = (x)\r\n" + tnsnames::AppendedLine(INSTALADOR_DB_HOST) + "\r\n"}),
-    [](const testing::TestParamInfo<OtherHomeCase>& info) { return std::string(info.param.label); });
+    RowName());
 
 TEST_F(NetService, OtherHomeWithoutFileIsNotUsable) {
   MakeOtherHome(std::nullopt);
@@ -127,7 +128,7 @@ TEST_F(NetService, NoClientIsNotConfigured) { EXPECT_FALSE(Form().ConfigureNetSe
 // In the XE client's home the carried file is written, as on a clean home:
 // the user's file is kept beside it under the first free "<name>.<n>.bak".
 struct NotTextCase {
-  const char* label;
+  const char* name;
   bool xeClient;
   int copiesKeptBefore;  // tnsnames.ora.1.bak, ... already there
 };
@@ -157,7 +158,7 @@ TEST_P(NotText, FileIsNeverRewritten) {
 INSTANTIATE_TEST_SUITE_P(Homes, NotText,
                          testing::Values(NotTextCase{"other_home", false, 0}, NotTextCase{"xe_client", true, 0},
                                          NotTextCase{"xe_client_first_name_taken", true, 2}),
-                         [](const testing::TestParamInfo<NotTextCase>& info) { return std::string(info.param.label); });
+                         RowName());
 
 #ifndef _WIN32
 platform::HostPlatform& Host(TestMachine& machine) { return dynamic_cast<platform::HostPlatform&>(machine.Platform()); }
@@ -258,8 +259,7 @@ TEST_P(PlantedUnderTheHome, OtherHomeIsToldNotReplaced) {
   EXPECT_EQ(install_test::VictimState(Host(*machine_)), victim_);
 }
 
-INSTANTIATE_TEST_SUITE_P(Places, PlantedUnderTheHome, testing::ValuesIn(install_test::OracleHomeCases()),
-                         install_test::PlantedName);
+INSTANTIATE_TEST_SUITE_P(Places, PlantedUnderTheHome, testing::ValuesIn(install_test::OracleHomeCases()), RowName());
 
 // What the installer makes under an Oracle home is its own (Administrators
 // and SYSTEM change it, Users only read it), whatever the home passes on; a
@@ -288,7 +288,7 @@ TEST_F(NetService, EditedFileKeepsItsPermissionsAndAttributes) {
 // made inside the folder as it was held, by one name: nothing lands in their
 // folder or leaves it, and what the act made stays where it was checked.
 struct RaceCase {
-  const char* label;
+  const char* name;
   const char* before;  // the folders below the home before the step
   platform::GuardedStep step;
   const char* linked;  // below the home: linked at that step, when it holds it
@@ -344,13 +344,13 @@ INSTANTIATE_TEST_SUITE_P(Races, FolderLinkedOnceChecked,
                              // The file's own folder: before a file that is no text is kept aside.
                              RaceCase{"admin_before_the_move", "\\NETWORK\\ADMIN", GuardedStep::Move,
                                       "\\NETWORK\\ADMIN", "\\NETWORK\\ADMIN\\tnsnames.ora.1.bak", true}),
-                         [](const testing::TestParamInfo<RaceCase>& info) { return std::string(info.param.label); });
+                         RowName());
 
 // A home that is no full path names a place under the current drive's root
 // or folder, which any user may have prepared (with a link elsewhere): it is
 // not used, even when a tnsnames.ora waits there.
 struct PartialHomeCase {
-  const char* label;
+  const char* name;
   std::string home;
   bool onThisMachine = true;  // the host has a place by that name to prepare
 };
@@ -388,13 +388,13 @@ TEST_P(PartialHome, XEHomeCountsAsUnknown) {
   EXPECT_EQ(FileUnder("\\NETWORK\\ADMIN"), kOtherEntries);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Homes, PartialHome,
-    testing::Values(PartialHomeCase{"empty", ""}, PartialHomeCase{"relative", "oracle"},
-                    PartialHomeCase{"rooted", "\\ora"}, PartialHomeCase{"drive_relative", "C:ora"},
-                    // A device path can name any place, with no link on the way to see.
-                    PartialHomeCase{"globalroot", "\\\\?\\GLOBALROOT\\Device\\HarddiskVolume2\\ora", false}),
-    [](const testing::TestParamInfo<PartialHomeCase>& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Homes, PartialHome,
+                         testing::Values(PartialHomeCase{"empty", ""}, PartialHomeCase{"relative", "oracle"},
+                                         PartialHomeCase{"rooted", "\\ora"}, PartialHomeCase{"drive_relative", "C:ora"},
+                                         // A device path can name any place, with no link on the way to see.
+                                         PartialHomeCase{"globalroot",
+                                                         "\\\\?\\GLOBALROOT\\Device\\HarddiskVolume2\\ora", false}),
+                         RowName());
 #endif
 
 }  // namespace

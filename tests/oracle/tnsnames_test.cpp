@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/row_name.h"
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -29,7 +31,7 @@ TEST(NetServiceLines, FormsAreExact) {
 }
 
 struct SplitCase {
-  const char* label;
+  const char* name;
   std::string text;
   std::vector<std::string> lines;
 };
@@ -47,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(LineEnds, SplitLinesTest,
                                          SplitCase{"stops_at_nul", std::string("a\r\nb\0c\r\nd", 9), {"a", "b"}},
                                          SplitCase{"nul_after_end", std::string("a\r\n\0\0", 5), {"a"}},
                                          SplitCase{"high_bytes_kept", "instalaci\xF3n\r\n", {"instalaci\xF3n"}}),
-                         [](const testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.label); });
+                         RowName());
 
 TEST(NetServiceText, TextAfterNulIsDetected) {
   EXPECT_FALSE(tnsnames::HasTextAfterNul("A = (x)\r\n"));

@@ -11,6 +11,7 @@
 #include "platform/environment_block.h"
 #include "tests/support/error_matcher.h"
 #include "tests/support/install_fixture.h"
+#include "tests/support/row_name.h"
 
 namespace install_test {
 namespace {
@@ -160,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {NotPlaced(Format(texts::kHomeBehindLink, kOtherHome, kOtherHome))},
                  true,
                  false}),
-    [](const testing::TestParamInfo<FlowCase>& info) { return std::string(info.param.name); });
+    RowName());
 
 TEST_F(XESetupTest, SetupIsStartedFromTheProductFolderWithItsCarriedBytes) {
   LayOutInstall();
@@ -401,7 +402,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 false, false, false, false},
                     NetworkCase{"RelativeHome", "oraclexe\\app\\oracle\\product\\10.2.0\\client", Before::UsersFile,
                                 false, false, false, false}),
-    [](const testing::TestParamInfo<NetworkCase>& info) { return std::string(info.param.name); });
+    RowName());
 
 // What another user put under the XE client's home, or in the Start-menu
 // folders and on the desktop: the roll-back deletes nothing through it, and
@@ -433,7 +434,7 @@ TEST_P(PlantedRollBackTest, DeletesNothingUnderTheHomeThroughIt) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(OracleHome, PlantedRollBackTest, testing::ValuesIn(OracleHomeCases()), PlantedName);
+INSTANTIATE_TEST_SUITE_P(OracleHome, PlantedRollBackTest, testing::ValuesIn(OracleHomeCases()), RowName());
 
 class PlantedStartMenuRollBackTest : public XESetupTest, public testing::WithParamInterface<PlantedCase> {};
 
@@ -451,7 +452,7 @@ TEST_P(PlantedStartMenuRollBackTest, DeletesNothingThroughIt) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(StartMenu, PlantedStartMenuRollBackTest, testing::ValuesIn(StartMenuCases()), PlantedName);
+INSTANTIATE_TEST_SUITE_P(StartMenu, PlantedStartMenuRollBackTest, testing::ValuesIn(StartMenuCases()), RowName());
 
 }  // namespace
 }  // namespace install_test

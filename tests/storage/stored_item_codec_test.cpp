@@ -11,6 +11,7 @@
 #include "storage/mxStorage.h"
 #include "tests/storage/storage_test_support.h"
 #include "tests/support/error_matcher.h"
+#include "tests/support/row_name.h"
 
 namespace {
 
@@ -94,12 +95,12 @@ const std::vector<uint8_t> kFile = Content(100000, false, 3);
 // The file behind a length (its own, or one that disagrees with it), in one
 // zlib stream, which `change` then damages when given.
 struct DamageCase {
-  const char* what;
+  const char* name;
   int32_t length;
   void (*change)(std::vector<uint8_t>& zlib);
   const char* message;
 };
-void PrintTo(const DamageCase& c, std::ostream* out) { *out << c.what; }
+void PrintTo(const DamageCase& c, std::ostream* out) { *out << c.name; }
 
 class DamagedStream : public ExtractToFile, public ::testing::WithParamInterface<DamageCase> {};
 
@@ -112,8 +113,8 @@ TEST_P(DamagedStream, FailsWithTheDocumentedError) {
   TmxStoredItem& item = *storage_.StoredItems().Add();
   SetStored(item, stored);
   TMemoryStream out;
-  EXPECT_EQ(ErrorOf<Exception>([&] { item.SaveToStream(&out); }), GetParam().message) << GetParam().what;
-  EXPECT_EQ(ErrorOf<Exception>([&] { item.Verify(); }), GetParam().message) << GetParam().what;
+  EXPECT_EQ(ErrorOf<Exception>([&] { item.SaveToStream(&out); }), GetParam().message) << GetParam().name;
+  EXPECT_EQ(ErrorOf<Exception>([&] { item.Verify(); }), GetParam().message) << GetParam().name;
   const auto path = dir_ / "Pliegorama.exe";
   std::ofstream(path) << "installed";
   EXPECT_EQ(ErrorOf<Exception>([&] { item.ExtractToFile(path.string(), NativeFileSystem()); }), GetParam().message);
@@ -133,12 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"negative length", -5, nullptr, "Stream read error"},
         DamageCase{"a flipped byte in the deflate data", 100000, [](auto& z) { z[z.size() / 2] ^= 0x10; }, "Error"},
         DamageCase{"bytes after the zlib stream", 100000, [](auto& z) { z.push_back(0); }, "Error"}),
-    [](const auto& info) {
-      std::string name = info.param.what;
-      for (char& c : name)
-        if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-      return name;
-    });
+    RowName());
 
 TEST(StoredItemCodec, ZeroLengthContentExtractsToNothing) {
   TmxStorage storage(nullptr);

@@ -164,7 +164,6 @@ inline const std::vector<std::string> kVictimTnsnames{"\\NETWORK\\ADMIN\\tnsname
 inline constexpr char kProfile[] = "C:\\users\\tester";
 const std::vector<PlantedCase>& StartMenuCases();
 const std::vector<std::string>& VictimLinks();
-inline std::string PlantedName(const testing::TestParamInfo<PlantedCase>& info) { return info.param.name; }
 // A failing case names its row, not its bytes.
 inline void PrintTo(const PlantedCase& c, std::ostream* out) { *out << c.name; }
 

@@ -7,6 +7,7 @@
 #include "framework/text_case.h"
 #include "tests/support/error_matcher.h"
 #include "tests/support/install_fixture.h"
+#include "tests/support/row_name.h"
 #include "uninstaller/texts.h"
 #include "uninstaller/uninstall.h"
 
@@ -183,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(Roads, UninstallOwnFileTest,
                                          OwnFileCase{"AtTheRestart", false, true, OwnFile::InPlaceAtRestart,
                                                      uninstall::kUninstalledAtRestart},
                                          OwnFileCase{"NotAtAll", false, false, OwnFile::Stays, uninstall::kIncomplete}),
-                         [](const testing::TestParamInfo<OwnFileCase>& info) { return std::string(info.param.name); });
+                         RowName());
 
 TEST_F(UninstallTest, NoLeavesEverything) {
   Install();
@@ -295,7 +296,7 @@ TEST_P(PlantedUninstallTest, DeletesNothingThroughIt) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(StartMenu, PlantedUninstallTest, testing::ValuesIn(StartMenuCases()), PlantedName);
+INSTANTIATE_TEST_SUITE_P(StartMenu, PlantedUninstallTest, testing::ValuesIn(StartMenuCases()), RowName());
 
 }  // namespace
 }  // namespace install_test
