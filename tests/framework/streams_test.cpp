@@ -12,6 +12,7 @@
 #include "framework/errors.h"
 #include "framework/native_files.h"
 #include "tests/support/error_matcher.h"
+#include "tests/support/host_files.h"
 
 namespace {
 
@@ -110,8 +111,8 @@ TEST(CopyFromShortSource, FailsWithStreamReadError) {
 // temporary file stays beside it.
 TEST(NativeReplacement, ReplacesTheTargetAndLeavesNothingBeside) {
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("native-replacement-" + UnpredictableName());
-  fs::create_directories(dir);
+  const TempFolder folder;
+  const fs::path& dir = folder.Path();
   const fs::path previous = fs::current_path();
   fs::current_path(dir);
   for (const std::string& target : {(dir / "named.bin").string(), std::string("bare.bin")}) {
@@ -122,7 +123,6 @@ TEST(NativeReplacement, ReplacesTheTargetAndLeavesNothingBeside) {
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
   fs::current_path(previous);
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -5,10 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/host_files.h"
 #include "tests/support/row_name.h"
 
 #include <algorithm>
-#include <fstream>
+#include <filesystem>
 #include <iterator>
 #include <random>
 
@@ -58,9 +59,9 @@ TEST(NetServiceText, TextAfterNulIsDetected) {
 }
 
 std::string ReadDataFile(const std::string& name) {
-  std::ifstream in(std::string(INSTALADOR_TEST_DATA) + "/tnsnames/" + name, std::ios::binary);
-  EXPECT_TRUE(in.good()) << name;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  const std::string path = std::string(INSTALADOR_TEST_DATA) + "/tnsnames/" + name;
+  EXPECT_TRUE(std::filesystem::exists(path)) << name;
+  return ReadHostFile(path);
 }
 
 class CorpusTest : public testing::TestWithParam<const char*> {};

@@ -11,14 +11,15 @@
 #include "storage/form_reader.h"
 #include "storage/form_tree.h"
 #include "storage/pe_image.h"
+#include "tests/support/host_files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 std::vector<uint8_t> Load(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+  const std::string bytes = ReadHostFile(path);
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 // The inputs of one target; a folder that is missing or empty fails the test,

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "storage/mxStorage.h"
+#include "tests/support/host_files.h"
 
 namespace storage_test {
 
@@ -77,19 +78,8 @@ inline void SetStored(TmxStoredItem& item, const std::vector<uint8_t>& zlib) {
 
 class ExtractToFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("mxstorage-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string Slurp(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  std::filesystem::path dir_;
+  TempFolder folder_;
+  const std::filesystem::path& dir_ = folder_.Path();
   TmxStorage storage_{nullptr};
 };
 

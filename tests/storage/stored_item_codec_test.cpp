@@ -118,7 +118,7 @@ TEST_P(DamagedStream, FailsWithTheDocumentedError) {
   const auto path = dir_ / "Pliegorama.exe";
   std::ofstream(path) << "installed";
   EXPECT_EQ(ErrorOf<Exception>([&] { item.ExtractToFile(path.string(), NativeFileSystem()); }), GetParam().message);
-  EXPECT_EQ(Slurp(path), "installed");
+  EXPECT_EQ(ReadHostFile(path), "installed");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), std::filesystem::directory_iterator()), 1);
 }
 
@@ -259,7 +259,7 @@ TEST_F(ExtractToFile, ReplacesAnExistingLongerFileCompletely) {
   std::ofstream(path) << "a much longer previous content";
   item.ExtractToFile(path.string(), NativeFileSystem());
   item.ExtractToFile(path.string(), NativeFileSystem());  // an item extracts any number of times
-  EXPECT_EQ(Slurp(path), "short");
+  EXPECT_EQ(ReadHostFile(path), "short");
 }
 
 TEST_F(ExtractToFile, EmptyItemCreatesAnEmptyFileAndRaisesSaveEvents) {
@@ -270,7 +270,7 @@ TEST_F(ExtractToFile, EmptyItemCreatesAnEmptyFileAndRaisesSaveEvents) {
   const auto path = dir_ / "empty.bin";
   std::ofstream(path) << "old";
   item.ExtractToFile(path.string(), NativeFileSystem());
-  EXPECT_EQ(Slurp(path), "");
+  EXPECT_EQ(ReadHostFile(path), "");
   EXPECT_EQ(events, 2);
 }
 

@@ -2,8 +2,6 @@
 #include "tests/support/install_fixture.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 #include "framework/text_case.h"
 #include "oracle/tnsnames.h"
@@ -40,6 +38,8 @@ void MakeFolders(platform::Platform& machine, const std::string& path) {
 }  // namespace install_test
 
 #ifndef _WIN32
+#include "tests/support/host_files.h"
+
 namespace install_test {
 
 void Plant(platform::HostPlatform& machine, const std::string& base, const PlantedCase& c,
@@ -81,8 +81,7 @@ std::vector<std::string> StateUnder(platform::HostPlatform& machine, const std::
   for (const std::string& path : machine.AllPaths()) {
     if (path.compare(0, under.size(), under) != 0) continue;
     state.push_back(path);
-    std::ifstream file(machine.HostPath(path), std::ios::binary);
-    if (machine.FileExists(path) && file) state.back() += " = " + std::string(std::istreambuf_iterator<char>(file), {});
+    if (machine.FileExists(path)) state.back() += " = " + ReadHostFile(machine.HostPath(path));
   }
   return state;
 }

@@ -9,6 +9,7 @@
 
 #include "framework/errors.h"
 #include "tests/support/error_matcher.h"
+#include "tests/support/host_files.h"
 
 namespace fs = std::filesystem;
 
@@ -87,8 +88,8 @@ TEST(FormText, ValuesTakeTheNarrowestCodeUnlessTold) {
 }
 
 TEST(FormText, GraphicBlocksCarryTheClassNameAndLength) {
-  const fs::path dir = fs::temp_directory_path() / "form_text_graphic";
-  fs::create_directories(dir);
+  const TempFolder folder;
+  const fs::path& dir = folder.Path();
   std::ofstream(dir / "banner.gif", std::ios::binary) << "GIF89a!";
   const std::vector<uint8_t> stream =
       Compile("object I: TImage\n Picture.Data = graphic TGIFImage 'banner.gif'\n Raw = file 'banner.gif'\nend\n",
@@ -99,7 +100,6 @@ TEST(FormText, GraphicBlocksCarryTheClassNameAndLength) {
   EXPECT_EQ(tree.properties[0].value[0].bytes, picture);
   EXPECT_EQ(tree.properties[1].value[0].bytes, "GIF89a!");
   EXPECT_THROW(Compile("object I: TImage\n X = file 'missing.gif'\nend\n", dir.string()), EFOpenError);
-  fs::remove_all(dir);
 }
 
 TEST(FormText, SyntaxErrorsNameTheLine) {

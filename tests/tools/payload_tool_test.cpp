@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "storage/form_tree.h"
+#include "tests/support/host_files.h"
 #include "tests/support/pe_builder.h"
 
 namespace fs = std::filesystem;
@@ -18,24 +19,14 @@ namespace {
 class PayloadToolTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("payload_tool_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     files_ = {{"Pliegorama.exe", std::string(5000, 'P') + std::string("\x00\x01\xFF", 3)},
               {"tnsnames.ora", "LUMENTRA =\r\n  (DESCRIPTION = (HOST = 192.0.2.10))\r\n"},
               {"OracleXEClient.exe", std::string(200000, '\0') + "end"},
               {"DesInstalador.exe", ""}};
     for (const auto& [name, content] : files_) Write(dir_ / name, content);
   }
-  void TearDown() override { fs::remove_all(dir_); }
-
   static void Write(const fs::path& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
-  }
-  static std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
   int Run(std::vector<std::string> args) {
@@ -56,7 +47,8 @@ class PayloadToolTest : public ::testing::Test {
   }
   std::string P(int i) { return (dir_ / files_[i].first).string(); }
 
-  fs::path dir_;
+  TempFolder folder_;
+  const fs::path& dir_ = folder_.Path();
   std::vector<std::pair<std::string, std::string>> files_;
   std::string out_, err_;
 };
@@ -88,11 +80,11 @@ TEST_F(PayloadToolTest, BuildListExtractReproducesTheFilesAtEveryLevel) {
 
     const fs::path out = dir_ / ("out-" + level);
     ASSERT_EQ(Run({"extract", payload, out.string()}), 0) << err_;
-    for (const auto& [name, content] : files_) EXPECT_EQ(Read(out / name), content) << level << " " << name;
+    for (const auto& [name, content] : files_) EXPECT_EQ(ReadHostFile(out / name), content) << level << " " << name;
 
     // Every item checks out, and its line says where its stored bytes lie.
     ASSERT_EQ(Run({"verify", payload}), 0) << err_;
-    const std::string file = Read(payload);
+    const std::string file = ReadHostFile(payload);
     std::istringstream checked(out_);
     for (int i = 0; i < 4; ++i) {
       std::getline(checked, line);
@@ -119,7 +111,7 @@ TEST_F(PayloadToolTest, BuildListExtractReproducesTheFilesAtEveryLevel) {
 TEST_F(PayloadToolTest, ExtractsOneItemAndRefusesAPositionOutOfRange) {
   const std::string payload = Payload();
   ASSERT_EQ(Run({"extract", payload, (dir_ / "one").string(), "--item", "1"}), 0) << err_;
-  EXPECT_EQ(Read(dir_ / "one" / "tnsnames.ora"), files_[1].second);
+  EXPECT_EQ(ReadHostFile(dir_ / "one" / "tnsnames.ora"), files_[1].second);
   EXPECT_FALSE(fs::exists(dir_ / "one" / "Pliegorama.exe"));
   EXPECT_EQ(Run({"extract", payload, (dir_ / "none").string(), "--item", "4"}), 1);
   EXPECT_EQ(err_, "List index out of bounds (4)\n");
@@ -128,8 +120,7 @@ TEST_F(PayloadToolTest, ExtractsOneItemAndRefusesAPositionOutOfRange) {
 // A payload is untrusted: a stored file name must not reach outside DIR.
 TEST_F(PayloadToolTest, UnsafeFileNamesAreRefusedAndNothingIsWrittenForThem) {
   const std::string payload = Payload();
-  std::ifstream in(payload, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  const std::string bytes = ReadHostFile(payload);
   FormObject tree = ParseFormTree(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
   const std::string bad[] = {"../escape.exe", "/tmp/absolute.exe", "sub\\dir.exe", "", "C:evil.exe", ".."};
   for (const std::string& name : bad) {
@@ -145,7 +136,7 @@ TEST_F(PayloadToolTest, UnsafeFileNamesAreRefusedAndNothingIsWrittenForThem) {
     EXPECT_EQ(err_, "Stored item 1: unsafe file name \"" + name + "\"; nothing written for it\n");
     EXPECT_FALSE(fs::exists(dir_ / "inner" / "escape.exe"));
     // The other items are still extracted; only the refused one is missing.
-    EXPECT_EQ(Read(out / "Pliegorama.exe"), files_[0].second);
+    EXPECT_EQ(ReadHostFile(out / "Pliegorama.exe"), files_[0].second);
     size_t count = 0;
     for (const auto& entry : fs::recursive_directory_iterator(dir_ / "inner")) count += entry.is_regular_file();
     EXPECT_EQ(count, 3u) << name;
@@ -155,8 +146,7 @@ TEST_F(PayloadToolTest, UnsafeFileNamesAreRefusedAndNothingIsWrittenForThem) {
 // Signed executables too: the certificate table past the last section changes nothing.
 TEST_F(PayloadToolTest, ListsAPayloadInsideAnExecutable) {
   const std::string payload = Payload();
-  std::ifstream in(payload, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  const std::string bytes = ReadHostFile(payload);
   const std::string direct = (Run({"list", payload}), out_);
   const struct { bool pe64, signedImage; } shapes[] = {{false, false}, {true, false}, {false, true}, {true, true}};
   for (const auto& [pe64, signedImage] : shapes) {
@@ -170,7 +160,7 @@ TEST_F(PayloadToolTest, ListsAPayloadInsideAnExecutable) {
     const fs::path out = dir_ / "from-exe";
     fs::remove_all(out);
     ASSERT_EQ(Run({"extract", exe.string(), out.string()}), 0) << err_;
-    for (const auto& [name, content] : files_) EXPECT_EQ(Read(out / name), content) << name;
+    for (const auto& [name, content] : files_) EXPECT_EQ(ReadHostFile(out / name), content) << name;
     EXPECT_EQ(Run({"verify", exe.string()}), 0) << err_;
     PeLayout empty = BuildPe(pe64, {{10, "OTHER", 0, 0, {1, 2}}});
     Write(exe, std::string(empty.image.begin(), empty.image.end()));
@@ -185,8 +175,7 @@ TEST_F(PayloadToolTest, ListsAPayloadInsideAnExecutable) {
 
 TEST_F(PayloadToolTest, DamagedPayloadsGiveTheSystemsMessage) {
   const std::string payload = Payload();
-  std::ifstream in(payload, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  std::string bytes = ReadHostFile(payload);
   const fs::path file = dir_ / "damaged.bin";
 
   Write(file, bytes.substr(0, bytes.size() / 2));
@@ -222,7 +211,7 @@ TEST_F(PayloadToolTest, DamagedPayloadsGiveTheSystemsMessage) {
   Write(out / "Pliegorama.exe", "earlier");
   EXPECT_EQ(Run({"extract", file.string(), out.string(), "--item", "0"}), 1);
   EXPECT_EQ(err_, "Error\n");
-  EXPECT_EQ(Read(out / "Pliegorama.exe"), "earlier");
+  EXPECT_EQ(ReadHostFile(out / "Pliegorama.exe"), "earlier");
   EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
 
   Write(file, "neither");
