@@ -1,7 +1,7 @@
 // The installer's fixed texts, byte for byte in code page 1252: the title and
 // caption, the Spanish texts of the install sequence (their line joins differ
 // on purpose: each dialog has always shown its text so) and its errors, and the
-// start-up refusal both programs share. The Oracle client's are in
+// start-up refusal and failure box both programs share. The Oracle client's are in
 // oracle/texts.h, the uninstaller's in uninstaller/texts.h.
 #pragma once
 
@@ -19,17 +19,21 @@ inline constexpr char kProgramFilesPathError[] = "Program Files Path Error";
 inline constexpr char kUserProgramPathError[] = "User Program Path Error";
 
 // A window stream without one of the window's components is damaged.
-inline constexpr char kMissingComponent[] = "Component %s not found";
+inline constexpr char kMissingComponent[] = "No se encontr\xF3 el componente %s";
 
 // The window's own failures to appear (the start-up failure box shows them).
-inline constexpr char kCannotCreateApplicationWindow[] = "Cannot create the application window";
-inline constexpr char kCannotCreateInstallerWindow[] = "Cannot create the installer window";
-inline constexpr char kCannotCreateControl[] = "Cannot create the control %s";
+inline constexpr char kCannotCreateApplicationWindow[] = "No se pudo crear la ventana de la aplicaci\xF3n";
+inline constexpr char kCannotCreateInstallerWindow[] = "No se pudo crear la ventana del instalador";
+inline constexpr char kCannotCreateControl[] = "No se pudo crear el control %s";
 
-// The box of a failure before the window shows: its caption, and the first
-// line, naming the kind of failure and the module, before the message.
+// The box of a failure before the window shows (and of any error the
+// uninstaller's dialogs do not show): its caption (the system's own wording),
+// and the first line, naming the kind of failure and the module, before the
+// message.
 inline constexpr char kStartupFailureCaption[] = "Application Error";
-inline constexpr char kStartupFailureFirstLine[] = "Exception %s in module %s.";
+inline constexpr char kStartupFailureFirstLine[] =
+    "Excepci\xF3n %s en el m\xF3"
+    "dulo %s.";
 
 // Both programs refuse to start on a Windows that cannot narrow the search for
 // DLLs to the system folder (KB2533623 brings SetDefaultDllDirectories to

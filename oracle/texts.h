@@ -43,6 +43,6 @@ inline constexpr char kFileWithSecondName[] =
     "lo lee ni lo reemplaza";
 
 // An existing tnsnames.ora with text after a NUL: the rewrite would lose it.
-inline constexpr char kNotATextFile[] = "Cannot edit file \"%s\". It is not a text file";
+inline constexpr char kNotATextFile[] = "No se puede editar el archivo \"%s\". No es un archivo de texto";
 
 }  // namespace texts

@@ -1,13 +1,14 @@
-// Start-up of the installer: form resources, the message loop, error boxes.
+// Start-up of the installer: form resources, the message loop, the error box.
 #include "installer/win32/application.h"
 
 #include "framework/errors.h"
 #include "framework/messages.h"
-#include "framework/paths.h"
 #include "installer/form_instalador.h"
 #include "installer/texts.h"
 #include "installer/win32/form_window.h"
 #include "platform/dialog_text.h"
+#include "platform/win32/startup_failure.h"
+#include "platform/win32/window_procedure.h"
 #include "storage/form_reader.h"
 
 namespace {
@@ -16,30 +17,13 @@ constexpr char kApplicationClass[] = "InstaladorApplication";
 // Posted to the application window when it has been activated.
 constexpr UINT kPassActivation = WM_APP + 1;
 
-std::string MessageOf(const std::exception& error) {
-  if (auto* own = dynamic_cast<const Exception*>(&error)) return own->Message();
-  if (dynamic_cast<const std::bad_alloc*>(&error)) return msg::kOutOfMemory;
-  return error.what();
-}
-
-const char* KindOf(const std::exception& error) {
-  if (auto* own = dynamic_cast<const Exception*>(&error)) return own->ClassName();
-  return "Exception";
-}
-
-std::string ModuleBaseName() {
-  char path[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  return SplitPath(std::string(path, length < sizeof path ? length : 0)).name;
-}
-
 }  // namespace
 
 ApplicationWindow::ApplicationWindow() {
   HINSTANCE instance = GetModuleHandleA(nullptr);
   WNDCLASSEXA windowClass{};
   windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = &ApplicationWindow::Proc;
+  windowClass.lpfnWndProc = &platform::ForwardingWindowProc<ApplicationWindow, &ApplicationWindow::HandleMessage>;
   windowClass.hInstance = instance;
   windowClass.hIcon = LoadIconA(instance, "MAINICON");  // the taskbar button's icon
   windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
@@ -60,8 +44,12 @@ ApplicationWindow::~ApplicationWindow() {
 
 void ApplicationWindow::Show() { ShowWindow(window_, SW_SHOWNA); }
 
-LRESULT ApplicationWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT ApplicationWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_NCCREATE:
+      // Known from here on, before CreateWindowExA returns it.
+      window_ = window;
+      return DefWindowProcA(window, message, wParam, lParam);
     case WM_ACTIVATE:
       // Changing the activation while it is being changed is not allowed:
       // pass it on once this message has returned.
@@ -83,34 +71,13 @@ LRESULT ApplicationWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
       if (main_) PostMessageA(main_, WM_CLOSE, 0, 0);
       return 0;
     default:
-      return DefWindowProcA(window_, message, wParam, lParam);
+      return DefWindowProcA(window, message, wParam, lParam);
   }
-}
-
-LRESULT CALLBACK ApplicationWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<ApplicationWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    self->window_ = window;
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<ApplicationWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!self || message == WM_NCDESTROY) {
-    if (self) SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-    return DefWindowProcA(window, message, wParam, lParam);
-  }
-  return self->HandleMessage(message, wParam, lParam);
 }
 
 void ShowApplicationError(HWND owner, const std::exception& error) {
-  MessageBoxA(owner, platform::ApplicationErrorText(MessageOf(error)).c_str(), texts::kApplicationTitle,
+  MessageBoxA(owner, platform::ApplicationErrorText(platform::MessageOf(error)).c_str(), texts::kApplicationTitle,
               MB_OK | MB_ICONERROR);
-}
-
-void ShowStartupFailure(const std::exception& error) {
-  // The first line names the kind of failure and the module, then the message.
-  const std::string text = Format(texts::kStartupFailureFirstLine, KindOf(error), ModuleBaseName().c_str()) + "\n" +
-                           platform::ApplicationErrorText(MessageOf(error));
-  MessageBoxA(nullptr, text.c_str(), texts::kStartupFailureCaption, MB_OK | MB_ICONSTOP | MB_TASKMODAL);
 }
 
 void ReadFormResource(platform::Platform& system, const std::string& className, TComponent& form) {

@@ -1,5 +1,6 @@
 // Start-up of the installer: reading the two form resources, the message loop,
-// and the boxes that show errors to the user.
+// and the box that shows an error of the running window to the user (the
+// start-up failure box is platform/win32/startup_failure.h).
 #pragma once
 
 #include <exception>
@@ -33,8 +34,7 @@ class ApplicationWindow {
   void Show();
 
  private:
-  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   HWND window_ = nullptr;
   HWND main_ = nullptr;
@@ -44,10 +44,6 @@ class ApplicationWindow {
 // rule, the application title as caption, error icon, OK; owned by the
 // application's window.
 void ShowApplicationError(HWND owner, const std::exception& error);
-
-// A failure before the window is shown: one "Application Error" box with a
-// stop icon, task modal. The caller then ends the program with exit code 1.
-void ShowStartupFailure(const std::exception& error);
 
 // Reads the form resource named after `className` into `form`;
 // "Resource %s not found" (the class name) when there is none.

@@ -9,6 +9,7 @@
 #include "installer/controls.h"
 #include "installer/texts.h"
 #include "installer/win32/application.h"
+#include "platform/win32/window_procedure.h"
 
 namespace {
 
@@ -40,7 +41,32 @@ void FillBackground(HWND window, HDC dc, TColor color) {
   FillRect(dc, &client, brush.Get());
 }
 
-void RegisterClasses(HINSTANCE instance, WNDPROC formProc, WNDPROC panelProc) {
+// A panel's messages: its background and bevel; the clicks of the buttons on
+// it go to the form.
+LRESULT PanelMessage(const TPanel& panel, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      // Buttons report to their parent; the form handles every click.
+      return SendMessageA(GetAncestor(window, GA_ROOT), message, wParam, lParam);
+    case WM_ERASEBKGND:
+      FillBackground(window, reinterpret_cast<HDC>(wParam), panel.Color);
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      HDC dc = BeginPaint(window, &paint);
+      RECT client;
+      GetClientRect(window, &client);
+      if (panel.BevelOuter == TBevelCut::bvRaised) DrawEdge(dc, &client, BDR_RAISEDINNER, BF_RECT);
+      if (panel.BevelOuter == TBevelCut::bvLowered) DrawEdge(dc, &client, BDR_SUNKENOUTER, BF_RECT);
+      EndPaint(window, &paint);
+      return 0;
+    }
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+void RegisterClasses(HINSTANCE instance, WNDPROC formProc) {
   WNDCLASSEXA formClass{};
   formClass.cbSize = sizeof formClass;
   formClass.lpfnWndProc = formProc;
@@ -52,7 +78,7 @@ void RegisterClasses(HINSTANCE instance, WNDPROC formProc, WNDPROC panelProc) {
 
   WNDCLASSEXA panelClass{};
   panelClass.cbSize = sizeof panelClass;
-  panelClass.lpfnWndProc = panelProc;
+  panelClass.lpfnWndProc = &platform::ForwardingWindowProc<const TPanel, &PanelMessage>;
   panelClass.hInstance = instance;
   panelClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   panelClass.lpszClassName = kPanelClass;
@@ -85,7 +111,7 @@ RECT FormWindow::ScaledBounds(int left, int top, int width, int height) const {
 
 void FormWindow::Create() {
   HINSTANCE instance = GetModuleHandleA(nullptr);
-  RegisterClasses(instance, &FormWindow::FormProc, &FormWindow::PanelProc);
+  RegisterClasses(instance, &platform::ForwardingWindowProc<FormWindow, &FormWindow::HandleFormMessage>);
   application_ = std::make_unique<ApplicationWindow>();
 
   screenDpi_ = GetDeviceCaps(platform::WindowDC(nullptr).get(), LOGPIXELSY);
@@ -315,8 +341,12 @@ void FormWindow::Paint() {
   EndPaint(window_, &paint);
 }
 
-LRESULT FormWindow::HandleFormMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT FormWindow::HandleFormMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_NCCREATE:
+      // Known from here on, before CreateWindowExA returns it.
+      window_ = window;
+      return DefWindowProcA(window, message, wParam, lParam);
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED && lParam) ClickButton(reinterpret_cast<HWND>(lParam));
       return 0;
@@ -339,52 +369,6 @@ LRESULT FormWindow::HandleFormMessage(UINT message, WPARAM wParam, LPARAM lParam
       Paint();
       return 0;
     default:
-      return DefWindowProcA(window_, message, wParam, lParam);
+      return DefWindowProcA(window, message, wParam, lParam);
   }
-}
-
-LRESULT CALLBACK FormWindow::FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    self->window_ = window;
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!self || message == WM_NCDESTROY) {
-    if (self) SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-    return DefWindowProcA(window, message, wParam, lParam);
-  }
-  return self->HandleFormMessage(message, wParam, lParam);
-}
-
-LRESULT CALLBACK FormWindow::PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* panel = static_cast<TPanel*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(panel));
-  }
-  auto* panel = reinterpret_cast<TPanel*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  switch (message) {
-    case WM_COMMAND:
-      // Buttons report to their parent; the form handles every click.
-      return SendMessageA(GetAncestor(window, GA_ROOT), message, wParam, lParam);
-    case WM_ERASEBKGND:
-      if (!panel) break;
-      FillBackground(window, reinterpret_cast<HDC>(wParam), panel->Color);
-      return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT paint;
-      HDC dc = BeginPaint(window, &paint);
-      if (panel) {
-        RECT client;
-        GetClientRect(window, &client);
-        if (panel->BevelOuter == TBevelCut::bvRaised) DrawEdge(dc, &client, BDR_RAISEDINNER, BF_RECT);
-        if (panel->BevelOuter == TBevelCut::bvLowered) DrawEdge(dc, &client, BDR_SUNKENOUTER, BF_RECT);
-      }
-      EndPaint(window, &paint);
-      return 0;
-    }
-    default:
-      break;
-  }
-  return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -45,9 +45,7 @@ class FormWindow : public InstallerView {
   void Close() override;
 
  private:
-  static LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  static LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT HandleFormMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleFormMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void CreateChildren(TComponent* parent, HWND parentWindow);
   HWND CreateControl(TWinControl& control, HWND parentWindow);
   RECT ScaledBounds(int left, int top, int width, int height) const;

@@ -5,6 +5,7 @@
 #include "installer/win32/form_window.h"
 #include "platform/win32/dll_search.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/startup_failure.h"
 #include "platform/win32/win32_platform.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -29,7 +30,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     system.SetMainWindow(window.Handle());
     return RunApplication(window);
   } catch (const std::exception& error) {
-    ShowStartupFailure(error);
+    platform::ShowStartupFailure(error, texts::kStartupFailureCaption, texts::kStartupFailureFirstLine);
     return 1;
   }
 }

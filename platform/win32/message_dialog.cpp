@@ -8,6 +8,7 @@
 
 #include "platform/dialog_text.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/window_procedure.h"
 
 namespace platform {
 namespace {
@@ -126,15 +127,12 @@ void Layout(HWND dialog, const DialogSetup& setup) {
   SetFocus(buttons.front());
 }
 
-INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR DialogMessage(const DialogSetup& setup, HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
-    case WM_INITDIALOG: {
-      const auto* setup = reinterpret_cast<const DialogSetup*>(lParam);
-      SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-      Layout(dialog, *setup);
-      MessageBeep(SoundOf(setup->type));
+    case WM_INITDIALOG:
+      Layout(dialog, setup);
+      MessageBeep(SoundOf(setup.type));
       return FALSE;  // the focus is set
-    }
     case WM_SYSCOMMAND:
       // The close box (and Alt+F4) answer neither OK nor No.
       if ((wParam & 0xFFF0) == SC_CLOSE) {
@@ -143,9 +141,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
       }
       return FALSE;
     case WM_COMMAND: {
-      const auto* setup = reinterpret_cast<const DialogSetup*>(GetWindowLongPtrA(dialog, DWLP_USER));
-      if (!setup) return FALSE;
-      const bool okOnly = setup->buttons == DialogButtons::Ok;
+      const bool okOnly = setup.buttons == DialogButtons::Ok;
       switch (LOWORD(wParam)) {
         case IDOK:
           if (okOnly) EndDialog(dialog, kIdOk);
@@ -206,9 +202,9 @@ const char* DialogCaption(DialogType type) {
 int ShowMessageDialog(HWND owner, const std::string& text, DialogType type, DialogButtons buttons) {
   const DialogSetup setup{text, type, buttons};
   const std::vector<WORD> dialogTemplate = Template();
-  const INT_PTR result =
-      DialogBoxIndirectParamA(GetModuleHandleA(nullptr), reinterpret_cast<const DLGTEMPLATE*>(dialogTemplate.data()),
-                              owner, DialogProc, reinterpret_cast<LPARAM>(&setup));
+  const INT_PTR result = DialogBoxIndirectParamA(
+      GetModuleHandleA(nullptr), reinterpret_cast<const DLGTEMPLATE*>(dialogTemplate.data()), owner,
+      &ForwardingDialogProc<const DialogSetup, &DialogMessage>, reinterpret_cast<LPARAM>(&setup));
   if (result == kIdOk || result == kIdYes || result == kIdNo) return static_cast<int>(result);
   return kIdCancel;
 }

@@ -1,20 +1,25 @@
 // The installer window's model: its stream read into the component tree, the
-// caption from the file version, the error box text and the click guard.
+// caption from the file version and the click guard.
 #include "installer/form_instalador.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/errors.h"
 #include "installer/controls.h"
-#include "platform/dialog_text.h"
+#include "installer/texts.h"
 #include "platform/host/host_platform.h"
 #include "storage/form_reader.h"
 #include "storage/form_tree.h"
+#include "tests/storage/stream_bytes.h"
 #include "tests/support/error_matcher.h"
 #include "tests/support/install_fixture.h"
 #include "tests/support/pe_builder.h"
@@ -32,37 +37,51 @@ std::vector<uint8_t> ReadHostFile(const std::string& path) {
 
 std::vector<uint8_t> WindowStream() { return ReadHostFile(INSTALADOR_WINDOW_STREAM); }
 
-class FormInstaladorTest : public ::testing::Test {
- protected:
-  void Load(const std::vector<uint8_t>& bytes) {
-    FormStreamReader(bytes.data(), bytes.size()).ReadRootComponent(form);
-    form.SetView(&view);
-  }
-  // The window's stream with Image1's Picture.Data block replaced.
-  std::vector<uint8_t> WithPictureData(const FormValue& value) {
-    const std::vector<uint8_t> original = WindowStream();
-    FormObject root = ParseFormTree(original.data(), original.size());
-    for (FormObject& child : root.children)
-      for (FormProperty& property : child.properties)
-        if (property.name == "Picture.Data") property.value[0] = value;
-    return WriteFormTree(root);
-  }
+constexpr char kReads[] = "<no error>";
 
-  // Every object of a parsed stream, the root first.
-  static std::vector<FormObject*> Objects(FormObject& root) {
-    std::vector<FormObject*> objects{&root};
-    for (size_t i = 0; i < objects.size(); ++i)
-      for (FormObject& child : objects[i]->children) objects.push_back(&child);
-    return objects;
-  }
-
+// The window's model on a machine of its own, showing in a view that records.
+struct WindowModel {
+  WindowModel() { form.SetView(&view); }
   platform::HostPlatform machine;
   TFormInstalador form{machine};
   RecordingView view;
 };
 
+class FormInstaladorTest : public ::testing::Test, protected WindowModel {
+ protected:
+  // The sequence the tables share: the window's stream, parsed, changed by
+  // `edit` and written again when there is one, read into `model`'s form; the
+  // reading error, kReads when it reads.
+  static std::string Read(WindowModel& model, const std::function<void(FormObject&)>& edit = nullptr) {
+    std::vector<uint8_t> bytes = WindowStream();
+    if (edit) {
+      FormObject root = ParseFormTree(bytes.data(), bytes.size());
+      edit(root);
+      bytes = WriteFormTree(root);
+    }
+    return ErrorOf<EReadError>([&] { FormStreamReader(bytes.data(), bytes.size()).ReadRootComponent(model.form); });
+  }
+  void Load() { ASSERT_EQ(Read(*this), kReads); }
+
+  // The object of that name in a parsed stream, the root included.
+  static FormObject& Object(FormObject& root, const std::string& name) {
+    std::vector<FormObject*> objects{&root};
+    for (size_t i = 0; i < objects.size(); ++i) {
+      if (objects[i]->name == name) return *objects[i];
+      for (FormObject& child : objects[i]->children) objects.push_back(&child);
+    }
+    throw std::logic_error("no object " + name);
+  }
+  // The value of one of its properties.
+  static FormValue& ValueOf(FormObject& root, const std::string& object, const std::string& property) {
+    for (FormProperty& candidate : Object(root, object).properties)
+      if (candidate.name == property) return candidate.value[0];
+    throw std::logic_error("no property " + object + "." + property);
+  }
+};
+
 TEST_F(FormInstaladorTest, WindowStreamBuildsTheForm) {
-  Load(WindowStream());
+  Load();
   EXPECT_EQ(form.Name(), "FormInstalador");
   EXPECT_EQ(form.Caption(), "Ostrelia - Instalador 1.0");
   EXPECT_EQ(form.ClientWidth(), 400);
@@ -87,7 +106,7 @@ struct ControlLayout {
 };
 
 TEST_F(FormInstaladorTest, ControlsSitWhereTheWindowListsThem) {
-  Load(WindowStream());
+  Load();
   const ControlLayout layouts[] = {
       {"Image1", "FormInstalador", 0, 0, 400, 250},
       {"Panel1", "FormInstalador", 0, 256, 400, 47},
@@ -124,7 +143,7 @@ TEST_F(FormInstaladorTest, ControlsSitWhereTheWindowListsThem) {
 }
 
 TEST_F(FormInstaladorTest, BannerTravelsAsAGifWithItsClassName) {
-  Load(WindowStream());
+  Load();
   ASSERT_NE(form.Image1, nullptr);
   EXPECT_TRUE(form.Image1->Center);
   EXPECT_EQ(form.Image1->Picture().GraphicClass(), "TGIFImage");
@@ -132,22 +151,19 @@ TEST_F(FormInstaladorTest, BannerTravelsAsAGifWithItsClassName) {
 }
 
 TEST_F(FormInstaladorTest, CerrarAsksTheViewToClose) {
-  Load(WindowStream());
+  Load();
   form.BitBtncerrar->Click();
   EXPECT_EQ(view.closeRequests, 1);
 }
 
-FormValue Block(const std::string& bytes) {
+FormValue Value(ValueCode code, std::string bytes, int64_t integer = 0) {
   FormValue value;
-  value.code = ValueCode::Binary;
-  value.bytes = bytes;
+  value.code = code;
+  value.bytes = std::move(bytes);
+  value.integer = integer;
   return value;
 }
-
-std::string Le32(uint32_t n) {
-  return std::string{static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF),
-                     static_cast<char>((n >> 16) & 0xFF), static_cast<char>((n >> 24) & 0xFF)};
-}
+FormValue Block(const StreamBytes& s) { return Value(ValueCode::Binary, std::string(s.bytes.begin(), s.bytes.end())); }
 
 struct PictureCase {
   const char* label;
@@ -159,41 +175,34 @@ struct PictureCase {
 
 TEST_F(FormInstaladorTest, PictureDataBlocks) {
   const std::string gif = "GIF89a-picture";
-  FormValue asString;
-  asString.code = ValueCode::String;
-  asString.bytes = "TGIFImage";
+  // A GIF picture under that class name, its length as given.
+  const auto picture = [&gif](const char* className, uint32_t length) {
+    return Block(StreamBytes().Short(className).U32(length).Raw(gif));
+  };
+  const char* const cut = "Error reading Image1.Picture.Data: Stream read error";
   const PictureCase cases[] = {
-      {"registered class", Block("\x09TGIFImage" + Le32(14) + gif), "TGIFImage", gif, nullptr},
-      {"class name in another case", Block("\x09tgifimage" + Le32(14) + gif), "TGIFImage", gif, nullptr},
-      {"bytes after the picture are not part of it", Block("\x09TGIFImage" + Le32(3) + gif), "TGIFImage", "GIF",
-       nullptr},
-      {"unknown class leaves the picture empty", Block("\x07TBitmap" + Le32(14) + gif), nullptr, "", nullptr},
-      {"empty class name", Block(std::string("\x00", 1)), nullptr, "", nullptr},
-      {"length past the block", Block("\x09TGIFImage" + Le32(15) + gif), nullptr, "",
-       "Error reading Image1.Picture.Data: Stream read error"},
-      {"length with the top bit set", Block("\x09TGIFImage" + Le32(0x80000000u) + gif), nullptr, "",
-       "Error reading Image1.Picture.Data: Stream read error"},
-      {"cut inside the length", Block("\x09TGIFImage\x0E"), nullptr, "",
-       "Error reading Image1.Picture.Data: Stream read error"},
-      {"cut inside the class name", Block("\x09TGIF"), nullptr, "",
-       "Error reading Image1.Picture.Data: Stream read error"},
-      {"not a byte block", asString, nullptr, "", "Error reading Image1.Picture.Data: Invalid property value"},
+      {"registered class", picture("TGIFImage", 14), "TGIFImage", gif, nullptr},
+      {"class name in another case", picture("tgifimage", 14), "TGIFImage", gif, nullptr},
+      {"bytes after the picture are not part of it", picture("TGIFImage", 3), "TGIFImage", "GIF", nullptr},
+      {"unknown class leaves the picture empty", picture("TBitmap", 14), nullptr, "", nullptr},
+      {"empty class name", Block(StreamBytes().U8(0)), nullptr, "", nullptr},
+      {"length past the block", picture("TGIFImage", 15), nullptr, "", cut},
+      {"length with the top bit set", picture("TGIFImage", 0x80000000u), nullptr, "", cut},
+      {"cut inside the length", Block(StreamBytes().Short("TGIFImage").U8(0x0E)), nullptr, "", cut},
+      {"cut inside the class name", Block(StreamBytes().U8(9).Raw("TGIF")), nullptr, "", cut},
+      {"not a byte block", Value(ValueCode::String, "TGIFImage"), nullptr, "",
+       "Error reading Image1.Picture.Data: Invalid property value"},
   };
   for (const PictureCase& c : cases) {
     SCOPED_TRACE(c.label);
-    platform::HostPlatform caseMachine;
-    TFormInstalador caseForm(caseMachine);
-    const std::vector<uint8_t> bytes = WithPictureData(c.data);
-    if (c.error) {
-      EXPECT_EQ(ErrorOf<EReadError>([&] { FormStreamReader(bytes.data(), bytes.size()).ReadRootComponent(caseForm); }),
-                c.error);
-      continue;
-    }
-    FormStreamReader(bytes.data(), bytes.size()).ReadRootComponent(caseForm);
-    ASSERT_NE(caseForm.Image1, nullptr);
+    WindowModel model;
+    EXPECT_EQ(Read(model, [&c](FormObject& root) { ValueOf(root, "Image1", "Picture.Data") = c.data; }),
+              c.error ? c.error : kReads);
+    if (c.error) continue;
+    ASSERT_NE(model.form.Image1, nullptr);
     // The rest of the stream is read as usual.
-    EXPECT_NE(caseForm.BitBtncerrar, nullptr);
-    const TPicture& picture = caseForm.Image1->Picture();
+    EXPECT_NE(model.form.BitBtncerrar, nullptr);
+    const TPicture& picture = model.form.Image1->Picture();
     EXPECT_EQ(picture.Empty(), c.graphicClass == nullptr);
     if (c.graphicClass) {
       EXPECT_EQ(picture.GraphicClass(), c.graphicClass);
@@ -218,28 +227,17 @@ TEST_F(FormInstaladorTest, EventsBindToTheWindowsHandlersByName) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.object) + "." + c.property + " = " + c.handler);
-    const std::vector<uint8_t> original = WindowStream();
-    FormObject root = ParseFormTree(original.data(), original.size());
-    for (FormObject* object : Objects(root))
-      if (object->name == c.object)
-        for (FormProperty& property : object->properties)
-          if (property.name == c.property) property.value[0].bytes = c.handler;
-    const std::vector<uint8_t> bytes = WriteFormTree(root);
-    platform::HostPlatform caseMachine;
-    caseMachine.SetModuleFileName("C:\\missing.exe");
-    TFormInstalador caseForm(caseMachine);
-    RecordingView caseView;
-    caseForm.SetView(&caseView);
-    const std::string error =
-        ErrorOf<EReadError>([&] { FormStreamReader(bytes.data(), bytes.size()).ReadRootComponent(caseForm); });
-    EXPECT_EQ(error, c.error ? c.error : "<no error>");
+    WindowModel model;
+    model.machine.SetModuleFileName("C:\\missing.exe");
+    EXPECT_EQ(Read(model, [&c](FormObject& root) { ValueOf(root, c.object, c.property).bytes = c.handler; }),
+              c.error ? c.error : kReads);
     if (c.error) continue;
-    caseForm.OnShow(&caseForm);
-    EXPECT_EQ(caseView.captions.size(), 1u);
+    model.form.OnShow(&model.form);
+    EXPECT_EQ(model.view.captions.size(), 1u);
     if (std::string(c.object) == "BitBtninstal") {
       // "Instalar" now runs the close handler.
-      caseForm.BitBtninstal->Click();
-      EXPECT_EQ(caseView.closeRequests, 1);
+      model.form.BitBtninstal->Click();
+      EXPECT_EQ(model.view.closeRequests, 1);
     }
   }
 }
@@ -265,52 +263,43 @@ TEST_F(FormInstaladorTest, ChildPositionsOrderTheParentsControls) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.formControls + std::string(" / ") + c.panelControls);
-    const std::vector<uint8_t> original = WindowStream();
-    FormObject root = ParseFormTree(original.data(), original.size());
-    for (const auto& [name, position] : c.positions)
-      for (FormObject* object : Objects(root))
-        if (object->name == name) {
-          object->flags = kFlagChildPos;
-          FormValue value;
-          value.code = ValueCode::Int8;
-          value.integer = position;
-          object->position = {value};
-        }
-    const std::vector<uint8_t> bytes = WriteFormTree(root);
-    platform::HostPlatform caseMachine;
-    TFormInstalador caseForm(caseMachine);
-    FormStreamReader(bytes.data(), bytes.size()).ReadRootComponent(caseForm);
-    const auto controlsOf = [&caseForm](const TComponent* parent) {
+    WindowModel model;
+    ASSERT_EQ(Read(model,
+                   [&c](FormObject& root) {
+                     for (const auto& [name, position] : c.positions) {
+                       FormObject& object = Object(root, name);
+                       object.flags = kFlagChildPos;
+                       object.position = {Value(ValueCode::Int8, "", position)};
+                     }
+                   }),
+              kReads);
+    const auto controlsOf = [&model](const TComponent* parent) {
       std::string names;
-      for (size_t i = 0; i < caseForm.ComponentCount(); ++i)
-        if (auto* control = dynamic_cast<TControl*>(caseForm.Component(i)); control && control->Parent() == parent)
+      for (size_t i = 0; i < model.form.ComponentCount(); ++i)
+        if (auto* control = dynamic_cast<TControl*>(model.form.Component(i)); control && control->Parent() == parent)
           names += (names.empty() ? "" : ",") + control->Name();
       return names;
     };
-    EXPECT_EQ(controlsOf(&caseForm), c.formControls);
-    EXPECT_EQ(controlsOf(caseForm.Panel1), c.panelControls);
+    EXPECT_EQ(controlsOf(&model.form), c.formControls);
+    EXPECT_EQ(controlsOf(model.form.Panel1), c.panelControls);
   }
+}
+
+// Drops the object of that name wherever it lies below `parent`.
+void Drop(FormObject& parent, const std::string& name) {
+  std::vector<FormObject>& children = parent.children;
+  children.erase(
+      std::remove_if(children.begin(), children.end(), [&name](const FormObject& child) { return child.name == name; }),
+      children.end());
+  for (FormObject& child : children) Drop(child, name);
 }
 
 TEST_F(FormInstaladorTest, StreamWithoutAControlIsRefused) {
   for (const char* missing : {"Panel1", "Image1", "BitBtninstal", "BitBtncerrar"}) {
     SCOPED_TRACE(missing);
-    const std::vector<uint8_t> original = WindowStream();
-    FormObject root = ParseFormTree(original.data(), original.size());
-    auto drop = [missing](std::vector<FormObject>& children) {
-      for (auto it = children.begin(); it != children.end(); ++it)
-        if (it->name == missing) {
-          children.erase(it);
-          return;
-        }
-    };
-    drop(root.children);
-    for (FormObject& child : root.children) drop(child.children);
-    const std::vector<uint8_t> bytes = WriteFormTree(root);
-    platform::HostPlatform caseMachine;
-    TFormInstalador caseForm(caseMachine);
-    EXPECT_EQ(ErrorOf([&] { FormStreamReader(bytes.data(), bytes.size()).ReadRootComponent(caseForm); }),
-              std::string("Component ") + missing + " not found");
+    WindowModel model;
+    EXPECT_EQ(Read(model, [missing](FormObject& root) { Drop(root, missing); }),
+              Format(texts::kMissingComponent, missing));
   }
 }
 
@@ -364,51 +353,27 @@ TEST_F(FormInstaladorTest, FormShowSetsTheCaptionAndForgetsOracleHomes) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.caption);
-    platform::HostPlatform caseMachine;
+    WindowModel model;
     if (c.version)
-      caseMachine.SetOwnVersionResource(
+      model.machine.SetOwnVersionResource(
           VersionInfo(c.version->major, c.version->minor, c.version->release, c.version->build));
-    caseMachine.WriteFileBytes("C:\\windows\\Temp\\Instalador.exe", BuildPeImage(c.fileNow));
-    caseMachine.SetModuleFileName("C:\\windows\\Temp\\Instalador.exe");
-    TFormInstalador caseForm(caseMachine);
-    RecordingView caseView;
-    caseForm.SetView(&caseView);
-    const std::vector<uint8_t> bytes = WindowStream();
-    FormStreamReader(bytes.data(), bytes.size()).ReadRootComponent(caseForm);
+    model.machine.WriteFileBytes("C:\\windows\\Temp\\Instalador.exe", BuildPeImage(c.fileNow));
+    model.machine.SetModuleFileName("C:\\windows\\Temp\\Instalador.exe");
+    ASSERT_EQ(Read(model), kReads);
+    TFormInstalador& caseForm = model.form;
     caseForm.OracleHome = "C:\\oracle\\ora92";
     caseForm.XEClientHome = "C:\\oraclexe\\client";
     caseForm.ProgramFilesDir = "C:\\Program Files";
-
     caseForm.FileVerMajor = caseForm.FileVerMinor = caseForm.FileVerRelease = caseForm.FileVerBuild = 7;
 
     caseForm.OnShow(&caseForm);  // bound by name from the stream
     EXPECT_EQ(caseForm.Caption(), c.caption);
     EXPECT_EQ(Record(caseForm), c.record);
-    EXPECT_EQ(caseView.captions, std::vector<std::string>{c.caption});
+    EXPECT_EQ(model.view.captions, std::vector<std::string>{c.caption});
     EXPECT_EQ(caseForm.OracleHome, "");
     EXPECT_EQ(caseForm.XEClientHome, "");
     EXPECT_EQ(caseForm.ProgramFilesDir, "C:\\Program Files");
   }
-}
-
-TEST(ApplicationErrorTextTest, ClosingPeriodWhenTheLastCharacterSortsAfterIt) {
-  const struct {
-    const char* message;
-    const char* shown;
-  } cases[] = {
-      {"Program Files Path Error", "Program Files Path Error."},
-      {"Already closed.", "Already closed."},
-      {"", ""},
-      {"Cannot create file \"C:\\x\". Access is denied", "Cannot create file \"C:\\x\". Access is denied."},
-      {"List index out of bounds (4)", "List index out of bounds (4)"},  // ')' sorts before '.'
-      {"Wrong!", "Wrong!"},
-      {"dash-", "dash-"},
-      {"slash/", "slash/."},  // '/' is the first character after '.'
-      {"digit 9", "digit 9."},
-      {"ends in a line break\n", "ends in a line break\n"},
-      {"instalaci\xF3n", "instalaci\xF3n."},  // code page 1252 bytes count as above '.'
-  };
-  for (const auto& c : cases) EXPECT_EQ(platform::ApplicationErrorText(c.message), c.shown) << c.message;
 }
 
 // Input that reaches the window while the sequence runs (a message flush

@@ -1,9 +1,11 @@
 // DesInstalador.exe: removes the Sistema de Lumentra from this computer.
+#include <exception>
 #include <string>
 
 #include "installer/texts.h"
 #include "platform/win32/dll_search.h"
 #include "platform/win32/message_dialog.h"
+#include "platform/win32/startup_failure.h"
 #include "platform/win32/win32_platform.h"
 #include "uninstaller/uninstall.h"
 
@@ -30,13 +32,20 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
                 MB_OK | MB_ICONERROR | MB_TASKMODAL);
     return uninstall::kIncomplete;
   }
-  platform::Win32Platform system;
-  // Started from its link, the current folder is the product folder, which is
-  // to be removed: the system folder is one nobody removes.
-  const std::string systemFolder = platform::SystemFolder();
-  if (!systemFolder.empty()) SetCurrentDirectoryA(systemFolder.c_str());
+  try {
+    platform::Win32Platform system;
+    // Started from its link, the current folder is the product folder, which is
+    // to be removed: the system folder is one nobody removes.
+    const std::string systemFolder = platform::SystemFolder();
+    if (!systemFolder.empty()) SetCurrentDirectoryA(systemFolder.c_str());
 
-  const std::string self = LongPath(system.ModuleFileName());
-  return uninstall::RunUninstaller(
-      system, [&self](const std::string& path) { return lstrcmpiA(self.c_str(), LongPath(path).c_str()) == 0; });
+    const std::string self = LongPath(system.ModuleFileName());
+    return uninstall::RunUninstaller(
+        system, [&self](const std::string& path) { return lstrcmpiA(self.c_str(), LongPath(path).c_str()) == 0; });
+  } catch (const std::exception& error) {
+    // What was removed before the error is not undone; the rest stays for
+    // another try, as when a file could not be removed.
+    platform::ShowStartupFailure(error, texts::kStartupFailureCaption, texts::kStartupFailureFirstLine);
+    return uninstall::kIncomplete;
+  }
 }
