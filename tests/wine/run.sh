@@ -120,4 +120,9 @@ for script in "$here"/e2e_*.sh; do
   esac
 done
 
+# A selection that matches nothing ran nothing: that is no pass (a renamed scenario, a typo).
+if [ $((REPORT_PASSED + REPORT_FAILED + REPORT_NOT_RUN)) -eq 0 ]; then
+  report FAIL "selection" "no test program or scenario of $(relative "$WINE_BUILD_DIR") matches WINE_ONLY='${WINE_ONLY:-}'"
+fi
+
 finish
