@@ -22,7 +22,7 @@
 # The signed check reuses build/release-check's objects when the reproducible check built it,
 # and the Wine template prefix of WINE_WORK when the caller shares one (scripts/test.sh does).
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 repo=$PWD
 win=$repo/build/win32
 check=$repo/build/release-check
@@ -142,7 +142,8 @@ check_reproducible() {
 make_certificate() {
   local dir=$1
   rm -rf "$dir"
-  mkdir -m 700 -p "$dir" || return 1
+  # Only the certificate's own folder is private; the build folder above it is made as usual.
+  mkdir -p "$(dirname "$dir")" && mkdir -m 700 "$dir" || return 1
   openssl rand -hex 16 > "$dir/password" &&
   openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Instalador release check" \
     -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" \
@@ -157,6 +158,7 @@ signed_start_scenario() (
   # The harness's programs (winprobe.exe) come from the full Windows builds (lib.sh's wine_set_helpers).
   # shellcheck source=../tests/wine/install_lib.sh
   source tests/wine/install_lib.sh "" "$win" signed || exit 1
+  # shellcheck disable=SC2034  # read by install_lib.sh's inst_prefix
   INST_TEMPLATE=$(wine_make_template) || exit 1
   inst_prefix start || exit 1
   wine_check "the signed installer shows its window \"$INST_CAPTION\"" inst_start "$check/bin/Instalador.exe"

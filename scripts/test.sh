@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs every test: the format check, native unit tests, the same under ASan+UBSan, short fuzzing
-# runs, the release checks of the 32-bit Windows build (imports and hardening of the shipped
-# programs, a reproducible second build, a signed build), then the Windows tests under Wine.
+# Runs every test: the format check, shellcheck over the scripts, native unit tests, the same
+# under ASan+UBSan, short fuzzing runs, the release checks of the 32-bit Windows build (imports and
+# hardening of the shipped programs, a reproducible second build, a signed build), then the
+# Windows tests under Wine.
 # Installs what it needs.
 # Three kinds of machine (tests/wine/lib.sh tells them apart; each Windows stage line says which):
 # - 32-bit code runs natively: the Windows tests run the 32-bit build, and the x86-64 test build's
@@ -25,6 +26,7 @@ source scripts/report.sh
 ctest_in() { ctest --test-dir "$1" --output-on-failure -j "$(nproc)"; }
 
 report_stage "format check" scripts/check_format.sh
+report_stage "shell scripts (shellcheck)" scripts/check_shell.sh
 report_stage "native build" scripts/build.sh host
 report_stage "native tests" ctest_in build/host
 report_stage "sanitizer build" scripts/build.sh asan
