@@ -5,7 +5,7 @@
 # A crash fails the run; its input is copied to tests/data/fuzz-regressions/<target>/,
 # where the unit tests replay it from then on.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 mode=${1:-short}
 case "$mode" in
   short) seconds=${FUZZ_SECONDS:-30} ;;

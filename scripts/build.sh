@@ -9,7 +9,7 @@
 #          the Windows tree configured in DIR as build/win32 is (plus CMAKE_ARGS), only
 #          Instalador.exe and what it carries built, with the native tools of build/host
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 what=${1:-default}
 jobs=$(nproc)
 

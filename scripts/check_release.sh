@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Release checks of the Windows build, run after scripts/build.sh win32. One line per check
-# (PASS, FAIL or NOT RUN, then the detail); exit status 1 when any failed, 77 when none failed
-# but one could not run here.
+# (PASS, FAIL or NOT RUN, then the detail: scripts/report.sh); exit status 1 when any failed, 77
+# when none failed but one could not run here.
 # Usage: scripts/check_release.sh [shipped|reproducible|signed|signed-build|signed-start|all]
 #        (default: all)
 #   shipped       Instalador.exe and DesInstalador.exe of build/win32 import only Windows' KnownDLLs
@@ -22,7 +22,7 @@
 # The signed check reuses build/release-check's objects when the reproducible check built it,
 # and the Wine template prefix of WINE_WORK when the caller shares one (scripts/test.sh does).
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 repo=$PWD
 win=$repo/build/win32
 check=$repo/build/release-check
@@ -31,13 +31,8 @@ logs=$repo/artifacts/release
 objdump=i686-w64-mingw32-objdump
 mkdir -p "$logs"
 
-failed=0
-not_run=0
-report() {  # report PASS|FAIL|"NOT RUN" NAME [DETAIL]; a FAIL counts, its detail lines follow through indent
-  printf '%-5s %s%s\n' "$1" "$2" "${3:+ ($3)}"
-  case $1 in PASS) ;; "NOT RUN") not_run=$((not_run + 1)) ;; *) failed=$((failed + 1)) ;; esac
-}
-indent() { sed 's/^/      /' | head -n "${1:-20}"; }
+# shellcheck source=report.sh
+source scripts/report.sh
 
 # Windows' KnownDLLs: loaded from the system folder whatever the search order, so an import
 # of one cannot be planted beside the program in a folder other users can write (Downloads).
@@ -92,7 +87,7 @@ check_shipped() {
       report PASS "shipped program $exe" "imports $imports; DYNAMIC_BASE, NX_COMPAT, TERMINAL_SERVER_AWARE, stack protector"
     else
       report FAIL "shipped program $exe" "$(echo "$problems" | wc -l) problem(s)"
-      indent <<<"$problems"
+      report_details <<<"$problems"
     fi
   done
 }
@@ -125,7 +120,7 @@ check_reproducible() {
   rm -rf "$check"
   if ! scripts/build.sh installer "$check" >"$log" 2>&1; then
     report FAIL "reproducible build" "the second build failed, log ${log#"$repo"/}"
-    tail -n 15 "$log" | indent
+    tail -n 15 "$log" | report_details
     return
   fi
   for exe in "${programs[@]}"; do
@@ -138,7 +133,7 @@ check_reproducible() {
  Instalador.exe sha256 $(sha256sum < "$check/bin/Instalador.exe" | cut -c1-16)..., $((SECONDS - start)) s"
   else
     report FAIL "reproducible build" "${#differ[@]} of ${#programs[@]} programs differ"
-    printf '%s\n' "${differ[@]}" | indent
+    printf '%s\n' "${differ[@]}" | report_details
   fi
 }
 
@@ -147,7 +142,8 @@ check_reproducible() {
 make_certificate() {
   local dir=$1
   rm -rf "$dir"
-  mkdir -m 700 -p "$dir" || return 1
+  # Only the certificate's own folder is private; the build folder above it is made as usual.
+  mkdir -p "$(dirname "$dir")" && mkdir -m 700 "$dir" || return 1
   openssl rand -hex 16 > "$dir/password" &&
   openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Instalador release check" \
     -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" \
@@ -162,6 +158,7 @@ signed_start_scenario() (
   # The harness's programs (winprobe.exe) come from the full Windows builds (lib.sh's wine_set_helpers).
   # shellcheck source=../tests/wine/install_lib.sh
   source tests/wine/install_lib.sh "" "$win" signed || exit 1
+  # shellcheck disable=SC2034  # read by install_lib.sh's inst_prefix
   INST_TEMPLATE=$(wine_make_template) || exit 1
   inst_prefix start || exit 1
   wine_check "the signed installer shows its window \"$INST_CAPTION\"" inst_start "$check/bin/Instalador.exe"
@@ -176,13 +173,13 @@ check_signed_build() {
   local start=$SECONDS log=$logs/signed-build.log certs=$check/signing exe out problems="" item carried
   if ! make_certificate "$certs" >"$log" 2>&1; then
     report FAIL "signed build" "openssl could not make the test certificate, log ${log#"$repo"/}"
-    tail -n 5 "$log" | indent
+    tail -n 5 "$log" | report_details
     return
   fi
   if ! scripts/build.sh installer "$check" -DINSTALADOR_SIGN_PFX="$certs/cert.pfx" \
       -DINSTALADOR_SIGN_PASSWORD_FILE="$certs/password" >>"$log" 2>&1; then
     report FAIL "signed build" "the build failed, log ${log#"$repo"/}"
-    tail -n 15 "$log" | indent
+    tail -n 15 "$log" | report_details
     return
   fi
 
@@ -199,7 +196,7 @@ check_signed_build() {
  CN=Instalador release check, no time stamp, $((SECONDS - start)) s with the build"
   else
     report FAIL "signed build: osslsigncode verify" "against the test certificate"
-    printf '%s' "$problems" | indent
+    printf '%s' "$problems" | report_details
   fi
 
   # Up to its signature the signed uninstaller is the unsigned one of build/win32: signing
@@ -231,7 +228,7 @@ check_signed_build() {
     report PASS "signed build: payload" "the 4 carried files extract byte for byte, the signed DesInstalador.exe among them"
   else
     report FAIL "signed build: payload" "from build/release-check/bin/Instalador.exe"
-    printf '%s' "$problems" | indent
+    printf '%s' "$problems" | report_details
   fi
 
 }
@@ -257,7 +254,7 @@ check_signed_start() {
     report PASS "signed build: starts under Wine" "$road; window shown, \"Cerrar\" ends it, $((SECONDS - start)) s"
   else
     report FAIL "signed build: starts under Wine" "$road; log ${log#"$repo"/}"
-    grep '^FAIL' "$log" | indent
+    grep '^FAIL' "$log" | report_details
   fi
 }
 
@@ -270,5 +267,4 @@ case "${1:-all}" in
   all) check_shipped; check_sizes; check_reproducible; check_signed_build; check_signed_start ;;
   *) echo "usage: $0 [shipped|reproducible|signed|signed-build|signed-start|all]" >&2; exit 2 ;;
 esac
-[ "$failed" -eq 0 ] || exit 1
-[ "$not_run" -eq 0 ] || exit 77
+report_exit

@@ -6,11 +6,12 @@
 # instead of the 32-bit release, and says so first. INSTALADOR_WINDOWS_ARCH=i686 runs the release
 # under emulation too.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 scripts/setup.sh
 WINE_WORK=$(mktemp -d /tmp/main-job-wine.XXXXXX)
 export WINE_WORK
 trap '[ "${WINE_KEEP:-}" = 1 ] || rm -rf "$WINE_WORK"' EXIT
+# shellcheck source=../tests/wine/lib.sh
 source tests/wine/lib.sh
 wine_road
 if [ "$WINE_ROAD" = i686 ]; then

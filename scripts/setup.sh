@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.." || exit 1
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev zlib1g-dev libgtest-dev googletest libbenchmark-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev mingw-w64-tools wine wine64 xvfb xdotool
-          x11-utils imagemagick file osslsigncode openssl clang-format)
+          x11-utils imagemagick file osslsigncode openssl clang-format shellcheck)
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs every test: the format check, native unit tests, the same under ASan+UBSan, short fuzzing
-# runs, the release checks of the 32-bit Windows build (imports and hardening of the shipped
-# programs, a reproducible second build, a signed build), then the Windows tests under Wine.
+# Runs every test: the format check, shellcheck over the scripts, native unit tests, the same
+# under ASan+UBSan, short fuzzing runs, the release checks of the 32-bit Windows build (imports and
+# hardening of the shipped programs, a reproducible second build, a signed build), then the
+# Windows tests under Wine.
 # Installs what it needs.
 # Three kinds of machine (tests/wine/lib.sh tells them apart; each Windows stage line says which):
 # - 32-bit code runs natively: the Windows tests run the 32-bit build, and the x86-64 test build's
@@ -13,35 +14,26 @@
 # With INSTALADOR_WINDOWS_ARCH=x86_64 the tests run the x86-64 build on any machine. What needs
 # the 32-bit build running and could not run is reported as not run, never as passed.
 # A stage's command exits 0 when all of it passed, 77 when what ran passed but some checks could
-# not run here (its NOT RUN or SKIP lines say which), anything else when something failed.
+# not run here (its NOT RUN or SKIP lines say which), anything else when something failed
+# (scripts/report.sh prints and counts every stage and check line).
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 scripts/setup.sh || exit 1
 
-passed=0
-partly=0
-failed=0
-stage() {  # stage NAME COMMAND...
-  local name=$1 start=$SECONDS status; shift
-  echo "== $name"
-  "$@"
-  status=$?
-  if [ "$status" -eq 0 ]; then passed=$((passed + 1)); echo "-- $name: ok ($((SECONDS - start)) s)"
-  elif [ "$status" -eq 77 ]; then
-    partly=$((partly + 1)); echo "-- $name: ok in part, some checks not run here ($((SECONDS - start)) s)"
-  else failed=$((failed + 1)); echo "-- $name: FAILED ($((SECONDS - start)) s)"; fi
-}
+# shellcheck source=report.sh
+source scripts/report.sh
 
 ctest_in() { ctest --test-dir "$1" --output-on-failure -j "$(nproc)"; }
 
-stage "format check" scripts/check_format.sh
-stage "native build" scripts/build.sh host
-stage "native tests" ctest_in build/host
-stage "sanitizer build" scripts/build.sh asan
-stage "native tests under ASan+UBSan" ctest_in build/host-asan
-if [ -x fuzz/run.sh ]; then stage "fuzzing (short runs)" fuzz/run.sh short; fi
-stage "Windows build" scripts/build.sh win32
-stage "Windows x86-64 test build" scripts/build.sh win64
+report_stage "format check" scripts/check_format.sh
+report_stage "shell scripts (shellcheck)" scripts/check_shell.sh
+report_stage "native build" scripts/build.sh host
+report_stage "native tests" ctest_in build/host
+report_stage "sanitizer build" scripts/build.sh asan
+report_stage "native tests under ASan+UBSan" ctest_in build/host-asan
+if [ -x fuzz/run.sh ]; then report_stage "fuzzing (short runs)" fuzz/run.sh short; fi
+report_stage "Windows build" scripts/build.sh win32
+report_stage "Windows x86-64 test build" scripts/build.sh win64
 
 # One Wine work folder for the stages that run Wine, so the template prefix is made once and
 # Wine is asked once whether it runs 32-bit programs (and how fast).
@@ -65,32 +57,32 @@ else echo "$machine; Wine starts a 32-bit program in $WINE_32BIT_START s: its ti
 # signed installer starts, and one whole clean install in the run's 64-bit template prefix
 # (made once, shared with the x86-64 stages). Under emulation that is all there is time for.
 release_32bit() {
-  local status=0 code
-  scripts/check_release.sh signed-start || status=$?
+  local start_status=0 install_status
+  scripts/check_release.sh signed-start || start_status=$?
   if [ "${INSTALADOR_WINDOWS_ARCH:-}" != x86_64 ] && wine_runs_32bit; then
     WINE_ONLY='^e2e_install_clean$' tests/wine/run.sh build/win32
-    code=$?
+    install_status=$?
   else
-    echo "NOT RUN a whole clean install of the 32-bit release (${WINE_32BIT_REASON:-forced off by INSTALADOR_WINDOWS_ARCH=x86_64})"
-    code=77
+    report "NOT RUN" "a whole clean install of the 32-bit release" \
+      "${WINE_32BIT_REASON:-forced off by INSTALADOR_WINDOWS_ARCH=x86_64}"
+    install_status=77
   fi
-  [ "$code" -eq 0 ] || [ "$status" -eq 1 ] || status=$code
-  return "$status"
+  report_worst "$start_status" "$install_status"
 }
 
-stage "shipped-program checks" scripts/check_release.sh shipped
-stage "reproducible build" scripts/check_release.sh reproducible
+report_stage "shipped-program checks" scripts/check_release.sh shipped
+report_stage "reproducible build" scripts/check_release.sh reproducible
 if [ "$WINE_ROAD" = i686 ]; then
-  stage "signed build" scripts/check_release.sh signed
-  stage "Windows tests under Wine (32-bit build, $machine)" tests/wine/run.sh build/win32
-  stage "Windows tests under Wine (x86-64 build: its test programs)" \
+  report_stage "signed build" scripts/check_release.sh signed
+  report_stage "Windows tests under Wine (32-bit build, $machine)" tests/wine/run.sh build/win32
+  report_stage "Windows tests under Wine (x86-64 build: its test programs)" \
     env WINE_ONLY='_tests\.exe$' tests/wine/run.sh build/win64
 else
-  stage "signed build (its start: in the 32-bit release's stage)" scripts/check_release.sh signed-build
-  stage "Windows tests under Wine (x86-64 build: $WINE_ROAD_REASON)" tests/wine/run.sh build/win64
-  stage "32-bit release under Wine ($machine)" release_32bit
+  report_stage "signed build (its start: in the 32-bit release's stage)" scripts/check_release.sh signed-build
+  report_stage "Windows tests under Wine (x86-64 build: $WINE_ROAD_REASON)" tests/wine/run.sh build/win64
+  report_stage "32-bit release under Wine ($machine)" release_32bit
 fi
 
-if [ "$partly" -eq 0 ]; then echo "stages: $passed passed, $failed failed"
-else echo "stages: $passed passed, $partly passed in part (checks not run here), $failed failed"; fi
-[ "$failed" -eq 0 ]
+report_stage_totals
+# Stages passed in part pass the command: their NOT RUN lines and the last line say what did not run.
+[ "$REPORT_FAILED" -eq 0 ]

@@ -9,6 +9,7 @@
 # Texts are written as winprobe prints them: \xNN for a byte above 0x7E, \r and \n escaped.
 # The dialog shows every line join as CR LF (a static control breaks lines only there), so the
 # texts joined by LF CR read back with CR LF; the host tests check the bytes the installer passes.
+# shellcheck disable=SC2034  # a library: the scenarios that source it read its variables
 
 INST_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 INST_TEMPLATE=$1

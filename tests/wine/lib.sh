@@ -125,7 +125,8 @@ wine_start_xvfb() {
   WINE_XVFB_PID=$!
   for i in $(seq 1 100); do
     if [ -s "$fdfile" ]; then
-      export DISPLAY=":$(tr -dc '0-9' < "$fdfile")"
+      DISPLAY=":$(tr -dc '0-9' < "$fdfile")"
+      export DISPLAY
       return 0
     fi
     kill -0 "$WINE_XVFB_PID" 2>/dev/null || break

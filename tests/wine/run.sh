@@ -17,19 +17,13 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 export WINE_BUILD_DIR=${1:-${WINE_BUILD_DIR:-$here/../../build/win32}}
 
-passed=0
-failed=0
-skipped=0
-report() {  # report RESULT NAME DETAIL
-  printf '%-5s %s%s\n' "$1" "$2" "${3:+ ($3)}"
-  case $1 in PASS) passed=$((passed + 1)) ;; FAIL) failed=$((failed + 1)) ;; SKIP) skipped=$((skipped + 1)) ;; esac
-}
-finish() {  # exit status 1 when anything failed, 77 when nothing failed but something was skipped
-  [ "$skipped" -eq 0 ] || echo "$skipped skipped"
-  echo "$passed passed, $failed failed"
-  [ "$failed" -eq 0 ] || exit 1
-  [ "$skipped" -eq 0 ] || exit 77
-  exit 0
+# shellcheck source=../../scripts/report.sh
+source "$here/../../scripts/report.sh"
+# finish: the totals; exit status 1 when anything failed, 77 when nothing failed but something
+# was skipped.
+finish() {
+  report_totals
+  report_exit
 }
 
 for tool in wine wineserver Xvfb xdotool import timeout; do
@@ -90,8 +84,8 @@ run_test_exe() {
     detail="exit $status"
   fi
   report FAIL "$label" "$detail, log $(relative "$log")"
-  grep '^\[  FAILED  \] [A-Za-z_]' "$log" | grep -v 'listed below' | sed -e 's/ ([0-9]* ms)$//' -e 's/^/      /' \
-    | sort -u | head -n 20
+  grep '^\[  FAILED  \] [A-Za-z_]' "$log" | grep -v 'listed below' | sed -e 's/ ([0-9]* ms)$//' | sort -u |
+    report_details
 }
 
 shopt -s nullglob
@@ -122,8 +116,13 @@ for script in "$here"/e2e_*.sh; do
     77) report SKIP "$name" "$(tail -n 1 "$log")" ;;
     124) report FAIL "$name" "timed out after $(wine_scale "${WINE_SCENARIO_TIMEOUT:-900}") s, log $(relative "$log")" ;;
     *) report FAIL "$name" "exit $status, log $(relative "$log")"
-       grep '^FAIL' "$log" | sed 's/^/      /' | head -n 20 ;;
+       grep '^FAIL' "$log" | report_details ;;
   esac
 done
+
+# A selection that matches nothing ran nothing: that is no pass (a renamed scenario, a typo).
+if [ $((REPORT_PASSED + REPORT_FAILED + REPORT_NOT_RUN)) -eq 0 ]; then
+  report FAIL "selection" "no test program or scenario of $(relative "$WINE_BUILD_DIR") matches WINE_ONLY='${WINE_ONLY:-}'"
+fi
 
 finish
