@@ -67,6 +67,13 @@ TEST(Texts, AreTheGoldenBytes) {
        "Este programa necesita una actualizaci\xF3n de seguridad de Windows que falta en este equipo (KB2533623, "
        "que permite cargar las bibliotecas solo desde la carpeta del sistema).\r\n\r\nInstale las actualizaciones "
        "de Windows y vuelva a ejecutar el programa."},
+      {"not a text file", texts::kNotATextFile, "No se puede editar el archivo \"%s\". No es un archivo de texto"},
+      {"missing component", texts::kMissingComponent, "No se encontr\xF3 el componente %s"},
+      {"start-up failure", texts::kStartupFailureFirstLine,
+       "Excepci\xF3n %s en el m\xF3"
+       "dulo %s."},
+      {"no application window", texts::kCannotCreateApplicationWindow,
+       "No se pudo crear la ventana de la aplicaci\xF3n"},
   };
   for (const Golden& g : golden) EXPECT_EQ(std::string(g.text), g.bytes) << g.what;
 }
