@@ -30,7 +30,7 @@ for item in 0 2 3; do
   wine_check "$name: the window shows" wine_inspect "$PREFIX" wait "$INST_CAPTION" --timeout 5
   inst_click_install
   inst_expect_dialog "$name: the message" "$INST_TITLE" "$TXT_DAMAGED" OK damaged
-  sleep 1
+  inst_expect_answered "$name: the message is gone"
   inst_expect_install_button "$name: \"Instalar\" stays enabled" enabled
   inst_expect_nothing_written "$name"
   inst_close "$name: \"Cerrar\" ends the installer"

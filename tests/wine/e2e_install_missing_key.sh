@@ -24,7 +24,7 @@ inst_expect_dialog "the error box" "$INST_TITLE" "$TXT_NO_PROGRAMS" OK error-box
 app=$(wine_inspect "$PREFIX" taskbar "$INST_CAPTION")
 wine_expect_eq "the error box is owned by the application's window" \
   "$(wine_field hwnd <<<"$app") $INST_TITLE" "${DIALOG_OWNER:-none} $(wine_field text <<<"$app")"
-sleep 1
+inst_expect_answered "the error box is gone"
 wine_check "the window goes on" wine_inspect "$PREFIX" wait "$INST_CAPTION" --timeout 5
 inst_expect_install_button "\"Instalar\" stays enabled" enabled
 inst_expect_nothing_written "missing key"

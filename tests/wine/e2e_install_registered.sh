@@ -21,7 +21,7 @@ inst_expect_dialog "the success message" Information "$TXT_SUCCESS" OK success 6
 inst_expect_no_window "no setup program was started" "$SETUP_CAPTION" 1
 inst_expect_dialog "the restart question" Confirm "$TXT_RESTART" '&No' restart-no 30 \
   inst_expect_waiting "the restart question waits for the user" Confirm
-sleep 2
+inst_expect_answered "the restart question is gone"
 inst_shot after-install
 wine_check "the installer is still running" kill -0 "$INST_PID"
 wine_check "its window stays open" wine_inspect "$PREFIX" wait "$INST_CAPTION" --timeout 5

@@ -145,7 +145,7 @@ inst_dialog() {
   DIALOG_HWND=
   DIALOG_OWNER=
   DIALOG_TEXT=
-  while [ "$(date +%s)" -lt "$deadline" ]; do
+  while :; do
     listing=$(wine_inspect "$PREFIX" list 2>/dev/null)
     hwnd=$(echo "$listing" | grep '^window ' | grep -F "text=\"$caption\" " | grep ' visible=1' |
            sed -n 's/^window hwnd=\([^ ]*\) .*/\1/p' | grep -v -x -F "$INST_ANSWERED" | head -n 1)
@@ -156,9 +156,9 @@ inst_dialog() {
       DIALOG_TEXT=$(echo "$listing" | grep "parent=$hwnd " | grep 'class="Static"' | grep -v ' text="" ' | wine_field text)
       return 0
     fi
+    [ "$(date +%s)" -lt "$deadline" ] || return 1
     sleep 0.5
   done
-  return 1
 }
 
 # inst_answer CAPTION BUTTON WHAT: photographs the dialog found by inst_dialog, presses BUTTON.
@@ -188,11 +188,30 @@ inst_expect_dialog() {
   inst_answer "$caption" "$button" "$what"
 }
 
-# inst_expect_waiting NAME CAPTION: a dialog titled CAPTION is still there a while later: it waits
-# for the user.
+# inst_expect_waiting NAME CAPTION: a dialog titled CAPTION, watched for a few seconds, does not go
+# away by itself, and is still there then: it waits for the user.
 inst_expect_waiting() {
-  sleep "$(wine_scale 3)"
-  wine_check "$1" wine_inspect "$PREFIX" wait "$2" --timeout 1
+  if wine_inspect "$PREFIX" gone "$2" --timeout 3 >/dev/null; then
+    wine_expect_eq "$1" "'$2' waits" "'$2' went away by itself"
+  else
+    wine_check "$1" wine_inspect "$PREFIX" wait "$2" --timeout 1
+  fi
+}
+
+# inst_expect_answered NAME: the dialog answered last has gone, so the program took the answer and
+# went on: the sign that a later check of what it did not do looks at the state after that step.
+inst_expect_answered() {
+  local deadline=$(($(date +%s) + $(wine_scale 30))) listing
+  while listing=$(wine_inspect "$PREFIX" list); do
+    if ! grep -q "^window hwnd=$DIALOG_HWND .* visible=1" <<<"$listing"; then
+      echo "ok $1"
+      return 0
+    fi
+    [ "$(date +%s)" -lt "$deadline" ] || break
+    sleep 0.5
+  done
+  inst_shot "still-up"
+  wine_expect_eq "$1" "dialog $DIALOG_HWND gone" "still up, or no window list"
 }
 
 # inst_expect_no_window NAME CAPTION SECONDS: no window with CAPTION shows within SECONDS.
