@@ -95,7 +95,7 @@ check_shipped() {
 # Code sizes in bytes, a little over what the programs need today: the parts of the C++
 # run-time that they keep out (locales, file streams, std::filesystem, the wide string: UTF-16
 # goes in std::u16string) must not come back.
-size_limits="Instalador.exe:528000 DesInstalador.exe:345000"
+size_limits="Instalador.exe:540000 DesInstalador.exe:345000"
 
 check_sizes() {
   local entry exe limit text
