@@ -22,10 +22,11 @@ build_asan() {
   cmake --build build/host-asan -j "$jobs"
 }
 configure_windows() {  # configure_windows DIR i686|x86_64 [CMAKE_ARGS...]
-  local dir=$1 arch=$2
+  local dir=$1 arch=$2 toolchain=()
   shift 2
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" \
+  # CMake reads the toolchain file on the first configure only, and warns when given it again.
+  [ -f "$dir/CMakeCache.txt" ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake")
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "${toolchain[@]}" \
     -DINSTALADOR_HOST_TOOLS="$PWD/build/host/bin" "$@" >/dev/null
 }
 build_windows() {  # build_windows DIR i686|x86_64
