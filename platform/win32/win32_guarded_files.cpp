@@ -32,6 +32,14 @@ UniqueHandle OpenTarget(const HeldFolders& held, const OpenByName& how, bool fol
   return target;
 }
 
+// The tag of what stands at the held name, looked at as itself; false when
+// nothing can be opened there.
+bool TargetTag(const HeldFolders& held, ULONG options, FileTag& tag) {
+  UniqueHandle target;
+  return OpenInFolder(held.Folder(), held.Name(), {FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, options}, target) >= 0 &&
+         ReadTag(target.get(), tag);
+}
+
 }  // namespace
 
 bool Win32GuardedFiles::CreateFolder(const std::string& path, Protection protection) {
@@ -128,22 +136,15 @@ std::optional<std::string> Win32GuardedFiles::RefusedLink(const std::string& pat
       return std::nullopt;  // a missing name ends the walk
   }
   // At `path` itself every link is refused, whoever made it.
-  UniqueHandle target;
   FileTag tag;
-  if (OpenInFolder(held.Folder(), held.Name(), {FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0}, target) < 0 ||
-      !ReadTag(target.get(), tag) || !tag.Surrogate())
-    return std::nullopt;
+  if (!TargetTag(held, 0, tag) || !tag.Surrogate()) return std::nullopt;
   return path;
 }
 
 bool Win32GuardedFiles::IsCloudPlaceholder(const std::string& path) {
   HeldFolders held;
-  UniqueHandle folder;
   FileTag tag;
-  return held.Hold(path) == HeldFolders::Result::Held &&
-         OpenInFolder(held.Folder(), held.Name(), {FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, FILE_DIRECTORY_FILE},
-                      folder) >= 0 &&
-         ReadTag(folder.get(), tag) && tag.Cloud();
+  return held.Hold(path) == HeldFolders::Result::Held && TargetTag(held, FILE_DIRECTORY_FILE, tag) && tag.Cloud();
 }
 
 }  // namespace platform
