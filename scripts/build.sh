@@ -29,13 +29,9 @@ configure_windows() {  # configure_windows DIR i686|x86_64 [CMAKE_ARGS...]
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "${toolchain[@]}" \
     -DINSTALADOR_HOST_TOOLS="$PWD/build/host/bin" "$@" >/dev/null
 }
-build_windows() {  # build_windows DIR i686|x86_64
+build_windows() {  # build_windows DIR i686|x86_64 [TARGET...]: all targets when none is given
   configure_windows "$1" "$2"
-  cmake --build "$1" -j "$jobs"
-}
-build_windows_targets() {  # build_windows_targets DIR i686|x86_64 TARGET...
-  configure_windows "$1" "$2"
-  cmake --build "$1" -j "$jobs" --target "${@:3}"
+  cmake --build "$1" -j "$jobs" ${3:+--target "${@:3}"}
 }
 build_installer() {  # build_installer DIR [CMAKE_ARGS...]
   local dir=$1
@@ -49,7 +45,7 @@ case "$what" in
   asan) build_asan ;;
   win32) build_host; build_windows build/win32 i686 ;;
   win64) build_host; build_windows build/win64 x86_64 ;;
-  win64-helpers) build_host; build_windows_targets build/win64 x86_64 winprobe lnkread ;;
+  win64-helpers) build_host; build_windows build/win64 x86_64 winprobe lnkread ;;
   all) build_host; build_asan; build_windows build/win32 i686; build_windows build/win64 x86_64 ;;
   default) build_host; build_windows build/win32 i686 ;;
   installer) [ $# -ge 2 ] || { echo "usage: $0 installer DIR [CMAKE_ARGS...]" >&2; exit 2; }
