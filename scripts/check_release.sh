@@ -245,7 +245,7 @@ check_signed_start() {
   fi
   # shellcheck source=../tests/wine/lib.sh
   source tests/wine/lib.sh
-  road="32-bit code $WINE_32BIT_CODE${WINE_32BIT_CODE_HOW:+: $WINE_32BIT_CODE_HOW}"
+  road=$(wine_32bit_code_line)
   if [ "${INSTALADOR_WINDOWS_ARCH:-}" = x86_64 ]; then
     report "NOT RUN" "signed build: starts under Wine" "the signed installer is a 32-bit program; forced off by INSTALADOR_WINDOWS_ARCH=x86_64"
   elif ! wine_runs_32bit; then

@@ -47,7 +47,7 @@ wine_road || exit 1
 export WINE_ROAD WINE_ROAD_REASON
 # Where 32-bit code runs only emulated, the 32-bit release's stage needs the probe (and its factor).
 [ "${INSTALADOR_WINDOWS_ARCH:-}" = x86_64 ] || wine_runs_32bit
-machine="32-bit code $WINE_32BIT_CODE${WINE_32BIT_CODE_HOW:+: $WINE_32BIT_CODE_HOW}"
+machine=$(wine_32bit_code_line)
 if [ -z "${WINE_32BIT_SLOW:-}" ]; then echo "$machine; $WINE_ROAD_REASON"
 elif [ -n "$WINE_32BIT_REASON" ]; then echo "$machine; ${WINE_32BIT_REASON}; $((SECONDS - probe_start)) s"
 else echo "$machine; Wine starts a 32-bit program in $WINE_32BIT_START s: its time-outs x$WINE_32BIT_SLOW;" \

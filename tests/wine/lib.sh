@@ -36,6 +36,12 @@ wine_32bit_code() {
   wine_32bit_side on
 }
 
+# wine_32bit_code_line [OPEN CLOSE]: "32-bit code ROAD: HOW" for the stage lines, or with HOW
+# between OPEN and CLOSE.
+wine_32bit_code_line() {
+  echo "32-bit code $WINE_32BIT_CODE${WINE_32BIT_CODE_HOW:+${1-: }$WINE_32BIT_CODE_HOW${2-}}"
+}
+
 # wine_32bit_side on|off: where 32-bit code runs emulated, whether Wine's 32-bit programs run
 # (slowly) or fail at once. Off, a new 64-bit prefix takes seconds instead of minutes (Wine tries
 # to fill its 32-bit side, and an emulated 32-bit program takes minutes even to fail), as on a

@@ -48,7 +48,7 @@ read -r -a archs <<<"$WINE_PREFIX_KINDS"
 arch=${archs[0]}
 started=$(date +%s)
 template=$(wine_make_template "$arch") || { report FAIL "template prefix ($arch)" "wineboot failed"; finish; }
-echo "wine: $("$WINE_LOADER" --version), $WINE_BUILD_ARCH build, 32-bit code $WINE_32BIT_CODE${WINE_32BIT_CODE_HOW:+ ($WINE_32BIT_CODE_HOW)}," \
+echo "wine: $("$WINE_LOADER" --version), $WINE_BUILD_ARCH build, $(wine_32bit_code_line " (" ")")," \
   "time-outs x$WINE_SLOW, $arch template prefix in $(($(date +%s) - started)) s, display $DISPLAY"
 
 # run_test_exe EXE ARCH TEMPLATE
