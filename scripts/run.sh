@@ -19,13 +19,12 @@ if [ "$WINE_ROAD" = i686 ]; then
   # Under emulation the harness drives the release with its x86-64 programs (tests/wine/lib.sh).
   if [ "$WINE_32BIT_CODE" = emulated ]; then scripts/build.sh win64-helpers; fi
   tests/wine/main_job.sh build/win32
-elif [ "$WINE_32BIT_CODE" = emulated ] && [ -z "${INSTALADOR_WINDOWS_ARCH:-}" ]; then
-  echo "The x86-64 test build's Instalador.exe runs here, not the 32-bit release: $WINE_ROAD_REASON" \
-       "(a minute or more per program); to run the shipped bytes: INSTALADOR_WINDOWS_ARCH=i686 scripts/run.sh"
-  scripts/build.sh win64
-  tests/wine/main_job.sh build/win64
 else
-  echo "The x86-64 test build's Instalador.exe runs here, not the 32-bit release: $WINE_ROAD_REASON."
+  why="$WINE_ROAD_REASON."
+  if [ "$WINE_32BIT_CODE" = emulated ] && [ -z "${INSTALADOR_WINDOWS_ARCH:-}" ]; then
+    why="$WINE_ROAD_REASON (a minute or more per program); to run the shipped bytes: INSTALADOR_WINDOWS_ARCH=i686 scripts/run.sh"
+  fi
+  echo "The x86-64 test build's Instalador.exe runs here, not the 32-bit release: $why"
   scripts/build.sh win64
   tests/wine/main_job.sh build/win64
 fi
